@@ -1,0 +1,380 @@
+/* KorvantaSDK.h: the one public interface of the Korvanta analyser kit.
+ * Plain C, usable from C, C++ and foreign-function interfaces. Declares the 32
+ * exports, every record that crosses them and the result codes. Record layouts
+ * are part of the binary interface: field order, widths and signedness are fixed
+ * and checked by static assertions at the end of this file. */
+#ifndef KORVANTA_SDK_H
+#define KORVANTA_SDK_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ---- Calling convention, export marking, text type ---------------------- */
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define KV_CALL __stdcall
+#else
+#define KV_CALL
+#endif
+
+#if defined(_WIN32)
+/* The Windows export list comes from KorvantaSDK.def: nothing to mark here. */
+#define KV_API
+#elif defined(KV_BUILDING_SDK)
+#define KV_API __attribute__((visibility("default")))
+#else
+#define KV_API
+#endif
+
+/* Wide text is UTF-16 on every platform. */
+#if defined(_WIN32)
+typedef wchar_t KVWChar;
+#elif defined(__cplusplus)
+typedef char16_t KVWChar;
+#else
+typedef uint16_t KVWChar;
+#endif
+
+/* Exports never throw; C++ callers see that in the type. */
+#if defined(__cplusplus)
+#define KV_NOEXCEPT noexcept
+#else
+#define KV_NOEXCEPT
+#endif
+
+/* The parent window of message boxes and dialogs (HWND on Windows); may be null. */
+typedef void* KVWindowHandle;
+
+/* 64-bit fields are aligned to 8 bytes on every target, as the Windows ABIs do;
+ * 32-bit Unix ABIs would otherwise align them to 4 inside records. */
+#if defined(__GNUC__) && !defined(_WIN32)
+#define KV_ALIGN8 __attribute__((aligned(8)))
+#else
+#define KV_ALIGN8
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Result codes: 0 success, negative failure ------------------------- */
+
+#define KV_RESULT_CODE(name, value, meaning) name = (value),
+typedef enum KVResultCode {
+#include "result_codes.inc"
+  KV_RESULT_CODE_END_ = 1
+} KVResultCode;
+#undef KV_RESULT_CODE
+
+/* ---- Families of the catalogue ----------------------------------------- */
+
+enum KVFamily {
+  KV_FAMILY_UNKNOWN = 0,
+  KV_FAMILY_MONO = -1,
+  KV_FAMILY_MONOXD = -2,
+  KV_FAMILY_DUOTRACE = -3,
+  KV_FAMILY_QUATTRON = -4,
+  KV_FAMILY_POLYTRACE = -5,
+  KV_FAMILY_CABALLIX_BASIC = -6,
+  KV_FAMILY_CABALLIX_PLUS = -7
+};
+
+/* ---- Records ----------------------------------------------------------- */
+
+/* One point of an impedance spectrum. */
+typedef struct KVSpectrumPoint {
+  float frequency; /* host's unit; the characteristic frequency comes out in it */
+  float magnitude; /* ohm */
+  float phase;     /* degrees */
+} KVSpectrumPoint;
+
+/* One human test. */
+typedef struct KVTestRecord {
+  int32_t modelCode;
+  uint32_t serialNumber;
+  int64_t testTime KV_ALIGN8; /* seconds since 1970 UTC, -1 for no time */
+  int32_t sex;                /* 0 female, 1 male */
+  int32_t age;                /* years, 1 to 99 */
+  int32_t height;             /* cm, 10 to 229 */
+  float weight;               /* kg, 0.001 to 300.0 */
+  int32_t activityLevel;      /* 1 to 5 */
+  int32_t waist;              /* 5 to 648, unit of the host's choice */
+  int32_t hip;                /* 5 to 648, same unit as waist */
+  int32_t impedanceF1;        /* ohm, 5 kHz */
+  int32_t impedanceF2;        /* ohm, 50 kHz */
+  int32_t impedanceF3;        /* ohm, not read by the calculation */
+  int32_t impedanceF4;        /* ohm, highest frequency */
+  int32_t resistance;         /* ohm */
+  float decimalReading1;
+  float decimalReading2;
+  int32_t spectrumCount; /* points in spectrum, 1 to 50 where required */
+  const KVSpectrumPoint* spectrum;
+} KVTestRecord;
+
+/* The 33 human results. */
+typedef struct KVResults {
+  float fatPercent;
+  float fatKg;
+  float leanPercent;
+  float leanKg;
+  float totalWeight;
+  float dryLeanKg;
+  float tbwPercent;
+  float tbwLitres;
+  float ecwPercent;
+  float ecwLitres;
+  float icwPercent;
+  float icwLitres;
+  float bodyCellMass;
+  float tbwDifference;
+  float ecwTbwRatio;
+  float impedanceRatioF4F1;
+  float bmrKcal;
+  float bmrPerKg;
+  float energyRequirementKcal;
+  float bmi;
+  float fatMassIndex;
+  float leanMassIndex;
+  float waistHipRatio;
+  float impedanceRatioF2F1;
+  float ecwRegressionLitres;
+  float tbwRegressionLitres;
+  float overhydrationLitres;
+  float skeletalMuscleKg;
+  float membraneCapacitance;
+  float resistanceZero;
+  float resistanceIntracellular;
+  float characteristicFrequency;
+  float alpha;
+} KVResults;
+
+/* The human normal ranges. */
+typedef struct KVNormals {
+  int32_t fatPercentLow;
+  int32_t fatPercentHigh;
+  int32_t fatKgLow;
+  int32_t fatKgHigh;
+  int32_t leanPercentLow;
+  int32_t leanPercentHigh;
+  int32_t leanKgLow;
+  int32_t leanKgHigh;
+  int32_t targetWeightLow;
+  int32_t targetWeightHigh;
+  int32_t targetWeightFromBmi;
+  int32_t tbwPercentLow;
+  int32_t tbwPercentHigh;
+  int32_t tbwLitresLow;
+  int32_t tbwLitresHigh;
+  int32_t ecwPercentNormal;
+  int32_t icwPercentNormal;
+  int32_t fatMassIndexLow;
+  int32_t fatMassIndexHigh;
+  int32_t leanMassIndexLow;
+  int32_t leanMassIndexHigh;
+  float ecwTbwRatioNormal;
+  float impedanceRatioF4F1Low;
+  float impedanceRatioF4F1High;
+  int32_t bmiLow;
+  int32_t bmiHigh;
+  float waistHipRatioMax;
+  float impedanceRatioF2F1Low;
+  float impedanceRatioF2F1High;
+} KVNormals;
+
+/* One equine test. */
+typedef struct CXTestRecord {
+  int32_t modelCode;
+  uint32_t serialNumber;
+  int64_t testTime KV_ALIGN8;
+  int32_t height;         /* cm */
+  int32_t conditionScore; /* 0 stands for the default 5 */
+  int32_t impedance5;
+  int32_t impedance16;
+  int32_t impedance24;
+  int32_t impedance50;
+  int32_t impedance140;
+  int32_t impedance200;
+  int32_t impedance280;
+  float decimalReading;
+} CXTestRecord;
+
+/* The 15 equine results. */
+typedef struct CXResults {
+  float fatKg;
+  float bodyMassKg;
+  float estimatedWeightKg;
+  float fatPercent;
+  float tbwLitres;
+  float tbwPercent;
+  float ecwLitres;
+  float ecwPerKg;
+  float ecwPercentTbw;
+  float icwLitres;
+  float icwPerKg;
+  float icwPercentTbw;
+  float ecwFractionLitres;
+  float ecwFractionPercent;
+  float impedanceRatio280To5;
+} CXResults;
+
+/* The equine normal ranges. */
+typedef struct CXNormals {
+  int32_t fatKgLow;
+  int32_t fatKgHigh;
+  int32_t fatPercentLow;
+  int32_t fatPercentHigh;
+  int32_t tbwLitresLow;
+  int32_t tbwLitresHigh;
+  int32_t tbwPercentLow;
+  int32_t tbwPercentHigh;
+  int32_t ecwLitresLow;
+  int32_t ecwLitresHigh;
+  int32_t ecwPerKgLow;
+  int32_t ecwPerKgHigh;
+  int32_t ecwPercentTbwLow;
+  int32_t ecwPercentTbwHigh;
+  int32_t icwLitresLow;
+  int32_t icwLitresHigh;
+  int32_t icwPerKgLow;
+  int32_t icwPerKgHigh;
+  int32_t icwPercentTbwLow;
+  int32_t icwPercentTbwHigh;
+  int32_t ecwFractionLitresLow;
+  int32_t ecwFractionLitresHigh;
+  int32_t ecwFractionPercentLow;
+  int32_t ecwFractionPercentHigh;
+} CXNormals;
+
+#define KV_STORED_TEST_CAPACITY 100
+
+/* Download container of a human analyser: set capacity to 100 before the call. */
+typedef struct KVStoredTests {
+  int32_t capacity;
+  KVTestRecord tests[KV_STORED_TEST_CAPACITY];
+  int32_t testCount;    /* index of the first empty slot, or 100 */
+  uint32_t blockHeader; /* the three header bytes, big-endian, uninterpreted */
+} KVStoredTests;
+
+/* Download container of an equine analyser: set capacity to 100 before the call. */
+typedef struct CXStoredTests {
+  int32_t capacity;
+  CXTestRecord tests[KV_STORED_TEST_CAPACITY];
+  int32_t testCount;
+  uint32_t blockHeader;
+} CXStoredTests;
+
+/* ---- Library frame and catalogue --------------------------------------- */
+
+/* Gives the library's version, 1 and 39. Both pointers are checked.
+ * Returns 0; -18 if either pointer is null (nothing written); -54 if the version
+ * cannot be read (both outputs left at 0). */
+KV_API int32_t KV_CALL KVGetSdkLibraryVersion(uint32_t* major, uint32_t* minor) KV_NOEXCEPT;
+
+/* Returns the family code of a model (KV_FAMILY_*), 0 for a model outside the catalogue. */
+KV_API int32_t KV_CALL KVGetDeviceFamily(int32_t modelCode) KV_NOEXCEPT;
+
+/* Copy the long (short) model name with its terminator into name.
+ * Returns 0; -1 for a model outside the catalogue ("Unknown" is copied) KV_NOEXCEPT;
+ * -18 if name is null or capacity is below 32 (nothing written). */
+KV_API int32_t KV_CALL KVGetDeviceModelName(int32_t modelCode, KVWChar* name, int32_t capacity) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVGetDeviceModelNameShort(int32_t modelCode, KVWChar* name, int32_t capacity) KV_NOEXCEPT;
+
+/* ---- Calculation (reentrant; no allocation) ---------------------------- */
+
+/* Results of one human test. Both pointers are checked.
+ * Returns 0; -18 for a null pointer (results untouched); otherwise the results
+ * are zeroed first and the first failing check is reported: -1 equine model,
+ * -3 waterEquation above 3, -4 sex, -5 age, -6 height, -7 weight (also NaN or
+ * infinite), -8 activityLevel, -9 waist, -10 hip, -18 missing spectrum for family
+ * -5 and model 14, or spectrumCount above 50. */
+KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord* test, KVResults* results, uint32_t waterEquation) KV_NOEXCEPT;
+
+/* Normal ranges of one human test and its results. */
+KV_API int32_t KV_CALL KVCalculateNormals(const KVTestRecord* test, const KVResults* results, KVNormals* normals) KV_NOEXCEPT;
+
+/* Results of one equine test. */
+KV_API int32_t KV_CALL CXCalculateResults(const CXTestRecord* test, CXResults* results) KV_NOEXCEPT;
+
+/* Normal ranges of one equine test's results. */
+KV_API int32_t KV_CALL CXCalculateNormals(const CXTestRecord* test, const CXResults* results, CXNormals* normals) KV_NOEXCEPT;
+
+/* ---- Device link (call from one thread at a time) ---------------------- */
+
+KV_API int32_t KV_CALL KVOpenComport(const KVWChar* portName) KV_NOEXCEPT;
+KV_API void KV_CALL KVCloseComport(void) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVConnect(void) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadModelVersion(int32_t* modelCode, uint8_t* version1, uint8_t* version2, uint8_t* version3,
+                                          uint8_t* version4, uint8_t* version5) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadProtocolInfo(uint8_t* protocol1, uint8_t* protocol2, uint8_t* protocol3) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadSerialNumber(uint32_t* serialNumber) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadPrinterAddress(KVWChar* address, int32_t capacity) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVWritePrinterAddress(const KVWChar* address, int32_t length) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadCurrentTime(int64_t* time, int32_t daylightSavingFlag) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadCalibrationTime(int64_t* time) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVWriteCurrentTime(void) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVWriteCurrentTimeAs(int64_t time) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadStoredTestData(KVStoredTests* stored) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVReadTestKorvanta(int32_t* reading1, int32_t* reading2, int32_t* reading3, int32_t* reading4,
+                                          int32_t* reading5, float* decimal1, float* decimal2) KV_NOEXCEPT;
+KV_API int32_t KV_CALL CXReadStoredTestData(CXStoredTests* stored) KV_NOEXCEPT;
+KV_API int32_t KV_CALL CXReadTestCaballix(int32_t* reading1, int32_t* reading2, int32_t* reading3, int32_t* reading4,
+                                          int32_t* reading5, int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
+
+/* ---- Bluetooth setup: truth values, 1 or 0 ----------------------------- */
+
+KV_API int32_t KV_CALL KVIsBTAvailable(void) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVGetBTStackInfo(KVWChar* info, int32_t capacity) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSearchBTDevices(int32_t* newDeviceCount, int32_t* pairedDeviceCount, int32_t interactive,
+                                         KVWindowHandle parent, uint16_t timeoutMultiplier) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVGetBTKorvantaDevice(KVWChar* name, int32_t nameCapacity, KVWChar* address,
+                                             int32_t addressCapacity, KVWChar* comPort, int32_t comPortCapacity,
+                                             uint16_t timeoutMultiplier) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVAuthenticateBTDevice(KVWindowHandle parent, uint16_t timeoutMultiplier) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVUnAuthenticateBTDevices(int32_t interactive, KVWindowHandle parent,
+                                                 uint16_t timeoutMultiplier) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVIsDeviceInstallInProgress(uint32_t timeoutMilliseconds) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVAutoSetupBT(KVWChar* comPort, int32_t capacity, int32_t interactive, KVWindowHandle parent) KV_NOEXCEPT;
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+/* ---- Layout checks ----------------------------------------------------- */
+
+#if defined(__cplusplus)
+#define KV_STATIC_ASSERT(cond, msg) static_assert(cond, msg)
+#elif defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define KV_STATIC_ASSERT(cond, msg) _Static_assert(cond, msg)
+#else
+#define KV_STATIC_ASSERT(cond, msg)
+#endif
+
+#define KV_PTR64 (UINTPTR_MAX > 0xFFFFFFFFu)
+
+KV_STATIC_ASSERT(sizeof(KVWChar) == 2, "wide text is UTF-16");
+KV_STATIC_ASSERT(sizeof(KVSpectrumPoint) == 12, "KVSpectrumPoint layout");
+KV_STATIC_ASSERT(offsetof(KVTestRecord, testTime) == 8, "KVTestRecord.testTime");
+KV_STATIC_ASSERT(offsetof(KVTestRecord, weight) == 28, "KVTestRecord.weight");
+KV_STATIC_ASSERT(offsetof(KVTestRecord, impedanceF2) == 48, "KVTestRecord.impedanceF2");
+KV_STATIC_ASSERT(offsetof(KVTestRecord, resistance) == 60, "KVTestRecord.resistance");
+KV_STATIC_ASSERT(offsetof(KVTestRecord, spectrumCount) == 72, "KVTestRecord.spectrumCount");
+KV_STATIC_ASSERT(offsetof(KVTestRecord, spectrum) == (KV_PTR64 ? 80 : 76), "KVTestRecord.spectrum");
+KV_STATIC_ASSERT(sizeof(KVTestRecord) == (KV_PTR64 ? 88 : 80), "KVTestRecord size");
+KV_STATIC_ASSERT(sizeof(KVResults) == 33 * 4, "KVResults size");
+KV_STATIC_ASSERT(offsetof(KVResults, alpha) == 32 * 4, "KVResults.alpha");
+KV_STATIC_ASSERT(sizeof(KVNormals) == 29 * 4, "KVNormals size");
+KV_STATIC_ASSERT(offsetof(KVNormals, ecwTbwRatioNormal) == 21 * 4, "KVNormals.ecwTbwRatioNormal");
+KV_STATIC_ASSERT(offsetof(KVNormals, impedanceRatioF2F1High) == 28 * 4, "KVNormals.impedanceRatioF2F1High");
+KV_STATIC_ASSERT(offsetof(CXTestRecord, height) == 16, "CXTestRecord.height");
+KV_STATIC_ASSERT(offsetof(CXTestRecord, decimalReading) == 52, "CXTestRecord.decimalReading");
+KV_STATIC_ASSERT(sizeof(CXTestRecord) == 56, "CXTestRecord size");
+KV_STATIC_ASSERT(sizeof(CXResults) == 15 * 4, "CXResults size");
+KV_STATIC_ASSERT(sizeof(CXNormals) == 24 * 4, "CXNormals size");
+KV_STATIC_ASSERT(offsetof(KVStoredTests, tests) == 8, "KVStoredTests.tests");
+KV_STATIC_ASSERT(offsetof(KVStoredTests, testCount) == 8 + 100 * sizeof(KVTestRecord), "KVStoredTests.testCount");
+KV_STATIC_ASSERT(offsetof(KVStoredTests, blockHeader) == 12 + 100 * sizeof(KVTestRecord), "KVStoredTests.blockHeader");
+KV_STATIC_ASSERT(sizeof(KVStoredTests) == 16 + 100 * sizeof(KVTestRecord), "KVStoredTests size");
+KV_STATIC_ASSERT(offsetof(CXStoredTests, testCount) == 5608, "CXStoredTests.testCount");
+KV_STATIC_ASSERT(sizeof(CXStoredTests) == 5616, "CXStoredTests size");
+
+#endif /* KORVANTA_SDK_H */
