@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs everything the build, the tests and the demo need on a fresh Debian 12 machine.
+# Run as root (or through sudo). Safe to run again: apt-get skips what is already there.
+set -eu
+packages="
+  build-essential cmake ninja-build pkg-config git
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  nlohmann-json3-dev libcli11-dev
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
+  wine64 wine
+  gcovr clang libclang-rt-14-dev
+  libsystemd-dev
+"
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo "$0" "$@"
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $packages
