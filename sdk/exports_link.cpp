@@ -1,10 +1,38 @@
-// exports_link.cpp: C shims of the serial port and the handshake. NOT IMPLEMENTED YET (placeholder).
+// exports_link.cpp: C shims of the serial port and the handshake, and the one process-wide
+// link object they share with the command shims. Thin: no logic beyond calling CKVComm.
 #include "KorvantaSDK.h"
+#include "link/comm.h"
+#include "link/exchange.h"
+#include "wide_text.h"
+
+namespace kv::link {
+
+namespace {
+
+// The backend, its clock and the link, built on first use and destroyed at unload in reverse
+// order, so the link closes a port the host left open while the backend still exists.
+struct ProcessLink {
+  std::unique_ptr<SerialPort> port = MakeNativeSerialPort();
+  CKVComm comm{*port, NativeClock()};
+};
+
+}  // namespace
+
+CKVComm& ProcessComm() noexcept {
+  static ProcessLink link;
+  return link.comm;
+}
+
+}  // namespace kv::link
 
 extern "C" {
 
-KV_API int32_t KV_CALL KVOpenComport(const KVWChar*) noexcept { return KV_ERR_PORT_OPEN; }
-KV_API void KV_CALL KVCloseComport(void) noexcept {}
-KV_API int32_t KV_CALL KVConnect(void) noexcept { return KV_ERR_NO_HANDSHAKE; }
+KV_API int32_t KV_CALL KVOpenComport(const KVWChar* portName) noexcept {
+  return kv::link::ProcessComm().Open(kv::ViewOf(portName));
+}
+
+KV_API void KV_CALL KVCloseComport(void) noexcept { kv::link::ProcessComm().Close(); }
+
+KV_API int32_t KV_CALL KVConnect(void) noexcept { return kv::link::Connect(kv::link::ProcessComm()); }
 
 }  // extern "C"

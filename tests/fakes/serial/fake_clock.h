@@ -1,0 +1,33 @@
+// fake_clock.h: a Clock that moves only when told to or slept on, so pacing and time limits
+// are checked by reading it, in microseconds of real time. Test code only.
+#pragma once
+
+#include <vector>
+
+#include "link/serial_port.h"
+
+namespace kv::link::testing {
+
+class FakeClock : public Clock {
+ public:
+  // Starts away from zero so that nothing may take 0 for "no time yet".
+  explicit FakeClock(Duration start = std::chrono::seconds{1000}) : now_(start) {}
+
+  Duration Now() override { return now_; }
+  void Sleep(Duration duration) override {
+    sleeps_.push_back(duration);
+    if (duration > Duration::zero()) now_ += duration;
+  }
+
+  void Advance(Duration duration) { now_ += duration; }
+  void AdvanceTo(Duration when) {
+    if (when > now_) now_ = when;
+  }
+  const std::vector<Duration>& Sleeps() const { return sleeps_; }
+
+ private:
+  Duration now_;
+  std::vector<Duration> sleeps_;
+};
+
+}  // namespace kv::link::testing
