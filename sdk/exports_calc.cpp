@@ -1,8 +1,13 @@
-// exports_calc.cpp: C shim of the human results calculation. NOT IMPLEMENTED YET (placeholder).
+// exports_calc.cpp: C shim of the human results calculation.
+// Thin: the null-pointer check of the interface, then kv::calc; nothing throws across the ABI.
 #include "KorvantaSDK.h"
+#include "calc/results.h"
 
 extern "C" {
 
-KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord*, KVResults*, uint32_t) noexcept { return KV_ERR_ARGUMENT; }
+KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord* test, KVResults* results, uint32_t waterEquation) noexcept {
+  if (test == nullptr || results == nullptr) return KV_ERR_ARGUMENT;
+  return kv::calc::CalculateResults(*test, *results, waterEquation);
+}
 
 }  // extern "C"
