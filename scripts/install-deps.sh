@@ -11,6 +11,17 @@ packages="
   gcovr clang libclang-rt-14-dev
   libsystemd-dev
 "
+# shellcheck disable=SC2086
+if dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | grep -qv '^install ok installed$'; then
+  missing=yes
+elif [ "$(dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | wc -l)" -lt "$(echo $packages | wc -w)" ]; then
+  missing=yes
+else
+  missing=no
+fi
+if [ "$missing" = no ] && [ "${1:-}" != "--force" ]; then
+  exit 0
+fi
 if [ "$(id -u)" -ne 0 ]; then
   exec sudo "$0" "$@"
 fi
