@@ -289,13 +289,35 @@ KV_API int32_t KV_CALL KVGetDeviceModelNameShort(int32_t modelCode, KVWChar* nam
  * -5 and model 14, or spectrumCount above 50. */
 KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord* test, KVResults* results, uint32_t waterEquation) KV_NOEXCEPT;
 
-/* Normal ranges of one human test and its results. */
+/* Normal ranges of one human test and the results KVCalculateResults gave for it. Reads modelCode, sex,
+ * age, height and weight of test and leanKg of results only. All three pointers are checked.
+ * Returns 0; -18 if any pointer is null (normals untouched); otherwise normals are zeroed first and the
+ * first failing check is reported, leaving them all zero: -4 sex not 0 or 1, -5 age outside 1 to 99,
+ * -6 height outside 10 to 229, -7 weight below 0.001, above 300.0, or not a finite number. The model code
+ * is not checked: an unknown or equine model gets the fields common to every family.
+ * Whole-number fields are rounded by adding 0.5 in double and truncating. A negative leanKg (which yields
+ * negative target weights and mass ranges for children) is rounded as the mirror image, halves away from
+ * zero, so negating leanKg negates those fields. A NaN leanKg (as after a zero impedance) gives an adult
+ * the BMI target and a child target weights and mass ranges of 0; a value beyond the 32-bit range, as from
+ * an infinite leanKg, is given as +-2147483647. */
 KV_API int32_t KV_CALL KVCalculateNormals(const KVTestRecord* test, const KVResults* results, KVNormals* normals) KV_NOEXCEPT;
 
-/* Results of one equine test. */
+/* Results of one equine test. Both pointers are checked.
+ * Returns 0; -18 if either pointer is null, -1 if modelCode is not an equine model (12 or 13); in both
+ * cases results are untouched. On 0 every field is written. No field is NaN or infinite: a reading of 0
+ * or below leaves bodyMassKg, tbwLitres, ecwLitres, ecwFractionLitres and every field derived from them
+ * 0 (estimatedWeightKg and impedanceRatio280To5 are still given); any quotient whose divisor is 0, or
+ * that would not be finite, is 0 (impedanceRatio280To5 is 0 when impedance5 is 0). ecwPerKg and icwPerKg
+ * are litres per kilogram of bodyMassKg; fatKg is a whole number, truncated toward zero. */
 KV_API int32_t KV_CALL CXCalculateResults(const CXTestRecord* test, CXResults* results) KV_NOEXCEPT;
 
-/* Normal ranges of one equine test's results. */
+/* Normal ranges for the body mass of one equine test's results; reads results->bodyMassKg only.
+ * results and normals are checked; test is never read and may be null, whatever model it holds.
+ * Returns 0; -18 if results or normals is null (normals untouched). Every range is truncated toward zero.
+ * ecwPerKgLow/High and icwPerKgLow/High are millilitres per kilogram of body mass (the litre bound times
+ * 1000 over bodyMassKg): compare them with 1000 times the results' ecwPerKg and icwPerKg. A bodyMassKg of
+ * 0, NaN or infinite gives 0 for every range (the fixed percentages are still set); a value beyond the
+ * 32-bit range gives +-2147483647. */
 KV_API int32_t KV_CALL CXCalculateNormals(const CXTestRecord* test, const CXResults* results, CXNormals* normals) KV_NOEXCEPT;
 
 /* ---- Device link (call from one thread at a time) ---------------------- */
