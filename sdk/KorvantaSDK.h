@@ -281,12 +281,32 @@ KV_API int32_t KV_CALL KVGetDeviceModelNameShort(int32_t modelCode, KVWChar* nam
 
 /* ---- Calculation (reentrant; no allocation) ---------------------------- */
 
-/* Results of one human test. Both pointers are checked.
- * Returns 0; -18 for a null pointer (results untouched); otherwise the results
- * are zeroed first and the first failing check is reported: -1 equine model,
- * -3 waterEquation above 3, -4 sex, -5 age, -6 height, -7 weight (also NaN or
- * infinite), -8 activityLevel, -9 waist, -10 hip, -18 missing spectrum for family
- * -5 and model 14, or spectrumCount above 50. */
+/* Results of one human test: fills the 33 fields of results from test by the equations of the
+ * model's family (KVGetDeviceFamily; a model outside the catalogue is calculated like family -1).
+ * test: read only; its spectrum (spectrumCount points) is read for family -5 only.
+ * results: written. waterEquation: 0 to 3; 2 reports total body water by the high-frequency
+ * equation (family -4: tbwLitres; family -5: tbwRegressionLitres); 0, 1 and 3 are alike.
+ * Both pointers are checked; spectrum is checked where a spectrum is required.
+ * Returns, at the first failing check, in this order:
+ *    0  success: every field the family fills is written, the others are 0;
+ *  -18  test or results is null: results untouched;
+ *   -1  modelCode is an equine model (family -6 or -7);
+ *   -3  waterEquation above 3;
+ *   -4  sex neither 0 nor 1;
+ *   -5  age outside 1 to 99;
+ *   -6  height outside 10 to 229;
+ *   -7  weight below 0.001 or above 300.0, or not a number (infinities fail the range);
+ *   -8  activityLevel outside 1 to 5;
+ *   -9  waist outside 5 to 648;
+ *  -10  hip outside 5 to 648;
+ *  -18  family -5 or model 14, and spectrumCount below 1 or above 50 (never cut short), or
+ *       spectrum null.
+ * On every failure but a null pointer all 33 fields are 0.
+ * Not checked, and still success: an impedance of 0 makes the fields that divide by it infinite or
+ * not a number; non-finite spectrum values, and spectra that determine no arc (fewer than three
+ * distinct points, a circle that misses the real axis), make the spectrum's fields non-finite or
+ * meaningless; resistance 0 leaves skeletalMuscleKg at 0.
+ * Reentrant; allocates nothing. */
 KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord* test, KVResults* results, uint32_t waterEquation) KV_NOEXCEPT;
 
 /* Normal ranges of one human test and the results KVCalculateResults gave for it. Reads modelCode, sex,

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -104,6 +105,7 @@ struct Example {
   uint32_t waterEquation;
   std::vector<Expect> expect;
 };
+void PrintTo(const Example& c, std::ostream* os) { *os << c.name; }
 
 class WorkedExamples : public ::testing::TestWithParam<Example> {};
 
@@ -175,6 +177,7 @@ struct Filling {
   int32_t model;
   std::set<int> filled;  // field numbers; every other field stays 0
 };
+void PrintTo(const Filling& c, std::ostream* os) { *os << c.name; }
 
 std::set<int> Range(int first, int last, std::set<int> more = {}) {
   for (int k = first; k <= last; ++k) more.insert(k);
@@ -240,6 +243,7 @@ struct Check {
   uint32_t waterEquation;
   int32_t code;
 };
+void PrintTo(const Check& c, std::ostream* os) { *os << c.name; }
 
 class Validation : public ::testing::TestWithParam<Check> {};
 
@@ -357,6 +361,7 @@ struct Child {
   double bmr;        // by hand from the band of the age
   double hydration;  // tbwLitres / leanKg from the hydration table; 0 where the adult equations apply
 };
+void PrintTo(const Child& c, std::ostream* os) { *os << c.name; }
 
 class ChildrensBands : public ::testing::TestWithParam<Child> {};
 
@@ -479,6 +484,7 @@ struct Pin {
   float KVResults::*field;
   float bits;
 };
+void PrintTo(const Pin& c, std::ostream* os) { *os << c.name; }
 
 class SinglePrecisionPins : public ::testing::TestWithParam<Pin> {};
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,7 @@ struct Nearest {
   int32_t first;
   int32_t second;
 };
+void PrintTo(const Nearest& c, std::ostream* os) { *os << c.name; }
 
 class NearestPoints : public ::testing::TestWithParam<Nearest> {};
 
@@ -207,6 +209,7 @@ struct Muscle {
   int32_t sex, age, height, resistance;
   float expected;  // by hand: q x 0.401 + m x 3.825 - 0.071 x age + 5.102
 };
+void PrintTo(const Muscle& c, std::ostream* os) { *os << c.name; }
 
 class SkeletalMuscle : public ::testing::TestWithParam<Muscle> {};
 
@@ -259,6 +262,7 @@ struct Degenerate {
   const char* name;
   std::vector<KVSpectrumPoint> points;
 };
+void PrintTo(const Degenerate& c, std::ostream* os) { *os << c.name; }
 
 class DegenerateSpectra : public ::testing::TestWithParam<Degenerate> {};
 
