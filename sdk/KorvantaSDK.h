@@ -342,9 +342,34 @@ KV_API int32_t KV_CALL CXCalculateNormals(const CXTestRecord* test, const CXResu
 
 /* ---- Device link (call from one thread at a time) ---------------------- */
 
+/* Opens the analyser's serial port and sets 115200 baud, 8 data bits, no parity, one stop
+ * bit, no flow control, DTR and RTS raised; discards what was queued. A port already open is
+ * closed first, so after any failure no port is open.
+ * portName: zero-terminated; its decimal port number ("5" opens \\.\COM5), or a device
+ * path holding "\\.\" used unchanged. On Linux a name holding '/' is a device path too, and
+ * "\\.\COM<n>" opens /dev/ttyS<n-1> and any other "\\.\NAME" /dev/NAME, as Wine maps them.
+ * A null portName is treated as an empty name.
+ * Returns 0; -50 if the port cannot be opened (also "COM7", which names no port, and a device
+ * path longer than 511 characters, for which nothing is opened) or its line settings cannot be
+ * read or set; -51 if its queue sizes cannot be set. */
 KV_API int32_t KV_CALL KVOpenComport(const KVWChar* portName) KV_NOEXCEPT;
+
+/* Closes the open port; with none open it does nothing. Unloading the library closes it too. */
 KV_API void KV_CALL KVCloseComport(void) KV_NOEXCEPT;
+
+/* Waits for the analyser's handshake byte 0xA5, skipping any other byte, answers it with
+ * 0xA5, pauses 150 ms and discards everything then queued. Needs no earlier call besides
+ * KVOpenComport; commands may be sent without it. No arguments.
+ * Returns 0; -52 if no port is open (at once), the port reports an error, or no 0xA5 has come
+ * within 60 seconds (time for a person to switch the analyser on). The answer's own send
+ * result is not reported.
+ *
+ * Every device-link call below paces each byte it sends by at least 200 ms (a two-byte request
+ * takes 0.4 s) and gives up on a silent analyser: a receive inside an exchange fails with -55
+ * after 3 s without a byte, and a send with no port open, or whose writes fail three times,
+ * fails with -56, which every command passes on unchanged. */
 KV_API int32_t KV_CALL KVConnect(void) KV_NOEXCEPT;
+
 KV_API int32_t KV_CALL KVReadModelVersion(int32_t* modelCode, uint8_t* version1, uint8_t* version2, uint8_t* version3,
                                           uint8_t* version4, uint8_t* version5) KV_NOEXCEPT;
 KV_API int32_t KV_CALL KVReadProtocolInfo(uint8_t* protocol1, uint8_t* protocol2, uint8_t* protocol3) KV_NOEXCEPT;
