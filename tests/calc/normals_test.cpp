@@ -205,6 +205,40 @@ INSTANTIATE_TEST_SUITE_P(
 // HeaviestWeightAccepted: female 25 -> 20-26 %; W_hi = 50 / 0.74 = 67.57 <= 71.28, M = 68: fat 13.6 -> 14,
 // 17.68 -> 18; lean 74 % = 50.32 -> 50, 80 % = 54.4 -> 54.
 
+// ---- After the results calculation, as a host calls it -------------------------------------------
+
+TEST(NormalsAfterResults, LeanMassComesFromTheResultsCalculation) {
+  // Model 1, male 35, 180 cm, 80 kg, impedance 500: leanKg 65.4946. Fat 13-19 % (31-40). W_hi =
+  // 65.4946 / 0.81 = 80.86 > B22 = 71.28: round(65.4946 / 0.87 = 75.28) = 75 to round(80.86) = 81.
+  // M = 156 / 2 = 78: fat 10.14 -> 10, 14.82 -> 15; lean 63.18 -> 63, 67.86 -> 68. Water 55-65 % of 80.
+  KVTestRecord test = Person(kMono, 1, 35, 180, 80.0f);
+  test.activityLevel = 3;
+  test.waist = 84;
+  test.hip = 100;
+  test.impedanceF2 = 500;
+  KVResults results{};
+  ASSERT_EQ(KV_OK, KVCalculateResults(&test, &results, 0));
+  ASSERT_NEAR(65.4946, results.leanKg, 0.0001);
+  KVNormals normals{};
+  ASSERT_EQ(KV_OK, KVCalculateNormals(&test, &results, &normals));
+  ExpectSameNormals(KVNormals{13, 19, 10, 15, 81, 87, 63, 68, 75, 81, 0, 55, 65, 44, 52, 0, 0, 0, 0, 0, 0, 0.0f,
+                              0.0f, 0.0f, 20, 25, 1.00f, 0.0f, 0.0f},
+                    normals);
+}
+
+TEST(NormalsAfterResults, RejectedResultsStillGiveAnAdultTheBmiTarget) {
+  // activityLevel 0 makes the results calculation answer -8 and leave leanKg 0; the normals do not check
+  // it and give the BMI band: female 35, 165 cm, as in FemaleQuattron.
+  const KVTestRecord test = Person(kQuattron, 0, 35, 165, 60.0f);
+  KVResults results{};
+  ASSERT_EQ(KV_ERR_ACTIVITY, KVCalculateResults(&test, &results, 0));
+  KVNormals normals{};
+  ASSERT_EQ(KV_OK, KVCalculateNormals(&test, &results, &normals));
+  EXPECT_EQ(1, normals.targetWeightFromBmi);
+  EXPECT_EQ(54, normals.targetWeightLow);
+  EXPECT_EQ(60, normals.targetWeightHigh);
+}
+
 // ---- Both tables at every band edge ----------------------------------------------------------------
 
 struct BandCase {
