@@ -1,7 +1,10 @@
 // pty_runner_posix.cpp: the simulator on a POSIX pseudo-terminal (openpty, raw mode, poll).
 // Moves bytes between the master side and the engine with timestamps; no protocol knowledge here.
-// The slave side is not kept open, so a host's last close shows as a hang-up and ends the session.
+// Sessions follow the host's opens and closes of the slave side, which the runner does not keep
+// open itself: inotify reports each open and close in order, so a close followed at once by a new
+// open is still two events; where inotify is missing, the master's hang-up state is the fallback.
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -72,7 +75,17 @@ int ServeOnPty(Engine& engine, const ServeOptions& options, std::string* error) 
   if (name == nullptr) return Fail(error, "ptsname");
   const std::string path = name;
   if (::fcntl(master.get(), F_SETFL, ::fcntl(master.get(), F_GETFL) | O_NONBLOCK) != 0) return Fail(error, "fcntl");
+
+  // Watching starts before the slave is let go of, so no host open can come unseen.
+  Fd watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  const bool watched = watch.get() >= 0 && ::inotify_add_watch(watch.get(), path.c_str(),
+                                                              IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) >= 0;
   slave.reset();
+  if (watched) {
+    alignas(inotify_event) char drain[4096];
+    while (::read(watch.get(), drain, sizeof drain) > 0) {
+    }  // our own close of the slave
+  }
 
   const auto origin = std::chrono::steady_clock::now();
   auto now = [origin] {
@@ -87,8 +100,19 @@ int ServeOnPty(Engine& engine, const ServeOptions& options, std::string* error) 
 
   constexpr Micros kIdleTick = std::chrono::milliseconds(10);  // how soon a stop request is seen
   bool attached = false;
+  int opens = 0;  // the host's open descriptions of the slave, as inotify counts them
   std::vector<uint8_t> unsent;
   std::vector<uint8_t> buffer(4096);
+  auto attach = [&](Micros t) {
+    MakeRaw(master.get());
+    locked([&] { engine.HostAttached(t); });
+    attached = true;
+  };
+  auto detach = [&](Micros t) {
+    locked([&] { engine.HostDetached(t); });
+    attached = false;
+    unsent.clear();
+  };
   while (options.stop == nullptr || !options.stop->load()) {
     Micros wait = kIdleTick;
     if (attached && unsent.empty()) {
@@ -98,29 +122,42 @@ int ServeOnPty(Engine& engine, const ServeOptions& options, std::string* error) 
     } else if (!unsent.empty()) {
       wait = std::chrono::milliseconds(1);
     }
-    pollfd p{master.get(), static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0};
+    // Without a host the master reports a hang-up at every poll; then only the watch is polled.
+    const bool hostless = !attached && (!watched || opens == 0);
+    pollfd p[2] = {{master.get(), static_cast<short>(POLLIN | (unsent.empty() ? 0 : POLLOUT)), 0},
+                   {watch.get(), POLLIN, 0}};
     const timespec ts{0, static_cast<long>(wait.count() * 1000)};
-    const int ready = ::ppoll(&p, 1, &ts, nullptr);
+    const int ready = watched && hostless ? ::ppoll(&p[1], 1, &ts, nullptr)
+                                          : ::ppoll(p, watched ? 2 : 1, &ts, nullptr);
     if (ready < 0 && errno != EINTR) return Fail(error, "poll");
     const Micros t = now();
 
-    if ((p.revents & POLLHUP) != 0) {
-      if (attached) {
-        locked([&] { engine.HostDetached(t); });
-        attached = false;
-        unsent.clear();
+    if (watched && (p[1].revents & POLLIN) != 0) {
+      alignas(inotify_event) char events[4096];
+      ssize_t n;
+      while ((n = ::read(watch.get(), events, sizeof events)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+          const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+          at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+          if ((e->mask & IN_OPEN) != 0 && ++opens == 1) {
+            if (attached) detach(t);  // a close and a reopen seen in one read
+            attach(t);
+          }
+          if ((e->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) != 0 && opens > 0 && --opens == 0) detach(t);
+        }
       }
-      // A master without a slave reports the hang-up at once, every time: wait for the next host.
-      const timespec pause{0, 10'000'000};
-      ::nanosleep(&pause, nullptr);
-      continue;
     }
-    if (!attached) {
-      MakeRaw(master.get());
-      locked([&] { engine.HostAttached(t); });
-      attached = true;
+    if (!watched) {
+      if ((p[0].revents & POLLHUP) != 0) {
+        if (attached) detach(t);
+        const timespec pause{0, 10'000'000};  // a master without a slave reports the hang-up at once
+        ::nanosleep(&pause, nullptr);
+        continue;
+      }
+      if (!attached) attach(t);
     }
-    if ((p.revents & POLLIN) != 0) {
+    if (!attached) continue;
+    if ((p[0].revents & POLLIN) != 0) {
       for (;;) {
         const ssize_t n = ::read(master.get(), buffer.data(), buffer.size());
         if (n > 0) {
@@ -128,8 +165,13 @@ int ServeOnPty(Engine& engine, const ServeOptions& options, std::string* error) 
           continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        break;  // EAGAIN: drained; EIO: the host went away, seen as a hang-up next time round
+        break;  // EAGAIN: drained; EIO: the host went away, which the watch or the hang-up reports
       }
+    }
+    if ((p[0].revents & POLLHUP) != 0) {
+      // Closed, and its close event not yet read: do not spin on the hang-up meanwhile.
+      const timespec pause{0, 1'000'000};
+      ::nanosleep(&pause, nullptr);
     }
     std::vector<uint8_t> due = locked([&] { return engine.TakeDue(now()); });
     unsent.insert(unsent.end(), due.begin(), due.end());
