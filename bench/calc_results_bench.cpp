@@ -29,7 +29,8 @@ int PassesOf(const std::vector<KVSpectrumPoint>& spectrum) {
   std::vector<kv::calc::PlanePoint> plane;
   for (const KVSpectrumPoint& p : spectrum) {
     const double theta = p.phase * 3.141592653589793 / 180.0;
-    plane.push_back({static_cast<float>(p.magnitude * std::cos(theta)), static_cast<float>(p.magnitude * std::sin(theta))});
+    plane.push_back(
+        {static_cast<float>(p.magnitude * std::cos(theta)), static_cast<float>(p.magnitude * std::sin(theta))});
   }
   const int iterations = kv::calc::FitCircle(plane).iterations;
   return iterations < 0 ? kv::calc::kMaxCirclePasses : iterations + 1;
@@ -75,8 +76,8 @@ void WithSpectrum(benchmark::State& state, int32_t model, int points, double alp
   state.counters["passes"] = passes;
   // Seconds per point per pass: the whole call divided by passes x points.
   state.counters["per_point_pass"] =
-      benchmark::Counter(static_cast<double>(passes) * points, benchmark::Counter::kIsIterationInvariantRate |
-                                                                    benchmark::Counter::kInvert);
+      benchmark::Counter(static_cast<double>(passes) * points,
+                         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 BENCHMARK_CAPTURE(WithoutSpectrum, Mono_model1, 1);

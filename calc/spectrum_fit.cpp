@@ -19,8 +19,12 @@ constexpr double kFitTolerance = 1e-6;
 constexpr float kNearestSearchStart = 1e7f;
 
 // Resistance and reactance are rounded to single precision once and then used as doubles; results
-// depend on that rounding, so it must survive optimisation (the build disables SLP vectorisation).
-double RoundedToSingle(double value) { return static_cast<double>(static_cast<float>(value)); }
+// depend on that rounding. g++ 12's SLP vectoriser was seen to drop the rounding of two such adjacent
+// conversions; a volatile single-precision store keeps it whatever the flags (at most 100 a call).
+double RoundedToSingle(double value) {
+  const volatile float rounded = static_cast<float>(value);
+  return rounded;
+}
 
 int32_t NearestIndex(std::span<const PlanePoint> points, double centreX, int32_t excluded) {
   int32_t nearest = 0;

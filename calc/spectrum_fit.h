@@ -24,8 +24,8 @@ struct PlanePoint {
 struct CircleFit {
   double centreX;
   double centreY;
-  double radius;      // mean distance from the centre the last pass started from
-  int32_t iterations; // passes before the converging one (0: the first converged), or -1: never converged
+  double radius;       // mean distance from the centre the last pass started from
+  int32_t iterations;  // passes before the converging one (0: the first converged), or -1: never converged
 };
 
 // Iterative geometric least-squares circle through the points. The centre and radius of the last

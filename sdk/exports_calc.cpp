@@ -5,7 +5,8 @@
 
 extern "C" {
 
-KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord* test, KVResults* results, uint32_t waterEquation) noexcept {
+KV_API int32_t KV_CALL KVCalculateResults(const KVTestRecord* test, KVResults* results,
+                                          uint32_t waterEquation) noexcept {
   if (test == nullptr || results == nullptr) return KV_ERR_ARGUMENT;
   return kv::calc::CalculateResults(*test, *results, waterEquation);
 }

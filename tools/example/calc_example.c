@@ -8,19 +8,44 @@
 
 #include "KorvantaSDK.h"
 
-#define FIELD(name) {#name, offsetof(KVResults, name)}
+#define FIELD(name) \
+  { #name, offsetof(KVResults, name) }
 static const struct {
   const char* name;
   size_t offset;
-} kFields[] = {FIELD(fatPercent), FIELD(fatKg), FIELD(leanPercent), FIELD(leanKg), FIELD(totalWeight),
-               FIELD(dryLeanKg), FIELD(tbwPercent), FIELD(tbwLitres), FIELD(ecwPercent), FIELD(ecwLitres),
-               FIELD(icwPercent), FIELD(icwLitres), FIELD(bodyCellMass), FIELD(tbwDifference),
-               FIELD(ecwTbwRatio), FIELD(impedanceRatioF4F1), FIELD(bmrKcal), FIELD(bmrPerKg),
-               FIELD(energyRequirementKcal), FIELD(bmi), FIELD(fatMassIndex), FIELD(leanMassIndex),
-               FIELD(waistHipRatio), FIELD(impedanceRatioF2F1), FIELD(ecwRegressionLitres),
-               FIELD(tbwRegressionLitres), FIELD(overhydrationLitres), FIELD(skeletalMuscleKg),
-               FIELD(membraneCapacitance), FIELD(resistanceZero), FIELD(resistanceIntracellular),
-               FIELD(characteristicFrequency), FIELD(alpha)};
+} kFields[] = {FIELD(fatPercent),
+               FIELD(fatKg),
+               FIELD(leanPercent),
+               FIELD(leanKg),
+               FIELD(totalWeight),
+               FIELD(dryLeanKg),
+               FIELD(tbwPercent),
+               FIELD(tbwLitres),
+               FIELD(ecwPercent),
+               FIELD(ecwLitres),
+               FIELD(icwPercent),
+               FIELD(icwLitres),
+               FIELD(bodyCellMass),
+               FIELD(tbwDifference),
+               FIELD(ecwTbwRatio),
+               FIELD(impedanceRatioF4F1),
+               FIELD(bmrKcal),
+               FIELD(bmrPerKg),
+               FIELD(energyRequirementKcal),
+               FIELD(bmi),
+               FIELD(fatMassIndex),
+               FIELD(leanMassIndex),
+               FIELD(waistHipRatio),
+               FIELD(impedanceRatioF2F1),
+               FIELD(ecwRegressionLitres),
+               FIELD(tbwRegressionLitres),
+               FIELD(overhydrationLitres),
+               FIELD(skeletalMuscleKg),
+               FIELD(membraneCapacitance),
+               FIELD(resistanceZero),
+               FIELD(resistanceIntracellular),
+               FIELD(characteristicFrequency),
+               FIELD(alpha)};
 
 static KVTestRecord Subject(int32_t model, int32_t sex, int32_t age, int32_t height, float weight, int32_t activity,
                             int32_t waist, int32_t hip, int32_t f1, int32_t f2, int32_t f4) {
@@ -49,8 +74,8 @@ static void Show(const char* title, const KVTestRecord* test, uint32_t waterEqua
   const int32_t rc = KVCalculateResults(test, &results, waterEquation);
   KVGetDeviceModelName(test->modelCode, wideName, 32);
   for (i = 0; i < 32; ++i) name[i] = (char)wideName[i]; /* the names are plain ASCII */
-  printf("%s: model %d (%s), waterEquation %u: result %d\n", title, (int)test->modelCode, name,
-         (unsigned)waterEquation, (int)rc);
+  printf("%s: model %d (%s), waterEquation %u: result %d\n", title, (int)test->modelCode, name, (unsigned)waterEquation,
+         (int)rc);
   for (i = 0; i < sizeof kFields / sizeof kFields[0]; ++i) {
     float value;
     memcpy(&value, (const char*)&results + kFields[i].offset, sizeof value);
