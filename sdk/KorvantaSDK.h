@@ -388,18 +388,68 @@ KV_API int32_t KV_CALL CXReadTestCaballix(int32_t* reading1, int32_t* reading2, 
                                           int32_t* reading5, int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
 
 /* ---- Bluetooth setup: truth values, 1 or 0 ----------------------------- */
+/* Call from one thread at a time. Each call blocks for its inquiry (timeoutMultiplier units of 1.28 s,
+ * at most 45), its modal prompts and, after a pairing, the port wait (up to a little over two minutes).
+ * parent owns every message box and dialog and may be null. interactive is a truth value: 0 leaves out
+ * the missing-radio box, the search error boxes and the "no analyser" / "port not found" prompts.
+ * A message box that cannot be shown counts as Cancel. The library keeps one Bluetooth stack object;
+ * calls marked "replaces" build it afresh (an earlier search is lost), the others reuse its search. */
 
+/* 1 if the computer has at least one Bluetooth radio, else 0. Replaces the stack object.
+ * No prompt. Builds without a Bluetooth backend always answer 0. */
 KV_API int32_t KV_CALL KVIsBTAvailable(void) KV_NOEXCEPT;
+
+/* Writes the stack description ("Bluetooth API: ...", "Hardware Info: ...", "Software Info: ..." on
+ * three lines) into info, cut to capacity characters and always terminated. Replaces the stack object.
+ * info is checked: a null info or a capacity below 1 gives 0 with nothing done.
+ * Returns 1; 0 if there is no radio (info untouched). */
 KV_API int32_t KV_CALL KVGetBTStackInfo(KVWChar* info, int32_t capacity) KV_NOEXCEPT;
+
+/* Runs an inquiry (timeoutMultiplier capped at 45) and reports the analysers met: newDeviceCount those
+ * not yet paired, pairedDeviceCount those already paired. Reuses the stack object (building one if
+ * none exists). Both pointers are checked: if either is null it returns 0 and writes nothing.
+ * Returns 1 with both counts; 0 with both counts -1 if there is no radio or the search fails (in
+ * interactive use after its error box). */
 KV_API int32_t KV_CALL KVSearchBTDevices(int32_t* newDeviceCount, int32_t* pairedDeviceCount, int32_t interactive,
                                          KVWindowHandle parent, uint16_t timeoutMultiplier) KV_NOEXCEPT;
+
+/* Reports the selected analyser of the latest search: its name, its address as "00:11:22:33:44:AA" and
+ * the number of its virtual COM port as decimal text (for KVOpenComport). Without a completed search it
+ * first searches silently with timeoutMultiplier. Every buffer is checked and never written past its
+ * capacity: the name needs its length + 1 (names have at most 247 characters) or the call returns 0
+ * with nothing written; an address buffer below 18 receives an empty text (nothing if below 1); the
+ * port buffer is written only when the port is found and its text fits.
+ * Returns 1 (also when no port is found); 0 if there is no radio, no search can complete, no analyser
+ * was found or the name does not fit: then no buffer is touched. No prompt. */
 KV_API int32_t KV_CALL KVGetBTKorvantaDevice(KVWChar* name, int32_t nameCapacity, KVWChar* address,
                                              int32_t addressCapacity, KVWChar* comPort, int32_t comPortCapacity,
                                              uint16_t timeoutMultiplier) KV_NOEXCEPT;
+
+/* Pairs a new analyser of the latest search (searching silently first if none completed): asks the user
+ * to confirm it (or to choose one of several in the platform's dialog), offers to remove old analyser
+ * pairings, pairs with the analyser's PIN, enables its serial port service and waits for its port.
+ * Always interactive. Returns 1 when paired and the service enabled (whether or not the port appeared);
+ * 0 with no radio, no completed search, no new analyser (no prompt), or when the user declines or
+ * cancels. */
 KV_API int32_t KV_CALL KVAuthenticateBTDevice(KVWindowHandle parent, uint16_t timeoutMultiplier) KV_NOEXCEPT;
+
+/* Removes the pairing of every analyser the platform knows; other devices stay paired. Searches
+ * silently first when no search completed, then replaces the stack object (with the missing-radio
+ * prompt when interactive). Returns 1 when the known devices could be listed; 0 if there is no radio,
+ * the search fails, or the devices cannot be listed (error box when interactive). */
 KV_API int32_t KV_CALL KVUnAuthenticateBTDevices(int32_t interactive, KVWindowHandle parent,
                                                  uint16_t timeoutMultiplier) KV_NOEXCEPT;
+
+/* 1 if driver installations are still pending when timeoutMilliseconds have passed (0: asks at once),
+ * else 0; also 0 where the platform offers no such query. No prompt. */
 KV_API int32_t KV_CALL KVIsDeviceInstallInProgress(uint32_t timeoutMilliseconds) KV_NOEXCEPT;
+
+/* The guided setup: replaces the stack object (missing-radio prompt with Retry when interactive),
+ * searches (7 units, doubled up to 45 at each Retry of the "no analyser" prompt), pairs a new analyser
+ * or takes the paired one (the dialog chooses among several), and writes the COM port number as decimal
+ * text, terminated, into comPort. comPort is checked: null or a capacity below 1 gives 0 at once, with
+ * no search and no prompt; a port text that does not fit capacity counts as not found.
+ * Returns 1 with the port written; 0 otherwise, with comPort untouched. */
 KV_API int32_t KV_CALL KVAutoSetupBT(KVWChar* comPort, int32_t capacity, int32_t interactive, KVWindowHandle parent) KV_NOEXCEPT;
 
 #ifdef __cplusplus

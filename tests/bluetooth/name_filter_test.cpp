@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{"WordInsideName", u"MyQUATTRON", true},
                       NameCase{"CaballixWithSuffix", u"caballix-2", true},
                       NameCase{"PanelModelWord", u"KorvantaQPN 12", true},
-                      NameCase{"SpectrumPanelWord", u"korvantappn", true},
+                      NameCase{"SecondPanelWord", u"korvantappn", true},
                       NameCase{"ShortOfTheWord", u"Korvant", false},
                       NameCase{"OtherQuattro", u"Quattro 4", false},
                       NameCase{"EmptyName", u"", false},
