@@ -13,11 +13,14 @@ namespace kv::link::testing {
 inline constexpr const char* kZoneUtc = "UTC0";
 inline constexpr const char* kZoneWithSummerTime = "GMT0BST";
 
+// A zone, once set, is never removed again: with TZ removed the Windows C runtime falls back
+// to the system's zone and, under Wine, keeps that zone's summer-time bias for every zone
+// set afterwards. Where no zone was set before, the scope leaves UTC behind.
 class TimeZoneScope {
  public:
   explicit TimeZoneScope(const char* zone) : assignment_(std::string("TZ=") + zone) {
     const char* old = std::getenv("TZ");
-    Restore() = std::string("TZ=") + (old != nullptr ? old : "");
+    Restore() = std::string("TZ=") + (old != nullptr && *old != 0 ? old : kZoneUtc);
     putenv(assignment_.data());
     tzset();
   }
