@@ -1,0 +1,97 @@
+// commands.h: the subcommands of `korvanta`, each a function of its parsed options that writes
+// data to `out`, messages to `err`, and returns the exit status. main.cpp only parses.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analyser.h"
+#include "formatters.h"
+#include "messages.h"
+#include "test_input.h"
+
+namespace kv::cli {
+
+struct Streams {
+  std::ostream& out;  // data: tables, CSV, JSON
+  std::ostream& err;  // progress and messages
+  bool errIsTerminal = false;
+};
+
+struct OutputOptions {
+  std::string format;  // table, csv, json, sheet
+  std::string outputPath;  // empty or "-": standard output
+  bool utc = false;
+};
+
+struct InfoOptions {
+  std::string port;
+  std::string format = "text";  // text or json
+  bool utc = false;
+};
+
+struct DownloadOptions {
+  std::string port;
+  OutputOptions output{"table", "", false};
+  std::string kind = "auto";
+  unsigned waterEquation = 0;
+  std::string progress = "auto";  // auto, on, off
+};
+
+struct CalcOptions {
+  std::string inputPath;  // empty: the test is given by fields
+  NamedValues fields;     // --<field> value, in the order given
+  OutputOptions output{"sheet", "", false};
+  unsigned waterEquation = 0;
+};
+
+struct SetClockOptions {
+  std::string port;
+  std::string time;  // empty: this computer's present time
+  bool utc = false;
+};
+
+struct BluetoothOptions {
+  std::string action;  // available, info, search, device, pair, unpair, setup
+  bool interactive = false;
+  unsigned timeoutMultiplier = 8;
+};
+
+struct SimulateOptions {
+  std::optional<int> model;
+  std::string scenarioPath;
+  std::vector<std::string> faults;
+  std::string recordPath;
+};
+
+struct DemoOptions {
+  int model = 7;
+  int rows = 5;
+  bool utc = false;
+};
+
+ExitStatus RunInfo(const InfoOptions& options, Streams& io);
+ExitStatus RunDownload(const DownloadOptions& options, Streams& io);
+ExitStatus RunCalc(const CalcOptions& options, Streams& io);
+ExitStatus RunSetClock(const SetClockOptions& options, Streams& io);
+ExitStatus RunBluetooth(const BluetoothOptions& options, Streams& io);
+// Both need the simulator; a build without it says so and returns kFailure.
+ExitStatus RunSimulate(const SimulateOptions& options, Streams& io);
+ExitStatus RunDemo(const DemoOptions& options, Streams& io);
+
+// ---- Shared by the commands
+
+// The road's failed step as one line, and its exit status.
+ExitStatus ReportRoadFailure(const Road& road, const std::string& port, Streams& io);
+// Writes `text` to the output file or standard output; kOutput with a message when it cannot.
+ExitStatus Deliver(const std::string& text, const std::string& outputPath, Streams& io);
+// Lines of `korvanta info` for a device.
+std::string InfoText(const DeviceInfo& info, const std::string& port, TimeStyle style);
+std::string InfoJson(const DeviceInfo& info, const std::string& port, TimeStyle style);
+// One line per step with its time: "  open /dev/pts/3 ........  2 ms".
+std::string TimingText(const std::vector<StepTiming>& timings);
+std::string FamilyName(int32_t family);
+
+}  // namespace kv::cli

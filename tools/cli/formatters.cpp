@@ -1,0 +1,393 @@
+// formatters.cpp: table, CSV, JSON and sheet output of tests, results and normals.
+// nlohmann-json writes the JSON: a well-kept library, so quoting, escapes and number text are
+// not hand-written plumbing of ours. Every column comes from the field tables of record_fields.h.
+#include "formatters.h"
+
+#include <charconv>
+#include <nlohmann/json.hpp>
+#include <ostream>
+
+#include "messages.h"
+#include "record_fields.h"
+#include "text.h"
+
+namespace kv::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+bool Failed(int32_t code) { return code != KV_OK; }
+
+std::string TimeCell(int64_t seconds, TimeStyle style) { return IsoTime(seconds, style).value_or(""); }
+
+std::string CsvText(const FieldValue& value, const FormatOptions& options) {
+  switch (value.kind) {
+    case FieldValue::Kind::kInteger:
+      return std::to_string(value.integer);
+    case FieldValue::Kind::kFloat:
+      return FloatText(value.real);
+    case FieldValue::Kind::kTime:
+      return TimeCell(value.integer, options.timeStyle);
+  }
+  return {};
+}
+
+Json JsonValue(const FieldValue& value, const FormatOptions& options) {
+  switch (value.kind) {
+    case FieldValue::Kind::kInteger:
+      return value.integer;
+    case FieldValue::Kind::kFloat: {
+      if (!std::isfinite(value.real)) return nullptr;
+      // The double nearest the float's shortest text, so 23.4f is written 23.4.
+      const std::string text = FloatText(value.real);
+      double shortest = 0;
+      std::from_chars(text.data(), text.data() + text.size(), shortest);
+      return shortest;
+    }
+    case FieldValue::Kind::kTime: {
+      const auto text = IsoTime(value.integer, options.timeStyle);
+      return text ? Json(*text) : Json(nullptr);
+    }
+  }
+  return nullptr;
+}
+
+template <class Record>
+Json RecordJson(const Record& record, std::span<const FieldDef<Record>> fields, const FormatOptions& options) {
+  Json object = Json::object();
+  for (const auto& field : fields) object[std::string(field.name)] = JsonValue(GetField(record, field), options);
+  return object;
+}
+
+template <class Record>
+void HeaderCells(std::vector<std::string>& cells, std::span<const FieldDef<Record>> fields) {
+  for (const auto& field : fields) cells.emplace_back(field.name);
+}
+
+template <class Record>
+void RecordCells(std::vector<std::string>& cells, const Record& record, std::span<const FieldDef<Record>> fields,
+                 bool present, const FormatOptions& options) {
+  for (const auto& field : fields) cells.push_back(present ? CsvText(GetField(record, field), options) : "");
+}
+
+void WriteCsvLine(std::ostream& out, const std::vector<std::string>& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i > 0) out << ',';
+    out << CsvCell(cells[i]);
+  }
+  out << '\n';
+}
+
+std::string CodeCell(int32_t code) { return code == kNotCalculated ? "" : std::to_string(code); }
+
+template <class Row, class TestRec, class Res, class Norm>
+void WriteCsv(std::ostream& out, std::span<const Row> rows, std::span<const FieldDef<TestRec>> testFields,
+              std::span<const FieldDef<Res>> resultFields, std::span<const FieldDef<Norm>> normalFields,
+              const FormatOptions& options) {
+  std::vector<std::string> header{"slot"};
+  HeaderCells(header, testFields);
+  header.emplace_back("resultsCode");
+  HeaderCells(header, resultFields);
+  header.emplace_back("normalsCode");
+  HeaderCells(header, normalFields);
+  WriteCsvLine(out, header);
+  for (const Row& row : rows) {
+    std::vector<std::string> cells{std::to_string(row.slot)};
+    RecordCells(cells, row.test, testFields, true, options);
+    cells.push_back(CodeCell(row.resultsCode));
+    RecordCells(cells, row.results, resultFields, !Failed(row.resultsCode), options);
+    cells.push_back(CodeCell(row.normalsCode));
+    RecordCells(cells, row.normals, normalFields, !Failed(row.normalsCode), options);
+    WriteCsvLine(out, cells);
+  }
+}
+
+std::string CodeText(int32_t code) { return CodeName(code) + ": " + CodeMeaning(code); }
+
+template <class Row, class TestRec, class Res, class Norm>
+void WriteJson(std::ostream& out, std::span<const Row> rows, std::span<const FieldDef<TestRec>> testFields,
+               std::span<const FieldDef<Res>> resultFields, std::span<const FieldDef<Norm>> normalFields,
+               const FormatOptions& options) {
+  if (rows.empty()) {
+    out << "[]\n";
+    return;
+  }
+  out << "[\n";
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Row& row = rows[i];
+    Json object = Json::object();
+    object["slot"] = row.slot;
+    object["test"] = RecordJson(row.test, testFields, options);
+    object["resultsCode"] = row.resultsCode == kNotCalculated ? Json(nullptr) : Json(row.resultsCode);
+    if (row.resultsCode != kNotCalculated && Failed(row.resultsCode)) object["resultsError"] = CodeText(row.resultsCode);
+    object["results"] = Failed(row.resultsCode) ? Json(nullptr) : RecordJson(row.results, resultFields, options);
+    object["normalsCode"] = row.normalsCode == kNotCalculated ? Json(nullptr) : Json(row.normalsCode);
+    if (row.normalsCode != kNotCalculated && Failed(row.normalsCode)) object["normalsError"] = CodeText(row.normalsCode);
+    object["normals"] = Failed(row.normalsCode) ? Json(nullptr) : RecordJson(row.normals, normalFields, options);
+    out << "  " << object.dump() << (i + 1 < rows.size() ? ",\n" : "\n");
+  }
+  out << "]\n";
+}
+
+// ---- Readable output
+
+std::string IntegerOrFloat(const FieldValue& value, int decimals) {
+  return value.kind == FieldValue::Kind::kFloat ? FixedText(value.real, decimals) : std::to_string(value.integer);
+}
+
+std::string NormalText(const NormalRange& range) {
+  switch (range.kind) {
+    case NormalRange::Kind::kNone:
+      return "";
+    case NormalRange::Kind::kRange:
+      return IntegerOrFloat(range.low, 2) + "-" + IntegerOrFloat(range.high, 2);
+    case NormalRange::Kind::kTypical:
+      return IntegerOrFloat(range.low, 2);
+    case NormalRange::Kind::kMaximum:
+      return "up to " + IntegerOrFloat(range.low, 2);
+  }
+  return "";
+}
+
+bool NormalIsZero(const NormalRange& range) {
+  auto zero = [](const FieldValue& v) { return v.kind == FieldValue::Kind::kFloat ? v.real == 0.0f : v.integer == 0; };
+  return range.kind == NormalRange::Kind::kNone || (zero(range.low) && zero(range.high));
+}
+
+int DecimalsOf(std::string_view name) {
+  return name.find("Ratio") != std::string_view::npos || name == "alpha" || name.find("PerKg") != std::string_view::npos
+             ? 3
+             : 1;
+}
+
+std::string ShortTime(int64_t seconds, TimeStyle style) {
+  const auto text = IsoTime(seconds, style);
+  if (!text) return "-";
+  std::string shown = text->substr(0, 16);
+  shown[10] = ' ';
+  return style == TimeStyle::kUtc ? shown + "Z" : shown;
+}
+
+std::string SexText(int32_t sex) { return sex == 0 ? "female" : sex == 1 ? "male" : "sex " + std::to_string(sex); }
+
+template <class Row, class Getter>
+struct TableColumn {
+  std::string header;
+  Getter cell;
+};
+
+// A result field with the normal beside it, as two cells.
+template <class Res, class Norm>
+void ResultCells(std::vector<std::string>& cells, std::string_view name, const Res& results, const Norm& normals,
+                 std::span<const FieldDef<Res>> fields, NormalRange (*normalFor)(std::string_view, const Norm&),
+                 bool calculated, bool normalsOk) {
+  const auto* field = FindField(fields, name);
+  cells.push_back(calculated && field != nullptr ? IntegerOrFloat(GetField(results, *field), DecimalsOf(name)) : "-");
+  cells.push_back(calculated && normalsOk ? NormalText(normalFor(name, normals)) : "-");
+}
+
+void WriteNotes(std::ostream& out, const std::vector<std::string>& notes) {
+  for (const std::string& note : notes) out << note << '\n';
+}
+
+template <class Row>
+std::span<const Row> Limited(std::span<const Row> rows, const FormatOptions& options) {
+  return options.maxRows > 0 && rows.size() > options.maxRows ? rows.first(options.maxRows) : rows;
+}
+
+template <class Row>
+void NoteFailures(std::vector<std::string>& notes, const Row& row) {
+  if (Failed(row.resultsCode) && row.resultsCode != kNotCalculated)
+    notes.push_back("slot " + std::to_string(row.slot) + ": " + FailureLine("calculation", row.resultsCode));
+  else if (Failed(row.normalsCode) && row.normalsCode != kNotCalculated)
+    notes.push_back("slot " + std::to_string(row.slot) + ": " + FailureLine("normal ranges", row.normalsCode));
+}
+
+constexpr std::string_view kHumanTableResults[] = {"fatPercent", "leanKg", "tbwLitres", "ecwLitres", "bmi"};
+constexpr std::string_view kEquineTableResults[] = {"bodyMassKg", "fatKg", "fatPercent", "tbwLitres", "ecwLitres",
+                                                    "icwLitres"};
+
+template <class Res, class Norm>
+void WriteSheetResults(std::ostream& out, const Res& results, const Norm& normals, bool normalsOk,
+                       std::span<const FieldDef<Res>> fields, NormalRange (*normalFor)(std::string_view, const Norm&)) {
+  TextTable table({{"result", false}, {"value"}, {"normal", false}});
+  for (const auto& field : fields) {
+    const FieldValue value = GetField(results, field);
+    const NormalRange range = normalsOk ? normalFor(field.name, normals) : NormalRange{};
+    // A result the model does not fill stays 0, as does its normal: leave both out.
+    if (value.real == 0.0f && NormalIsZero(range)) continue;
+    table.AddRow({std::string(field.name), IntegerOrFloat(value, DecimalsOf(field.name)), NormalText(range)});
+  }
+  table.Write(out, "  ");
+}
+
+}  // namespace
+
+std::optional<OutputFormat> ParseOutputFormat(std::string_view name) {
+  if (name == "table") return OutputFormat::kTable;
+  if (name == "csv") return OutputFormat::kCsv;
+  if (name == "json") return OutputFormat::kJson;
+  if (name == "sheet") return OutputFormat::kSheet;
+  return std::nullopt;
+}
+
+void TextTable::Write(std::ostream& out, std::string_view indent) const {
+  std::vector<size_t> widths;
+  for (const Column& column : columns_) widths.push_back(column.header.size());
+  for (const auto& row : rows_)
+    for (size_t i = 0; i < row.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  auto line = [&](const std::vector<std::string>& cells) {
+    std::string text(indent);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const std::string cell = i < cells.size() ? cells[i] : "";
+      const std::string pad(widths[i] - cell.size(), ' ');
+      if (i > 0) text += "  ";
+      text += columns_[i].alignRight ? pad + cell : cell + pad;
+    }
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    out << text << '\n';
+  };
+  std::vector<std::string> header;
+  for (const Column& column : columns_) header.push_back(column.header);
+  line(header);
+  for (const auto& row : rows_) line(row);
+}
+
+std::string ModelName(int32_t modelCode) {
+  KVWChar name[64] = {};
+  KVGetDeviceModelName(modelCode, name, 64);
+  return FromWide(name, 64);
+}
+
+void WriteHumanCsv(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options) {
+  WriteCsv(out, rows, TestRecordFields(), ResultsFields(), NormalsFields(), options);
+}
+
+void WriteEquineCsv(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options) {
+  WriteCsv(out, rows, EquineTestRecordFields(), EquineResultsFields(), EquineNormalsFields(), options);
+}
+
+void WriteHumanJson(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options) {
+  WriteJson(out, rows, TestRecordFields(), ResultsFields(), NormalsFields(), options);
+}
+
+void WriteEquineJson(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options) {
+  WriteJson(out, rows, EquineTestRecordFields(), EquineResultsFields(), EquineNormalsFields(), options);
+}
+
+void WriteHumanTable(std::ostream& out, std::span<const HumanRow> all, const FormatOptions& options) {
+  std::vector<TextTable::Column> columns{{"slot"},   {"testTime", false}, {"sex", false},   {"age"},
+                                         {"height"}, {"weight"},          {"impedanceF2"}};
+  for (std::string_view name : kHumanTableResults) {
+    columns.push_back({std::string(name)});
+    columns.push_back({"normal", false});
+  }
+  TextTable table(columns);
+  std::vector<std::string> notes;
+  for (const HumanRow& row : Limited(all, options)) {
+    const KVTestRecord& t = row.test;
+    std::vector<std::string> cells{std::to_string(row.slot), ShortTime(t.testTime, options.timeStyle),
+                                   SexText(t.sex),           std::to_string(t.age),
+                                   std::to_string(t.height), FixedText(t.weight, 1),
+                                   std::to_string(t.impedanceF2)};
+    for (std::string_view name : kHumanTableResults)
+      ResultCells(cells, name, row.results, row.normals, ResultsFields(), &HumanNormalFor, !Failed(row.resultsCode),
+                  !Failed(row.normalsCode));
+    table.AddRow(std::move(cells));
+    NoteFailures(notes, row);
+  }
+  table.Write(out);
+  if (all.size() > Limited(all, options).size())
+    out << "(" << Limited(all, options).size() << " of " << all.size() << " tests shown)\n";
+  WriteNotes(out, notes);
+}
+
+void WriteEquineTable(std::ostream& out, std::span<const EquineRow> all, const FormatOptions& options) {
+  std::vector<TextTable::Column> columns{
+      {"slot"}, {"testTime", false}, {"height"}, {"conditionScore"}, {"impedance50"}};
+  for (std::string_view name : kEquineTableResults) {
+    columns.push_back({std::string(name)});
+    columns.push_back({"normal", false});
+  }
+  TextTable table(columns);
+  std::vector<std::string> notes;
+  for (const EquineRow& row : Limited(all, options)) {
+    const CXTestRecord& t = row.test;
+    std::vector<std::string> cells{std::to_string(row.slot), ShortTime(t.testTime, options.timeStyle),
+                                   std::to_string(t.height), std::to_string(t.conditionScore),
+                                   std::to_string(t.impedance50)};
+    for (std::string_view name : kEquineTableResults)
+      ResultCells(cells, name, row.results, row.normals, EquineResultsFields(), &EquineNormalFor,
+                  !Failed(row.resultsCode), !Failed(row.normalsCode));
+    table.AddRow(std::move(cells));
+    NoteFailures(notes, row);
+  }
+  table.Write(out);
+  if (all.size() > Limited(all, options).size())
+    out << "(" << Limited(all, options).size() << " of " << all.size() << " tests shown)\n";
+  WriteNotes(out, notes);
+}
+
+void WriteHumanSheet(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const HumanRow& row = rows[i];
+    const KVTestRecord& t = row.test;
+    if (i > 0) out << '\n';
+    out << "slot " << row.slot << ": " << ModelName(t.modelCode) << " (modelCode " << t.modelCode << ")";
+    if (const auto time = IsoTime(t.testTime, options.timeStyle)) out << ", testTime " << *time;
+    out << "\n  " << SexText(t.sex) << ", age " << t.age << ", height " << t.height << ", weight "
+        << FloatText(t.weight) << ", activityLevel " << t.activityLevel << ", waist " << t.waist << ", hip " << t.hip
+        << "\n  impedanceF1 " << t.impedanceF1 << ", impedanceF2 " << t.impedanceF2 << ", impedanceF4 "
+        << t.impedanceF4 << ", resistance " << t.resistance;
+    if (t.spectrumCount > 0) out << ", spectrumCount " << t.spectrumCount;
+    out << '\n';
+    if (Failed(row.resultsCode)) {
+      out << "  " << FailureLine("calculation", row.resultsCode) << '\n';
+      continue;
+    }
+    if (Failed(row.normalsCode)) out << "  " << FailureLine("normal ranges", row.normalsCode) << '\n';
+    WriteSheetResults(out, row.results, row.normals, !Failed(row.normalsCode), ResultsFields(), &HumanNormalFor);
+  }
+}
+
+void WriteEquineSheet(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const EquineRow& row = rows[i];
+    const CXTestRecord& t = row.test;
+    if (i > 0) out << '\n';
+    out << "slot " << row.slot << ": " << ModelName(t.modelCode) << " (modelCode " << t.modelCode << ")";
+    if (const auto time = IsoTime(t.testTime, options.timeStyle)) out << ", testTime " << *time;
+    out << "\n  height " << t.height << ", conditionScore " << t.conditionScore << "\n  impedance5 " << t.impedance5
+        << ", impedance16 " << t.impedance16 << ", impedance24 " << t.impedance24 << ", impedance50 "
+        << t.impedance50 << ", impedance140 " << t.impedance140 << ", impedance200 " << t.impedance200
+        << ", impedance280 " << t.impedance280 << '\n';
+    if (Failed(row.resultsCode)) {
+      out << "  " << FailureLine("calculation", row.resultsCode) << '\n';
+      continue;
+    }
+    WriteSheetResults(out, row.results, row.normals, !Failed(row.normalsCode), EquineResultsFields(),
+                      &EquineNormalFor);
+  }
+}
+
+void WriteTests(std::ostream& out, const TestSet& tests, OutputFormat format, const FormatOptions& options) {
+  if (const auto* human = std::get_if<std::vector<HumanRow>>(&tests)) {
+    switch (format) {
+      case OutputFormat::kTable: return WriteHumanTable(out, *human, options);
+      case OutputFormat::kCsv: return WriteHumanCsv(out, *human, options);
+      case OutputFormat::kJson: return WriteHumanJson(out, *human, options);
+      case OutputFormat::kSheet: return WriteHumanSheet(out, *human, options);
+    }
+    return;
+  }
+  const auto& equine = std::get<std::vector<EquineRow>>(tests);
+  switch (format) {
+    case OutputFormat::kTable: return WriteEquineTable(out, equine, options);
+    case OutputFormat::kCsv: return WriteEquineCsv(out, equine, options);
+    case OutputFormat::kJson: return WriteEquineJson(out, equine, options);
+    case OutputFormat::kSheet: return WriteEquineSheet(out, equine, options);
+  }
+}
+
+}  // namespace kv::cli

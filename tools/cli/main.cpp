@@ -1,0 +1,166 @@
+// main.cpp: `korvanta`, the kit's command-line tool. Parses the command line with CLI11 (a
+// well-kept library, so subcommands, --help and argument errors are not plumbing of our own)
+// and hands each subcommand to commands.h. Data goes to standard output, messages to standard error.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <set>
+
+#include "commands.h"
+#include "platform.h"
+#include "record_fields.h"
+
+namespace {
+
+using namespace kv::cli;
+
+constexpr const char* kFormatHelp =
+    "table: one line per test with the main results beside their normal ranges; csv: one header line of the "
+    "records' field names, one line per test; json: an array with one object per test; sheet: every result of "
+    "each test beside its normal";
+
+void AddOutputOptions(CLI::App* command, OutputOptions& output) {
+  command->add_option("--format,-f", output.format, kFormatHelp)
+      ->check(CLI::IsMember({"table", "csv", "json", "sheet"}))
+      ->capture_default_str();
+  command->add_option("--output,-o", output.outputPath, "write the data to FILE instead of standard output");
+  command->add_flag("--utc", output.utc, "write times in UTC (Z) instead of this computer's local time");
+}
+
+void AddFieldOptions(CLI::App* calc, CalcOptions& options) {
+  std::set<std::string> seen;
+  auto add = [&](std::string_view name, std::string_view kind) {
+    const std::string field(name);
+    if (field == "spectrumCount" || !seen.insert(field).second) return;
+    std::string names = "--" + field;
+    if (field == "modelCode") names += ",--model";
+    calc->add_option_function<std::string>(
+            names, [&options, field](const std::string& value) { options.fields.emplace_back(field, value); },
+            field == "modelCode" ? "model code of the analyser; its family picks the human or equine calculation"
+            : field == "sex"     ? "0 or female, 1 or male"
+            : field == "testTime" ? "ISO 8601 time of the test"
+                                 : std::string("field ") + field + " of the " + std::string(kind) + " test record")
+        ->group(kind == "human" ? "Human test fields" : "Equine test fields");
+  };
+  for (const auto& field : TestRecordFields()) add(field.name, "human");
+  for (const auto& field : EquineTestRecordFields()) add(field.name, "equine");
+  calc->add_option_function<std::string>(
+          "--spectrum", [&options](const std::string& value) { options.fields.emplace_back("spectrum", value); },
+          "impedance spectrum as frequency:magnitude:phase;... (Polytrace and Quattron 40 Panel need one)")
+      ->group("Human test fields");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"korvanta: Korvanta analysers from the command line: read an analyser, download its tests, "
+               "calculate results and normal ranges, and try it all on a simulated analyser."};
+  app.footer(ExitStatusHelp());
+  app.require_subcommand(1);
+
+  InfoOptions info;
+  auto* infoCommand = app.add_subcommand("info", "connect and print the analyser's model, version and protocol bytes, "
+                                                 "serial number, printer address, clock and calibration time");
+  infoCommand->add_option("--port,-p", info.port, "serial port of the analyser (/dev/ttyUSB0, COM5 or 5)")->required();
+  infoCommand->add_option("--format,-f", info.format, "text or json")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->capture_default_str();
+  infoCommand->add_flag("--utc", info.utc, "write times in UTC");
+
+  DownloadOptions download;
+  auto* downloadCommand = app.add_subcommand(
+      "download", "download the analyser's stored tests (human or equine by its family), calculate results and normal "
+                  "ranges, and write one row per test; slot is the test's index in the analyser");
+  downloadCommand->add_option("--port,-p", download.port, "serial port of the analyser")->required();
+  AddOutputOptions(downloadCommand, download.output);
+  downloadCommand->add_option("--kind", download.kind, "auto (by the analyser's family), human or equine")
+      ->check(CLI::IsMember({"auto", "human", "equine"}))
+      ->capture_default_str();
+  downloadCommand->add_option("--water-equation", download.waterEquation, "water-equation selector 0 to 3")
+      ->check(CLI::Range(0u, 3u))
+      ->capture_default_str();
+  downloadCommand->add_option("--progress", download.progress, "auto (on a terminal), on or off")
+      ->check(CLI::IsMember({"auto", "on", "off"}))
+      ->capture_default_str();
+
+  CalcOptions calc;
+  auto* calcCommand = app.add_subcommand(
+      "calc", "calculate results and normal ranges of one test given by its fields, or of the tests of a CSV or JSON "
+              "file (the download's own output reads back)");
+  calcCommand->add_option("--input,-i", calc.inputPath, "CSV or JSON file of tests, - for standard input");
+  AddOutputOptions(calcCommand, calc.output);
+  calcCommand->add_option("--water-equation", calc.waterEquation, "water-equation selector 0 to 3")
+      ->check(CLI::Range(0u, 3u))
+      ->capture_default_str();
+  AddFieldOptions(calcCommand, calc);
+
+  SetClockOptions setClock;
+  auto* setClockCommand = app.add_subcommand("set-clock", "set the analyser's clock, to this computer's time or another");
+  setClockCommand->add_option("--port,-p", setClock.port, "serial port of the analyser")->required();
+  setClockCommand->add_option("--time,-t", setClock.time,
+                              "ISO 8601 time, 2024-03-05T14:07:09 (local) or with Z or an offset; default now");
+  setClockCommand->add_flag("--utc", setClock.utc, "write the time read back in UTC");
+
+  BluetoothOptions bt;
+  auto* btCommand = app.add_subcommand("bt", "Bluetooth setup of an analyser over the library's Bluetooth functions");
+  btCommand->require_subcommand(1);
+  btCommand->add_flag("--interactive", bt.interactive, "let the library show its prompts and dialogs");
+  btCommand->add_option("--timeout", bt.timeoutMultiplier, "search time in units of 1.28 s (at most 45)")
+      ->check(CLI::Range(0u, 65535u))
+      ->capture_default_str();
+  const std::pair<const char*, const char*> btActions[] = {
+      {"available", "is there a Bluetooth radio"},
+      {"info", "the Bluetooth stack in use"},
+      {"search", "search for analysers; counts of new and paired ones"},
+      {"device", "name, address and COM port of the paired analyser"},
+      {"pair", "pair the analyser found by the search"},
+      {"unpair", "remove the analysers' pairings"},
+      {"setup", "the whole guided setup; prints the COM port to use"},
+  };
+  for (const auto& [name, help] : btActions) btCommand->add_subcommand(name, help);
+
+  SimulateOptions simulate;
+  auto* simulateCommand = app.add_subcommand(
+      "simulate", "run a simulated analyser on a pseudo-terminal: prints its port path, serves until interrupted");
+  simulateCommand->add_option("--model,-m", simulate.model, "model code of a preset analyser (default 7)");
+  simulateCommand->add_option("--scenario,-s", simulate.scenarioPath, "JSON scenario file (tools/sim/scenarios)");
+  simulateCommand->add_option("--fault", simulate.faults, "a misbehaviour, for example no-answer or wrong-ack:cmd=0x23");
+  simulateCommand->add_option("--record", simulate.recordPath, "write the bytes of each session to FILE");
+
+  DemoOptions demo;
+  auto* demoCommand = app.add_subcommand(
+      "demo", "the whole road on a simulated analyser in this process: open, connect, identify, download, calculate, "
+              "and a table of tests with results beside normal ranges and the time of each step");
+  demoCommand->add_option("--model,-m", demo.model, "model code of the simulated analyser")->capture_default_str();
+  demoCommand->add_option("--rows", demo.rows, "tests shown in the table")->check(CLI::Range(1, 100))->capture_default_str();
+  demoCommand->add_flag("--utc", demo.utc, "write times in UTC");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app.exit(e);
+    return code == 0 ? 0 : ToInt(ExitStatus::kUsage);
+  }
+
+  Streams io{std::cout, std::cerr, IsTerminal(stderr)};
+  ExitStatus status = ExitStatus::kUsage;
+  if (*infoCommand) {
+    status = RunInfo(info, io);
+  } else if (*downloadCommand) {
+    status = RunDownload(download, io);
+  } else if (*calcCommand) {
+    status = RunCalc(calc, io);
+  } else if (*setClockCommand) {
+    status = RunSetClock(setClock, io);
+  } else if (*btCommand) {
+    for (const auto& [name, help] : btActions)
+      if (btCommand->got_subcommand(name)) bt.action = name;
+    status = RunBluetooth(bt, io);
+  } else if (*simulateCommand) {
+    status = RunSimulate(simulate, io);
+  } else if (*demoCommand) {
+    status = RunDemo(demo, io);
+  }
+  std::cout.flush();
+  return ToInt(status);
+}
