@@ -264,8 +264,10 @@ ExitStatus RunCalc(const CalcOptions& options, Streams& io) {
         for (const auto& row : rows) {
           const int32_t code = row.resultsCode != KV_OK ? row.resultsCode : row.normalsCode;
           if (code == KV_OK || code == kNotCalculated) continue;
-          io.err << "korvanta: test " << row.slot << ": "
-                 << FailureLine(row.resultsCode != KV_OK ? "calculation" : "normal ranges", code) << "\n";
+          // The table and the sheet already carry the failure beside the test.
+          if (*format == OutputFormat::kCsv || *format == OutputFormat::kJson)
+            io.err << "korvanta: test " << row.slot << ": "
+                   << FailureLine(row.resultsCode != KV_OK ? "calculation" : "normal ranges", code) << "\n";
           if (status == ExitStatus::kOk) status = ExitStatusFor(code);
         }
       },

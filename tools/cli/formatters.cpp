@@ -171,12 +171,6 @@ std::string ShortTime(int64_t seconds, TimeStyle style) {
 
 std::string SexText(int32_t sex) { return sex == 0 ? "female" : sex == 1 ? "male" : "sex " + std::to_string(sex); }
 
-template <class Row, class Getter>
-struct TableColumn {
-  std::string header;
-  Getter cell;
-};
-
 // A result field with the normal beside it, as two cells.
 template <class Res, class Norm>
 void ResultCells(std::vector<std::string>& cells, std::string_view name, const Res& results, const Norm& normals,
@@ -184,6 +178,7 @@ void ResultCells(std::vector<std::string>& cells, std::string_view name, const R
                  bool calculated, bool normalsOk) {
   const auto* field = FindField(fields, name);
   cells.push_back(calculated && field != nullptr ? IntegerOrFloat(GetField(results, *field), DecimalsOf(name)) : "-");
+  if (normalFor(name, Norm{}).kind == NormalRange::Kind::kNone) return;
   cells.push_back(calculated && normalsOk ? NormalText(normalFor(name, normals)) : "-");
 }
 
@@ -204,7 +199,7 @@ void NoteFailures(std::vector<std::string>& notes, const Row& row) {
     notes.push_back("slot " + std::to_string(row.slot) + ": " + FailureLine("normal ranges", row.normalsCode));
 }
 
-constexpr std::string_view kHumanTableResults[] = {"fatPercent", "leanKg", "tbwLitres", "ecwLitres", "bmi"};
+constexpr std::string_view kHumanTableResults[] = {"fatPercent", "leanKg", "tbwLitres", "ecwPercent", "bmi"};
 constexpr std::string_view kEquineTableResults[] = {"bodyMassKg", "fatKg", "fatPercent", "tbwLitres", "ecwLitres",
                                                     "icwLitres"};
 
@@ -281,7 +276,7 @@ void WriteHumanTable(std::ostream& out, std::span<const HumanRow> all, const For
                                          {"height"}, {"weight"},          {"impedanceF2"}};
   for (std::string_view name : kHumanTableResults) {
     columns.push_back({std::string(name)});
-    columns.push_back({"normal", false});
+    if (HumanNormalFor(name, KVNormals{}).kind != NormalRange::Kind::kNone) columns.push_back({"normal", false});
   }
   TextTable table(columns);
   std::vector<std::string> notes;
@@ -308,7 +303,7 @@ void WriteEquineTable(std::ostream& out, std::span<const EquineRow> all, const F
       {"slot"}, {"testTime", false}, {"height"}, {"conditionScore"}, {"impedance50"}};
   for (std::string_view name : kEquineTableResults) {
     columns.push_back({std::string(name)});
-    columns.push_back({"normal", false});
+    if (EquineNormalFor(name, CXNormals{}).kind != NormalRange::Kind::kNone) columns.push_back({"normal", false});
   }
   TextTable table(columns);
   std::vector<std::string> notes;
