@@ -39,6 +39,6 @@ bt=$("$objdump" -p "$dll" | awk '
   /^The Import Tables/ { inImports = 1; next }
   /^The Export Tables/ || /^PE File Base Relocations/ { inImports = 0 }
   /^\tDLL Name:/ { dll = tolower($3); next }
-  inImports && dll == "irprops.cpl" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 { n++ }
+  inImports && dll == "irprops.cpl" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 && $NF ~ /^[A-Za-z_]/ { n++ }
   END { print n + 0 }')
 echo "imports undecorated; $bt functions imported from irprops.cpl"
