@@ -41,7 +41,7 @@ bool CBluetoothStackMicrosoft::AutoSetup(KVWChar* port, int32_t capacity, bool i
     const std::u16string text = LoadMessage(m_platform, kMsgPortNotFound);
     const std::u16string caption = LoadMessage(m_platform, kMsgCaptionAuthError);
     // A box that could not be shown counts as Cancel, so a host without a window system cannot loop here.
-    if (AskUser(m_platform, parent, text, caption, kStyleRetryCancelWarning) == kButtonCancel) return false;
+    if (AskUser(m_platform, parent, text, caption, kStyleRetryCancelWarning) != kButtonRetry) return false;
   }
 }
 
