@@ -126,7 +126,7 @@ TEST_F(CommandsE2E, ClockDigitsOutOfRangeCarryOver) {
 }
 
 TEST_F(CommandsE2E, SummerTimeFlagShiftsByTheZonesOffset) {
-  if (!UseTimeZoneWithSummerTime()) GTEST_SKIP() << "cannot switch time zone here";
+  if (!UseTimeZoneWithSummerTime()) GTEST_SKIP() << "the time zone here has no summer time and cannot be switched";
   KV_START_ANALYSER(sim, "--scenario", "@edge_identity.json");
   OpenAndConnect(*sim);
   int64_t summer = 0, winter = 0, byRules = 0;

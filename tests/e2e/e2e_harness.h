@@ -31,8 +31,8 @@ std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>&
 // A port name that opens nothing, on this platform.
 std::u16string MissingPortName();
 
-// Switches the process to a time zone with summer time (as the host's computer might be in);
-// false where it cannot.
+// Puts the process in a time zone with summer time (as the host's computer might be); false
+// where it cannot.
 bool UseTimeZoneWithSummerTime();
 
 }  // namespace kv::e2e

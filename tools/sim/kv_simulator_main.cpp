@@ -1,5 +1,7 @@
 // kv_simulator_main.cpp: the standalone analyser simulator. Parses the command line, prints the
 // pseudo-terminal's path when ready and serves until SIGINT or SIGTERM. All protocol work is kv_sim's.
+#include <unistd.h>
+
 #include <csignal>
 #include <fstream>
 #include <iostream>
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
     engine.recording().SetSink(&record);
   }
   kv::sim::ServeOptions serve;
+  // A session of its own, so the terminal can be claimed as its controlling terminal.
+  serve.claimControllingTerminal = ::setsid() != -1;
   serve.stop = &g_stop;
   serve.onReady = [](const std::string& path) { std::cout << path << std::endl; };
   if (kv::sim::ServeOnPty(engine, serve, &error) != 0) {

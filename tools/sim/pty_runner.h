@@ -21,6 +21,10 @@ struct ServeOptions {
   const std::atomic<bool>* stop = nullptr;
   // Held around every use of the engine, so another thread may inspect it (null: none).
   std::mutex* engineMutex = nullptr;
+  // Make the terminal the controlling terminal of the caller's session (which the caller must
+  // lead), so a host that opens it without O_NOCTTY, as Wine's server does, cannot take it as its
+  // own and is sent no SIGHUP when the simulator ends.
+  bool claimControllingTerminal = false;
 };
 
 // Opens a pseudo-terminal and serves `engine` on it: every open of the terminal by a host is a new

@@ -5,6 +5,7 @@
 // open is still two events; where inotify is missing, the master's hang-up state is the fallback.
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -76,6 +77,7 @@ int ServeOnPty(Engine& engine, const ServeOptions& options, std::string* error) 
   const std::string path = name;
   if (::fcntl(master.get(), F_SETFL, ::fcntl(master.get(), F_GETFL) | O_NONBLOCK) != 0) return Fail(error, "fcntl");
 
+  if (options.claimControllingTerminal) ::ioctl(slave.get(), TIOCSCTTY, 0);
   // Watching starts before the slave is let go of, so no host open can come unseen.
   Fd watch(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
   const bool watched = watch.get() >= 0 && ::inotify_add_watch(watch.get(), path.c_str(),
