@@ -11,7 +11,7 @@ fuzzers=${KV_FUZZERS:-"calc_fuzz link_fuzz names_fuzz bluetooth_fuzz"}
 
 cmake --preset fuzz >/dev/null || exit 1
 # shellcheck disable=SC2086
-cmake --build build/fuzz -j2 --target $fuzzers || exit 1
+cmake --build build/fuzz -j2 --target $fuzzers >build/fuzz/build.log 2>&1 || { cat build/fuzz/build.log; exit 1; }
 
 failed=""
 for name in $fuzzers; do
@@ -21,7 +21,7 @@ for name in $fuzzers; do
   log=build/fuzz/$name.log
   start=$(date +%s)
   # The corpus grown in the work folder is kept between runs; the seeds stay as committed.
-  build/fuzz/$name -max_total_time="$seconds" -max_len=8192 -timeout=20 -rss_limit_mb=2048 \
+  build/fuzz/fuzz/$name -max_total_time="$seconds" -max_len=8192 -timeout=20 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$findings/" "$work" "fuzz/corpus/$name" >"$log" 2>&1
   status=$?
   elapsed=$(( $(date +%s) - start ))
