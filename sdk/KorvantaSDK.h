@@ -376,37 +376,38 @@ KV_API int32_t KV_CALL KVConnect(void) KV_NOEXCEPT;
  * open, or the analyser stayed silent past the time limit); -56 a send failed (no port
  * open, or a byte could not be written). Outputs decoded from a payload are written as soon
  * as it is in, so after -54 they hold the received values; after -53 or -55 before the
- * payload they are left as they were. Pointers are not checked unless said: they must be valid. */
+ * payload they are left as they were. Every output pointer is checked: a null one gives -18
+ * with nothing sent and nothing written. */
 
 /* Model code and the five version bytes: exchange 0x21 (model, version 1 and 2), then 0x24
  * (version 3 to 5). All six outputs are set to 0 first. Returns 0; a wrong echo to 0x24
  * counts as success with version 3 to 5 at 0 (older analysers do not know it). On a failure
- * of the first exchange modelCode is 0 unless the payload came in. Codes: 0, -53, -54, -55, -56. */
+ * of the first exchange modelCode is 0 unless the payload came in. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadModelVersion(int32_t* modelCode, uint8_t* version1, uint8_t* version2, uint8_t* version3,
                                           uint8_t* version4, uint8_t* version5) KV_NOEXCEPT;
 /* The three protocol information bytes (exchange 0x22), passed on unchanged; not cleared
- * first. Codes: 0, -53, -54, -55, -56. */
+ * first. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadProtocolInfo(uint8_t* protocol1, uint8_t* protocol2, uint8_t* protocol3) KV_NOEXCEPT;
 /* The serial number (exchange 0x23): byte 0 * 65536 + byte 1 * 256 + byte 2; not cleared
- * first. Codes: 0, -53, -54, -55, -56. */
+ * first. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadSerialNumber(uint32_t* serialNumber) KV_NOEXCEPT;
 /* The printer address (exchange 0x32): twelve 8-bit characters converted into address,
  * capacity in characters. No terminator is written and the rest of the buffer is not
  * touched; a zero byte gives a zero character. On Windows the system's ANSI code page
  * converts them; elsewhere each byte is read as Windows-1252 reads it. Returns -18 with
- * nothing sent when capacity is below 12. Codes: 0, -18, -53, -54, -55, -56. */
+ * nothing sent when address is null or capacity is below 12. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadPrinterAddress(KVWChar* address, int32_t capacity) KV_NOEXCEPT;
 /* Sets the printer address (exchange 0x92): the low 8 bits of the first twelve characters
- * of address (a longer text is cut). Returns -18 with nothing sent when length is below 12.
+ * of address (a longer text is cut). Returns -18 with nothing sent when address is null or length is below 12.
  * No data is sent after a wrong echo. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVWritePrinterAddress(const KVWChar* address, int32_t length) KV_NOEXCEPT;
 /* The analyser's clock (exchange 0x31) as seconds since 1970 UTC, its packed date and time
  * read as the computer's local time: daylightSavingFlag > 0 summer time in effect, 0 not,
  * < 0 found from the time-zone rules. Fields out of range carry over (month 13 is January of
- * the next year); -1 is written for a date that cannot be represented. Codes: 0, -53, -54, -55, -56. */
+ * the next year); -1 is written for a date that cannot be represented. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadCurrentTime(int64_t* time, int32_t daylightSavingFlag) KV_NOEXCEPT;
 /* The date of the analyser's last calibration (exchange 0x33), as KVReadCurrentTime with
- * the flag left to the time-zone rules. Codes: 0, -53, -54, -55, -56. */
+ * the flag left to the time-zone rules. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadCalibrationTime(int64_t* time) KV_NOEXCEPT;
 /* Sets the analyser's clock to the computer's present local time, as KVWriteCurrentTimeAs.
  * Codes: 0, -53, -54, -55, -56. */
@@ -431,7 +432,7 @@ KV_API int32_t KV_CALL KVReadStoredTestData(KVStoredTests* stored) KV_NOEXCEPT;
 /* The single test (exchange 0x40), read the human way, big-endian words: reading1 bytes 0-1,
  * reading2 bytes 2-3, reading3 bytes 10-11, reading4 bytes 12-13, reading5 bytes 4-5,
  * decimal1 bytes 6-7 and decimal2 bytes 8-9 divided by 10. Outputs not cleared first; the
- * model is not asked. Codes: 0, -53, -54, -55, -56. */
+ * model is not asked. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL KVReadTestKorvanta(int32_t* reading1, int32_t* reading2, int32_t* reading3, int32_t* reading4,
                                           int32_t* reading5, float* decimal1, float* decimal2) KV_NOEXCEPT;
 /* Downloads the 100 stored tests of an equine analyser, as KVReadStoredTestData with these
@@ -441,7 +442,7 @@ KV_API int32_t KV_CALL KVReadTestKorvanta(int32_t* reading1, int32_t* reading2, 
 KV_API int32_t KV_CALL CXReadStoredTestData(CXStoredTests* stored) KV_NOEXCEPT;
 /* The single test (exchange 0x40), read the equine way: reading1 to reading7 the big-endian
  * words at bytes 0-1 to 12-13 in order, decimal bytes 14-15 divided by 10. Outputs not
- * cleared first; the family is not checked. Codes: 0, -53, -54, -55, -56. */
+ * cleared first; the family is not checked. Codes: 0, -18, -53, -54, -55, -56. */
 KV_API int32_t KV_CALL CXReadTestCaballix(int32_t* reading1, int32_t* reading2, int32_t* reading3, int32_t* reading4,
                                           int32_t* reading5, int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
 
