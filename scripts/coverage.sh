@@ -18,10 +18,10 @@ test_status=$?
 # Only the library's own folders count; tests, tools and fakes do not.
 for folder in calc link bluetooth sdk; do
   line=$(gcovr --root . --object-directory "$build" --filter "$folder/" --gcov-ignore-parse-errors \
-           --txt-summary --txt /dev/null 2>/dev/null | sed -n 's/^lines: *//p')
+           --print-summary --output /dev/null 2>/dev/null | sed -n 's/^lines: *//p')
   printf '%-11s lines %s\n' "$folder/" "${line:-no data}"
 done
 line=$(gcovr --root . --object-directory "$build" --filter 'calc/' --filter 'link/' --filter 'bluetooth/' \
-         --filter 'sdk/' --gcov-ignore-parse-errors --txt-summary --txt /dev/null 2>/dev/null | sed -n 's/^lines: *//p')
+         --filter 'sdk/' --gcov-ignore-parse-errors --print-summary --output /dev/null 2>/dev/null | sed -n 's/^lines: *//p')
 printf '%-11s lines %s\n' "library" "${line:-no data}"
 exit $test_status
