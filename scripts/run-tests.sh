@@ -1,7 +1,9 @@
 #!/bin/sh
 # Runs every test of the kit on this machine: the Linux build, the same tests under the
-# address and undefined-behaviour sanitizers, the Windows DLL under Wine, and the 32-bit
-# Windows export check. Installs what is missing first. Exit status 0 only if all pass.
+# address and undefined-behaviour sanitizers, the 32-bit Windows export check, the Windows DLL
+# under Wine (its device tests talk to the Linux simulator), the thread-safety test under
+# ThreadSanitizer, and a short run of each fuzzer. Installs what is missing first.
+# Exit status 0 only if all pass. KV_FUZZ_SECONDS sets the time per fuzzer (default 15).
 set -u
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh || exit 1
@@ -21,13 +23,18 @@ build() {
 check() {
   build "$1" && ctest --preset "$1" -j "$jobs"
 }
+tsan() {
+  cmake --preset tsan >/dev/null && cmake --build build/tsan -j2 --target calc_threads_test &&
+    ctest --test-dir build/tsan -L tsan --output-on-failure
+}
 
+# dev first: the Windows device tests drive the Linux simulator it builds.
 step dev check dev
 step asan check asan
+step windows-i686 ./scripts/check-i686-exports.sh
 step windows check windows
-step windows-i686 sh -c 'cmake --preset windows-i686 >/dev/null && cmake --build --preset windows-i686 &&
-  cmake -DLIBRARY=build/windows-i686/bin/KorvantaSDK.dll -DREADER=i686-w64-mingw32-objdump -DFORMAT=pe
-        -DNAMES=sdk/export_names.txt -P tests/sdk/check_exports.cmake'
+step tsan tsan
+step fuzz env KV_FUZZ_SECONDS="${KV_FUZZ_SECONDS:-15}" ./scripts/fuzz.sh
 
 if [ -n "$failed" ]; then
   echo "Failed:$failed"
