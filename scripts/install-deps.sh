@@ -9,7 +9,7 @@ packages="
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   wine64 wine
   gcovr clang libclang-rt-14-dev
-  libsystemd-dev
+  libsystemd-dev dbus-daemon python3-dbusmock
 "
 # shellcheck disable=SC2086
 if dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | grep -qv '^install ok installed$'; then
