@@ -8,6 +8,7 @@ namespace {
 
 struct RunCase {
   const char* name;
+  friend void PrintTo(const RunCase& testCase, std::ostream* os) { *os << testCase.name; }
   std::string script;
   int exitStatus;
   std::string output;

@@ -14,6 +14,7 @@ namespace fs = std::filesystem;
 
 struct QueueCase {
   const char* name;
+  friend void PrintTo(const QueueCase& testCase, std::ostream* os) { *os << testCase.name; }
   bool control;
   bool queue;
   std::optional<bool> expected;

@@ -9,6 +9,7 @@ namespace {
 
 struct FromUtf8Case {
   const char* name;
+  friend void PrintTo(const FromUtf8Case& testCase, std::ostream* os) { *os << testCase.name; }
   std::string input;
   std::u16string expected;
 };
@@ -39,6 +40,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FromUtf16Case {
   const char* name;
+  friend void PrintTo(const FromUtf16Case& testCase, std::ostream* os) { *os << testCase.name; }
   std::u16string input;
   std::string expected;
 };

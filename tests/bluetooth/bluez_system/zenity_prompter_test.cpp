@@ -67,6 +67,7 @@ Args AskCommand(const Args& kind) {
 
 struct AskCase {
   const char* name;
+  friend void PrintTo(const AskCase& testCase, std::ostream* os) { *os << testCase.name; }
   uint32_t style;
   Args kind;
   DialogRun run;
@@ -114,6 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct DisplayCase {
   const char* name;
+  friend void PrintTo(const DisplayCase& testCase, std::ostream* os) { *os << testCase.name; }
   const char* display;
   const char* wayland;
   bool present;
@@ -180,6 +182,7 @@ TEST(BluezZenityCommand, EmptyListIsNotShown) {
 
 struct ChooseCase {
   const char* name;
+  friend void PrintTo(const ChooseCase& testCase, std::ostream* os) { *os << testCase.name; }
   DialogRun run;
   std::optional<size_t> expected;
 };
