@@ -29,8 +29,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"Output", "printf 'No\\n'; exit 1", 1, "No\n"},
                       RunCase{"StdinIsDevNull", "cat; echo done", 0, "done\n"},
                       RunCase{"StderrDropped", "echo noise >&2; echo 2", 0, "2\n"},
-                      RunCase{"LargeOutput", "i=0; while [ $i -lt 20000 ]; do echo 0123456789; i=$((i+1)); done",
-                              0, [] {
+                      RunCase{"LargeOutput", "i=0; while [ $i -lt 20000 ]; do echo 0123456789; i=$((i+1)); done", 0,
+                              [] {
                                 std::string s;
                                 for (int i = 0; i < 20000; ++i) s += "0123456789\n";
                                 return s;

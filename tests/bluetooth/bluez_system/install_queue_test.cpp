@@ -1,11 +1,11 @@
 // The udev queue as seen through a run directory of the test's own making.
+#include "bluetooth/bluez/system/install_queue.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include "bluetooth/bluez/system/install_queue.h"
 
 namespace kv::bt::bluez {
 namespace {
@@ -40,8 +40,7 @@ TEST_P(BluezInstallQueue, ReportsFromMarkers) {
 INSTANTIATE_TEST_SUITE_P(Cases, BluezInstallQueue,
                          ::testing::Values(QueueCase{"NoUdev", false, false, std::nullopt},
                                            QueueCase{"QueueWithoutUdev", false, true, std::nullopt},
-                                           QueueCase{"Idle", true, false, false},
-                                           QueueCase{"Busy", true, true, true}),
+                                           QueueCase{"Idle", true, false, false}, QueueCase{"Busy", true, true, true}),
                          [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(BluezInstallQueueState, FollowsQueueAppearingAndDraining) {

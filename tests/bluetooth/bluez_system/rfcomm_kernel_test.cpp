@@ -67,9 +67,9 @@ TEST_F(BluezRfcomm, ListFallsBackToSysfs) {
   AddTty("rfcomm0", "00:11:22:33:44:aa\n");
   AddTty("rfcomm12", "A0:b1:C2:d3:E4:F5\n", "5\n");
   AddTty("ttyS0", nullptr);
-  AddTty("rfcommX", "00:11:22:33:44:55\n");    // not a device number
-  AddTty("rfcomm3", "00:11:22:33:44\n");       // truncated address
-  AddTty("rfcomm4", "00-11-22-33-44-55\n");    // wrong separators
+  AddTty("rfcommX", "00:11:22:33:44:55\n");  // not a device number
+  AddTty("rfcomm3", "00:11:22:33:44\n");     // truncated address
+  AddTty("rfcomm4", "00-11-22-33-44-55\n");  // wrong separators
   const auto devices = MakeKernelRfcommTty(root_.string())->List();
   ASSERT_TRUE(devices.has_value());
   const std::vector<RfcommDevice> expected{{0, 0x0011223344AAull, 0, false}, {12, 0xA0B1C2D3E4F5ull, 5, false}};
@@ -87,9 +87,7 @@ TEST_F(BluezRfcomm, NoKernelAndNoSysfsCannotList) {
   EXPECT_EQ(MakeKernelRfcommTty((root_ / "missing").string())->List(), std::nullopt);
 }
 
-TEST_F(BluezRfcomm, ReleaseFailsWithoutKernelSupport) {
-  EXPECT_FALSE(MakeKernelRfcommTty(root_.string())->Release(0));
-}
+TEST_F(BluezRfcomm, ReleaseFailsWithoutKernelSupport) { EXPECT_FALSE(MakeKernelRfcommTty(root_.string())->Release(0)); }
 
 // The byte images below are packed by hand from the kernel's struct definitions (little endian).
 TEST(BluezRfcommLayout, RequestMatchesKernelBytes) {

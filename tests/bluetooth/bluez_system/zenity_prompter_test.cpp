@@ -94,23 +94,22 @@ const Args kInfo{"--info", "--ok-label=OK"};
 
 INSTANTIATE_TEST_SUITE_P(
     Styles, BluezZenityAsk,
-    ::testing::Values(
-        AskCase{"RetryPressed", 0x35, kRetryCancel, Exited(0), kButtonRetry},
-        AskCase{"RetryCancelled", 0x35, kRetryCancel, Exited(1), kButtonCancel},
-        AskCase{"WarningOk", 0x30, kOkWarning, Exited(0), kButtonOk},
-        AskCase{"WarningClosed", 0x30, kOkWarning, Exited(1), kButtonOk},
-        AskCase{"OkCancelOk", 0x41, kOkCancel, Exited(0), kButtonOk},
-        AskCase{"OkCancelCancelled", 0x41, kOkCancel, Exited(1), kButtonCancel},
-        AskCase{"YesNoYes", 4, kYesNo, Exited(0), kButtonYes},
-        AskCase{"YesNoNo", 4, kYesNo, Exited(1), kButtonNo},
-        AskCase{"YesNoCancelYes", 3, kYesNoCancel, Exited(0), kButtonYes},
-        AskCase{"YesNoCancelExtraNo", 3, kYesNoCancel, Exited(1, "No\n"), kButtonNo},
-        AskCase{"YesNoCancelCancelled", 3, kYesNoCancel, Exited(1), kButtonCancel},
-        AskCase{"YesNoCancelOtherOutput", 3, kYesNoCancel, Exited(1, "Yes\n"), kButtonCancel},
-        AskCase{"OtherStyleOk", 0x40, kInfo, Exited(0), kButtonOk},
-        AskCase{"OtherStyleClosed", 0, kInfo, Exited(1), kButtonOk},
-        AskCase{"NotStarted", 4, kYesNo, DialogRun{false, 127, {}}, kButtonNone},
-        AskCase{"KilledBySignal", 0x41, kOkCancel, DialogRun{true, -1, {}}, kButtonNone}),
+    ::testing::Values(AskCase{"RetryPressed", 0x35, kRetryCancel, Exited(0), kButtonRetry},
+                      AskCase{"RetryCancelled", 0x35, kRetryCancel, Exited(1), kButtonCancel},
+                      AskCase{"WarningOk", 0x30, kOkWarning, Exited(0), kButtonOk},
+                      AskCase{"WarningClosed", 0x30, kOkWarning, Exited(1), kButtonOk},
+                      AskCase{"OkCancelOk", 0x41, kOkCancel, Exited(0), kButtonOk},
+                      AskCase{"OkCancelCancelled", 0x41, kOkCancel, Exited(1), kButtonCancel},
+                      AskCase{"YesNoYes", 4, kYesNo, Exited(0), kButtonYes},
+                      AskCase{"YesNoNo", 4, kYesNo, Exited(1), kButtonNo},
+                      AskCase{"YesNoCancelYes", 3, kYesNoCancel, Exited(0), kButtonYes},
+                      AskCase{"YesNoCancelExtraNo", 3, kYesNoCancel, Exited(1, "No\n"), kButtonNo},
+                      AskCase{"YesNoCancelCancelled", 3, kYesNoCancel, Exited(1), kButtonCancel},
+                      AskCase{"YesNoCancelOtherOutput", 3, kYesNoCancel, Exited(1, "Yes\n"), kButtonCancel},
+                      AskCase{"OtherStyleOk", 0x40, kInfo, Exited(0), kButtonOk},
+                      AskCase{"OtherStyleClosed", 0, kInfo, Exited(1), kButtonOk},
+                      AskCase{"NotStarted", 4, kYesNo, DialogRun{false, 127, {}}, kButtonNone},
+                      AskCase{"KilledBySignal", 0x41, kOkCancel, DialogRun{true, -1, {}}, kButtonNone}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct DisplayCase {
@@ -156,8 +155,7 @@ TEST(BluezZenityCommand, AttachesToOwnerAndEncodesText) {
   prompter->Ask(owner, u"Waage gef\u00fcnden", u"Ger\u00e4t", 0x30);
   ASSERT_EQ(runner.calls.size(), 1u);
   EXPECT_EQ(runner.calls[0], (Args{"zenity", "--warning", "--ok-label=OK", "--title=Ger\xC3\xA4t",
-                                   "--text=Waage gef\xC3\xBCnden", "--no-markup", "--modal",
-                                   "--attach=44040193"}));
+                                   "--text=Waage gef\xC3\xBCnden", "--no-markup", "--modal", "--attach=44040193"}));
 }
 
 TEST(BluezZenityCommand, ListsItemsWithHiddenIndexColumn) {
@@ -167,9 +165,10 @@ TEST(BluezZenityCommand, ListsItemsWithHiddenIndexColumn) {
   EXPECT_EQ(prompter->Choose(nullptr, u"Devices", u"Pick one", {u"Scale A", u"\u00c9chelle"}), 1u);
   ASSERT_EQ(runner.calls.size(), 1u);
   EXPECT_EQ(runner.calls[0],
-            (Args{"zenity", "--list", "--title=Devices", "--text=Pick one", "--no-markup", "--modal",
-                  "--column=Index", "--column=Device", "--hide-column=1", "--print-column=1", "0", "Scale A", "1",
-                  "\xC3\x89" "chelle"}));
+            (Args{"zenity", "--list", "--title=Devices", "--text=Pick one", "--no-markup", "--modal", "--column=Index",
+                  "--column=Device", "--hide-column=1", "--print-column=1", "0", "Scale A", "1",
+                  "\xC3\x89"
+                  "chelle"}));
 }
 
 TEST(BluezZenityCommand, EmptyListIsNotShown) {
