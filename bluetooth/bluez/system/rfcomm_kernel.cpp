@@ -194,8 +194,7 @@ class KernelRfcommTty final : public RfcommTty {
       if (channelFile >> channel && channel <= 30) device.channel = static_cast<uint8_t>(channel);
       devices.push_back(device);
     }
-    std::sort(devices.begin(), devices.end(),
-              [](const RfcommDevice& a, const RfcommDevice& b) { return a.id < b.id; });
+    std::sort(devices.begin(), devices.end(), [](const RfcommDevice& a, const RfcommDevice& b) { return a.id < b.id; });
     return devices;
   }
 

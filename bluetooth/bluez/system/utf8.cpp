@@ -99,10 +99,9 @@ std::string Utf8FromUtf16(std::u16string_view text) {
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      const char32_t cp = 0x10000 + ((static_cast<char32_t>(unit - 0xD800) << 10) |
-                                     static_cast<char32_t>(text[i + 1] - 0xDC00));
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      const char32_t cp =
+          0x10000 + ((static_cast<char32_t>(unit - 0xD800) << 10) | static_cast<char32_t>(text[i + 1] - 0xDC00));
       AppendUtf8(out, cp);
       ++i;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {

@@ -43,13 +43,11 @@ int32_t OkWhenClosed(const DialogRun& run) {
 BoxKind KindFor(uint32_t style) {
   switch (style) {
     case kStyleRetryCancelWarning:
-      return {{"--question", "--icon-name=dialog-warning", "--ok-label=Retry", "--cancel-label=Cancel"},
-              RetryOrCancel};
+      return {{"--question", "--icon-name=dialog-warning", "--ok-label=Retry", "--cancel-label=Cancel"}, RetryOrCancel};
     case kStyleOkWarning:
       return {{"--warning", "--ok-label=OK"}, OkWhenClosed};
     case kStyleOkCancelInfo:
-      return {{"--question", "--icon-name=dialog-information", "--ok-label=OK", "--cancel-label=Cancel"},
-              OkOrCancel};
+      return {{"--question", "--icon-name=dialog-information", "--ok-label=OK", "--cancel-label=Cancel"}, OkOrCancel};
     case kStyleYesNo:
       return {{"--question", "--ok-label=Yes", "--cancel-label=No"}, YesOrNo};
     case kStyleYesNoCancel:
@@ -86,8 +84,7 @@ class ZenityPrompter final : public Prompter {
  public:
   explicit ZenityPrompter(DialogRunner runner) : runner_(std::move(runner)) {}
 
-  int32_t Ask(KVWindowHandle owner, std::u16string_view text, std::u16string_view caption,
-              uint32_t style) override {
+  int32_t Ask(KVWindowHandle owner, std::u16string_view text, std::u16string_view caption, uint32_t style) override {
     if (!DisplayPresent()) return kButtonNone;
     BoxKind kind = KindFor(style);
     std::vector<std::string> argv{"zenity"};
