@@ -1,6 +1,8 @@
 // fake_parts.cpp: the fakes' behaviour.
 #include "fake_parts.h"
 
+#include "bluetooth/bluez/objects.h"
+
 #include <poll.h>
 #include <unistd.h>
 

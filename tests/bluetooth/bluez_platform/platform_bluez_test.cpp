@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "bluetooth/bluez/errors.h"
+#include "bluetooth/stack.h"
 #include "fake_parts.h"
 #include "mock_bluez.h"
 
@@ -128,7 +129,9 @@ TEST(BluezPlatform, RadiosAreTheAdaptersInPathOrder) {
     ASSERT_EQ(infos.size(), c.adapters.size());
     EXPECT_EQ(infos[0].address, 0xAABBCCDDEE01ull);
     EXPECT_EQ(infos[0].name, u"Desk hci0");
-    if (infos.size() > 1) EXPECT_EQ(infos[1].address, 0xAABBCCDDEE02ull);
+    if (infos.size() > 1) {
+      EXPECT_EQ(infos[1].address, 0xAABBCCDDEE02ull);
+    }
   }
 }
 
@@ -396,7 +399,7 @@ TEST(BluezPlatform, PortsListTheBoundRfcommDevices) {
   EXPECT_EQ(faked.platform->GetDeviceId(list, port, id), kErrorSuccess);
   EXPECT_NE(id.find(u"0011223344AA"), std::u16string::npos);
   ASSERT_TRUE(faked.platform->GetFriendlyName(list, port, name));
-  EXPECT_EQ(ComPortFromFriendlyName(name).value_or(u""), u"/dev/rfcomm4");
+  EXPECT_EQ(ComPortFromFriendlyName(name).value_or(u""), std::u16string_view(u"/dev/rfcomm4"));
   EXPECT_FALSE(faked.platform->EnumDevice(list, 2, port));
   faked.platform->DestroyDeviceList(list);
   EXPECT_FALSE(faked.platform->GetListDetail(list));
