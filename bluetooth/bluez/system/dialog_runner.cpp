@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "bluetooth/bluez/system/prompter.h"
 
@@ -55,10 +56,11 @@ std::string ReadAll(int fd) {
   return output;
 }
 
-int WaitFor(pid_t pid) {
+// The child's wait status, or nothing when it cannot be collected (e.g. the host ignores SIGCHLD).
+std::optional<int> WaitFor(pid_t pid) {
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+    if (errno != EINTR) return std::nullopt;
   }
   return status;
 }
@@ -88,12 +90,12 @@ DialogRun RunDialogProgram(const std::vector<std::string>& argv) {
   res.writeEnd = -1;
 
   run.output = ReadAll(res.readEnd);
-  const int status = WaitFor(pid);
-  if (WIFEXITED(status)) {
-    run.exitStatus = WEXITSTATUS(status);
+  const std::optional<int> status = WaitFor(pid);
+  if (status && WIFEXITED(*status)) {
+    run.exitStatus = WEXITSTATUS(*status);
     run.started = run.exitStatus != kExitCommandNotFound;
   } else {
-    run.started = true;  // it ran, but was killed by a signal
+    run.started = true;  // it ran, but was killed by a signal or its end went unseen
     run.exitStatus = -1;
   }
   return run;

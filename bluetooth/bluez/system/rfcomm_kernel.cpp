@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -152,6 +153,8 @@ class KernelRfcommTty final : public RfcommTty {
   }
 
   bool Release(int32_t id) override {
+    // The kernel's device number is 16 bits wide; a larger id would wrap onto another device.
+    if (id < 0 || id > INT16_MAX) return false;
     ControlSocket control;
     if (control.fd() < 0) return false;
     abi::DevReq request{};

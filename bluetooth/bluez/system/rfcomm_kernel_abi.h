@@ -58,11 +58,13 @@ inline constexpr uint16_t kStateConnected = 1;  // BT_CONNECTED
 inline constexpr unsigned long kIoctlCreateDev = _IOW('R', 200, int);
 inline constexpr unsigned long kIoctlReleaseDev = _IOW('R', 201, int);
 inline constexpr unsigned long kIoctlGetDevList = _IOR('R', 210, int);
+inline constexpr unsigned long kIoctlGetDevInfo = _IOR('R', 211, int);  // one DevInfo, looked up by its id
 
 // direction << 30 | size << 16 | type << 8 | number, with write = 1, read = 2, size 4, type 'R' = 0x52.
 static_assert(kIoctlCreateDev == 0x400452c8ul);
 static_assert(kIoctlReleaseDev == 0x400452c9ul);
 static_assert(kIoctlGetDevList == 0x800452d2ul);
+static_assert(kIoctlGetDevInfo == 0x800452d3ul);
 
 static_assert(sizeof(BdAddr) == 6 && alignof(BdAddr) == 1);
 static_assert(sizeof(SockAddrRc) == 10);
@@ -73,6 +75,6 @@ static_assert(offsetof(DevReq, flags) == 4 && offsetof(DevReq, src) == 8 && offs
 static_assert(sizeof(DevInfo) == 24);
 static_assert(offsetof(DevInfo, flags) == 4 && offsetof(DevInfo, state) == 8 && offsetof(DevInfo, src) == 10 &&
               offsetof(DevInfo, dst) == 16 && offsetof(DevInfo, channel) == 22);
-static_assert(offsetof(DevListReq, devInfo) == 4);
+static_assert(offsetof(DevListReq, devInfo) == 4 && sizeof(DevListReq) == 4 + kMaxDevices * 24);
 
 }  // namespace kv::bt::bluez::rfcomm_abi

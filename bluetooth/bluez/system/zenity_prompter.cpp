@@ -57,13 +57,48 @@ BoxKind KindFor(uint32_t style) {
   }
 }
 
-// The arguments every dialog shares after its kind: modal, plain text, tied to the owner window.
-void AppendCommon(std::vector<std::string>& argv, KVWindowHandle owner) {
-  argv.emplace_back("--no-markup");
-  argv.emplace_back("--modal");
-  if (owner != nullptr) {
-    argv.push_back("--attach=" + std::to_string(reinterpret_cast<uintptr_t>(owner)));
+// zenity expands backslash escapes in a dialog's text and then reads it as Pango markup, for message
+// boxes and lists alike (--no-markup only exists for message boxes, and not in older releases), so the
+// text is escaped for both steps to show exactly as given.
+std::string LabelText(std::u16string_view text) {
+  std::string escaped;
+  for (const char c : Utf8FromUtf16(text)) {
+    switch (c) {
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '\\':
+        escaped += "\\\\";
+        break;
+      default:
+        escaped += c;
+    }
   }
+  return escaped;
+}
+
+// A list row is a bare argument, which zenity would take for an option if it began with '-'.
+std::string RowText(std::u16string_view text) {
+  std::string row = Utf8FromUtf16(text);
+  if (!row.empty() && row.front() == '-') row.insert(row.begin(), ' ');
+  return row;
+}
+
+// X11 window ids leave the top three bits clear; zenity parses --attach as an int and would refuse
+// (and show nothing) for anything larger, so such an owner is left out.
+constexpr uintptr_t kMaxWindowId = 0x1FFFFFFF;
+
+// The arguments every dialog shares after its kind: modal, tied to the owner window.
+void AppendCommon(std::vector<std::string>& argv, KVWindowHandle owner) {
+  argv.emplace_back("--modal");
+  const auto window = reinterpret_cast<uintptr_t>(owner);
+  if (window != 0 && window <= kMaxWindowId) argv.push_back("--attach=" + std::to_string(window));
 }
 
 // A zenity list prints the chosen row's hidden index column; anything else is not an answer.
@@ -90,7 +125,7 @@ class ZenityPrompter final : public Prompter {
     std::vector<std::string> argv{"zenity"};
     argv.insert(argv.end(), kind.arguments.begin(), kind.arguments.end());
     argv.push_back("--title=" + Utf8FromUtf16(caption));
-    argv.push_back("--text=" + Utf8FromUtf16(text));
+    argv.push_back("--text=" + LabelText(text));
     AppendCommon(argv, owner);
     const DialogRun run = runner_(argv);
     if (!run.started || run.exitStatus < 0) return kButtonNone;
@@ -100,15 +135,14 @@ class ZenityPrompter final : public Prompter {
   std::optional<size_t> Choose(KVWindowHandle owner, std::u16string_view caption, std::u16string_view info,
                                const std::vector<std::u16string>& items) override {
     if (items.empty() || !DisplayPresent()) return std::nullopt;
-    std::vector<std::string> argv{"zenity", "--list", "--title=" + Utf8FromUtf16(caption),
-                                  "--text=" + Utf8FromUtf16(info)};
+    std::vector<std::string> argv{"zenity", "--list", "--title=" + Utf8FromUtf16(caption), "--text=" + LabelText(info)};
     AppendCommon(argv, owner);
     for (const char* extra : {"--column=Index", "--column=Device", "--hide-column=1", "--print-column=1"}) {
       argv.emplace_back(extra);
     }
     for (size_t i = 0; i < items.size(); ++i) {
       argv.push_back(std::to_string(i));
-      argv.push_back(Utf8FromUtf16(items[i]));
+      argv.push_back(RowText(items[i]));
     }
     const DialogRun run = runner_(argv);
     if (!run.started || run.exitStatus != 0) return std::nullopt;

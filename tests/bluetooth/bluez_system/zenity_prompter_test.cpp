@@ -59,7 +59,7 @@ DialogRun Exited(int status, std::string output = {}) { return {true, status, st
 Args AskCommand(const Args& kind) {
   Args argv{"zenity"};
   argv.insert(argv.end(), kind.begin(), kind.end());
-  for (const char* common : {"--title=Setup", "--text=Turn the scale on", "--no-markup", "--modal"}) {
+  for (const char* common : {"--title=Setup", "--text=Turn the scale on", "--modal"}) {
     argv.emplace_back(common);
   }
   return argv;
@@ -155,7 +155,7 @@ TEST(BluezZenityCommand, AttachesToOwnerAndEncodesText) {
   prompter->Ask(owner, u"Waage gef\u00fcnden", u"Ger\u00e4t", 0x30);
   ASSERT_EQ(runner.calls.size(), 1u);
   EXPECT_EQ(runner.calls[0], (Args{"zenity", "--warning", "--ok-label=OK", "--title=Ger\xC3\xA4t",
-                                   "--text=Waage gef\xC3\xBCnden", "--no-markup", "--modal", "--attach=44040193"}));
+                                   "--text=Waage gef\xC3\xBCnden", "--modal", "--attach=44040193"}));
 }
 
 TEST(BluezZenityCommand, ListsItemsWithHiddenIndexColumn) {
@@ -165,10 +165,48 @@ TEST(BluezZenityCommand, ListsItemsWithHiddenIndexColumn) {
   EXPECT_EQ(prompter->Choose(nullptr, u"Devices", u"Pick one", {u"Scale A", u"\u00c9chelle"}), 1u);
   ASSERT_EQ(runner.calls.size(), 1u);
   EXPECT_EQ(runner.calls[0],
-            (Args{"zenity", "--list", "--title=Devices", "--text=Pick one", "--no-markup", "--modal", "--column=Index",
+            (Args{"zenity", "--list", "--title=Devices", "--text=Pick one", "--modal", "--column=Index",
                   "--column=Device", "--hide-column=1", "--print-column=1", "0", "Scale A", "1",
                   "\xC3\x89"
                   "chelle"}));
+}
+
+// zenity reads --text as Pango markup after expanding backslash escapes; the title is shown as given.
+TEST(BluezZenityCommand, TextIsEscapedForMarkup) {
+  DisplayEnvironment env(":0", nullptr);
+  RecordingRunner runner{Exited(0, "0\n"), {}};
+  auto prompter = MakeZenityPrompter(runner.Runner());
+  prompter->Ask(nullptr, u"<b>A & B</b> in C:\\n", u"R&D <1>", 0x30);
+  prompter->Choose(nullptr, u"R&D", u"x<y & y>z", {u"<i>"});
+  ASSERT_EQ(runner.calls.size(), 2u);
+  EXPECT_EQ(runner.calls[0][3], "--title=R&D <1>");
+  EXPECT_EQ(runner.calls[0][4], "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n");
+  EXPECT_EQ(runner.calls[1][2], "--title=R&D");
+  EXPECT_EQ(runner.calls[1][3], "--text=x&lt;y &amp; y&gt;z");
+  EXPECT_EQ(runner.calls[1].back(), "<i>");  // list cells are plain text
+}
+
+TEST(BluezZenityCommand, RowStartingWithDashIsNotAnOption) {
+  DisplayEnvironment env(":0", nullptr);
+  RecordingRunner runner{Exited(0, "1\n"), {}};
+  auto prompter = MakeZenityPrompter(runner.Runner());
+  EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {u"Scale", u"--help", u"a-b"}), 1u);
+  ASSERT_EQ(runner.calls.size(), 1u);
+  const Args rows(runner.calls[0].end() - 6, runner.calls[0].end());
+  EXPECT_EQ(rows, (Args{"0", "Scale", "1", " --help", "2", "a-b"}));
+}
+
+// X11 window ids fit in 29 bits; anything larger cannot be one and zenity would refuse the number.
+TEST(BluezZenityCommand, AttachOnlyForWindowIds) {
+  DisplayEnvironment env(":0", nullptr);
+  RecordingRunner runner{Exited(0), {}};
+  auto prompter = MakeZenityPrompter(runner.Runner());
+  for (const uintptr_t window : {uintptr_t{0x1FFFFFFF}, uintptr_t{0x20000000}}) {
+    prompter->Ask(reinterpret_cast<KVWindowHandle>(window), u"t", u"c", 0x30);
+  }
+  ASSERT_EQ(runner.calls.size(), 2u);
+  EXPECT_EQ(runner.calls[0].back(), "--attach=536870911");
+  EXPECT_EQ(runner.calls[1].back(), "--modal");
 }
 
 TEST(BluezZenityCommand, EmptyListIsNotShown) {
