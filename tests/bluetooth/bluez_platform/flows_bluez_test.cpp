@@ -2,6 +2,8 @@
 // export's rules, the guided setup ending with the port text, and the prompts it shows on the way.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "bluetooth/setup.h"
 #include "fake_parts.h"
 #include "messages.h"
@@ -91,6 +93,30 @@ TEST(BluezFlows, AutoSetupWithAPairedAnalyserNeedsNoPrompt) {
   ASSERT_EQ(AutoSetupBT(*faked.platform, held.stack, port, 32, false, nullptr), 1);
   EXPECT_EQ(PortText(port), u"/dev/rfcomm2");
   EXPECT_TRUE(faked.prompts->shown.empty());
+}
+
+TEST(BluezFlows, AutoSetupOffersTheListWhenSeveralAnalysersArePaired) {
+  for (const std::optional<size_t> choice : {std::optional<size_t>(1), std::optional<size_t>()}) {
+    SCOPED_TRACE(choice ? "second analyser chosen" : "list cancelled");
+    const std::unique_ptr<MockBluez> mock = MockBluez::Start();
+    mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
+    mock->AddKnownDevice("hci0", "00:11:22:33:44:01", "Korvanta A", kUncategorised, true, true, "73914");
+    mock->AddKnownDevice("hci0", "00:11:22:33:44:02", "Printer", 0x0680, true, true, "");
+    mock->AddKnownDevice("hci0", "00:11:22:33:44:03", "Caballix B", kUncategorised, true, true, "73914");
+    FakedPlatform faked;
+    faked.rfcomm->bound = {{0, 0x001122334401ull, 1, false}, {1, 0x001122334403ull, 1, false}};
+    faked.prompts->choices = {choice};
+    HeldStack held;
+    KVWChar port[32] = {};
+    EXPECT_EQ(AutoSetupBT(*faked.platform, held.stack, port, 32, false, nullptr), choice ? 1 : 0);
+    ASSERT_EQ(faked.prompts->lists.size(), 1u);
+    // Only the analysers pass the dialog's filter.
+    const std::vector<std::u16string> expected = {u"Korvanta A (00:11:22:33:44:01)", u"Caballix B (00:11:22:33:44:03)"};
+    EXPECT_EQ(faked.prompts->lists[0], expected);
+    if (choice) {
+      EXPECT_EQ(PortText(port), u"/dev/rfcomm1");
+    }
+  }
 }
 
 TEST(BluezFlows, AutoSetupPairsANewAnalyserAndEndsWithItsPort) {
