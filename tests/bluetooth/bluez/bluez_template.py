@@ -20,7 +20,8 @@ bluetoothd. What it assumes of the real bluetoothd (BlueZ 5.66 and later):
   time AuthenticationTimeout after Cancel() to the agent. CancelPairing ends a pairing in progress.
 - ConnectProfile hands a connected socket to Profile1.NewConnection of the client that registered the
   profile's UUID; without one it fails Failed "br-connection-profile-unavailable". The mock's end of the
-  socket first sends "KVMOCK <address>\\n"; when the client closes its end the device disconnects.
+  socket first sends "KVMOCK <address>\\n"; when the client closes its end the device disconnects. While that
+  socket is open, ConnectProfile of the same UUID fails AlreadyConnected.
 - Agents and profiles are kept per (sender, path) and dropped when their client leaves the bus.
 
 The org.bluez.Mock interface on "/" drives and inspects the mock from tests; see the methods below.
@@ -392,6 +393,8 @@ class DeviceMethods:
         forced = state().connect_errors.get(address)
         if forced is not None:
             raise dbus.exceptions.DBusException(forced[1], name=forced[0])
+        if any(entry[2] == uuid.lower() for entry in device.kv_sockets):
+            raise bluez_error('AlreadyConnected', 'Already Connected')
         owner = next((key for key, registered in state().profiles.items() if registered.lower() == uuid.lower()),
                      None)
         if owner is None:
@@ -407,7 +410,7 @@ class DeviceMethods:
                 return
             watch = GLib.io_add_watch(mock_end.fileno(), GLib.PRIORITY_DEFAULT,
                                       GLib.IO_IN | GLib.IO_HUP | GLib.IO_ERR, client_traffic, device, mock_end)
-            device.kv_sockets.append((mock_end, watch))
+            device.kv_sockets.append((mock_end, watch, uuid.lower()))
             set_props(device, DEVICE_IFACE, {'Connected': variant(True)})
             ok()
 
@@ -506,7 +509,7 @@ def add_device(adapter, address, name, device_class, pin, paired, trusted, rssi=
 
 
 def close_device(device):
-    for mock_end, watch in device.kv_sockets:
+    for mock_end, watch, _ in device.kv_sockets:
         GLib.source_remove(watch)
         mock_end.close()
     device.kv_sockets = []

@@ -179,15 +179,18 @@ void Check(int rc, const char* what) {
 
 std::vector<std::string> StringList(const std::string& address, const char* member) {
   std::vector<std::string> result;
-  CallMock(address, member, [&](sd_bus_message* reply) {
-    char** strv = nullptr;
-    Check(sd_bus_message_read_strv(reply, &strv), member);
-    for (char** s = strv; s != nullptr && *s != nullptr; ++s) {
-      result.emplace_back(*s);
-      std::free(*s);
-    }
-    std::free(strv);
-  }, nullptr);
+  CallMock(
+      address, member,
+      [&](sd_bus_message* reply) {
+        char** strv = nullptr;
+        Check(sd_bus_message_read_strv(reply, &strv), member);
+        for (char** s = strv; s != nullptr && *s != nullptr; ++s) {
+          result.emplace_back(*s);
+          std::free(*s);
+        }
+        std::free(strv);
+      },
+      nullptr);
   return result;
 }
 
@@ -304,13 +307,12 @@ void MockBluez::SetPowered(const std::string& adapter, bool powered) {
 
 void MockBluez::AddKnownDevice(const std::string& adapter, const std::string& address, const std::string& name,
                                uint32_t deviceClass, bool paired, bool trusted, const std::string& pin) {
-  CallMock(address_, "AddKnownDevice", nullptr, "sssubbs", adapter.c_str(), address.c_str(), name.c_str(),
-           deviceClass, static_cast<int>(paired), static_cast<int>(trusted), pin.c_str());
+  CallMock(address_, "AddKnownDevice", nullptr, "sssubbs", adapter.c_str(), address.c_str(), name.c_str(), deviceClass,
+           static_cast<int>(paired), static_cast<int>(trusted), pin.c_str());
 }
 
-void MockBluez::AddDiscoverableDevice(const std::string& adapter, const std::string& address,
-                                      const std::string& name, uint32_t deviceClass, const std::string& pin,
-                                      uint32_t delayMs) {
+void MockBluez::AddDiscoverableDevice(const std::string& adapter, const std::string& address, const std::string& name,
+                                      uint32_t deviceClass, const std::string& pin, uint32_t delayMs) {
   CallMock(address_, "AddDiscoverableDevice", nullptr, "sssusu", adapter.c_str(), address.c_str(), name.c_str(),
            deviceClass, pin.c_str(), delayMs);
 }
@@ -324,9 +326,7 @@ void MockBluez::SetConnectProfileError(const std::string& address, const std::st
   CallMock(address_, "SetConnectProfileError", nullptr, "sss", address.c_str(), errorName.c_str(), message.c_str());
 }
 
-void MockBluez::SetAgentTimeout(uint32_t timeoutMs) {
-  CallMock(address_, "SetAgentTimeout", nullptr, "u", timeoutMs);
-}
+void MockBluez::SetAgentTimeout(uint32_t timeoutMs) { CallMock(address_, "SetAgentTimeout", nullptr, "u", timeoutMs); }
 
 void MockBluez::DropUnpairedDevices(const std::string& adapter) {
   CallMock(address_, "DropUnpairedDevices", nullptr, "s", adapter.c_str());
@@ -340,17 +340,21 @@ std::vector<std::string> MockBluez::CallLog() { return StringList(address_, "Cal
 
 bool MockBluez::Discovering(const std::string& adapter) {
   int discovering = 0;
-  CallMock(address_, "Discovering", [&](sd_bus_message* reply) {
-    Check(sd_bus_message_read(reply, "b", &discovering), "Discovering");
-  }, "s", adapter.c_str());
+  CallMock(
+      address_, "Discovering",
+      [&](sd_bus_message* reply) { Check(sd_bus_message_read(reply, "b", &discovering), "Discovering"); }, "s",
+      adapter.c_str());
   return discovering != 0;
 }
 
 MockDeviceState MockBluez::DeviceState(const std::string& address) {
   int exists = 0, paired = 0, trusted = 0, connected = 0;
-  CallMock(address_, "DeviceState", [&](sd_bus_message* reply) {
-    Check(sd_bus_message_read(reply, "(bbbb)", &exists, &paired, &trusted, &connected), "DeviceState");
-  }, "s", address.c_str());
+  CallMock(
+      address_, "DeviceState",
+      [&](sd_bus_message* reply) {
+        Check(sd_bus_message_read(reply, "(bbbb)", &exists, &paired, &trusted, &connected), "DeviceState");
+      },
+      "s", address.c_str());
   return {exists != 0, paired != 0, trusted != 0, connected != 0};
 }
 

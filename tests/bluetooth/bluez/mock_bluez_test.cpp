@@ -1,6 +1,8 @@
 // mock_bluez_test.cpp: the mock bluetoothd answers raw sd-bus calls the way bluetoothd does, so the backend's
 // tests against it mean something. Calls are pumped (sd_bus_call_async with sd_bus_process/sd_bus_wait) because
 // Pair and ConnectProfile call back into the caller's agent and profile objects before they return.
+#include "mock_bluez.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -17,15 +19,13 @@
 #include <string>
 #include <vector>
 
-#include "mock_bluez.h"
-
 namespace kv::bt::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using Props = std::map<std::string, std::string>;   // property -> value as text
-using Interfaces = std::map<std::string, Props>;     // interface -> properties
-using Objects = std::map<std::string, Interfaces>;   // object path -> interfaces
+using Interfaces = std::map<std::string, Props>;    // interface -> properties
+using Objects = std::map<std::string, Interfaces>;  // object path -> interfaces
 
 constexpr const char* kAdapter = "hci0";
 constexpr const char* kAdapterPath = "/org/bluez/hci0";
@@ -230,11 +230,9 @@ struct TestAgent {
 
   void Export(Client& client) {
     static const sd_bus_vtable vtable[] = {
-        SD_BUS_VTABLE_START(0),
-        SD_BUS_METHOD("RequestPinCode", "o", "s", Request, SD_BUS_VTABLE_UNPRIVILEGED),
+        SD_BUS_VTABLE_START(0), SD_BUS_METHOD("RequestPinCode", "o", "s", Request, SD_BUS_VTABLE_UNPRIVILEGED),
         SD_BUS_METHOD("RequestPasskey", "o", "u", Request, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_METHOD("Cancel", "", "", Cancel, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_VTABLE_END};
+        SD_BUS_METHOD("Cancel", "", "", Cancel, SD_BUS_VTABLE_UNPRIVILEGED), SD_BUS_VTABLE_END};
     ASSERT_GE(sd_bus_add_object_vtable(client.bus(), &slot, kAgentPath, "org.bluez.Agent1", vtable, this), 0);
   }
 };
@@ -265,8 +263,7 @@ struct TestProfile {
   void Export(Client& client) {
     static const sd_bus_vtable vtable[] = {
         SD_BUS_VTABLE_START(0),
-        SD_BUS_METHOD("NewConnection", "oha{sv}", "", NewConnection, SD_BUS_VTABLE_UNPRIVILEGED),
-        SD_BUS_VTABLE_END};
+        SD_BUS_METHOD("NewConnection", "oha{sv}", "", NewConnection, SD_BUS_VTABLE_UNPRIVILEGED), SD_BUS_VTABLE_END};
     ASSERT_GE(sd_bus_add_object_vtable(client.bus(), &slot, kProfilePath, "org.bluez.Profile1", vtable, this), 0);
   }
 };
@@ -300,13 +297,12 @@ class MockBluezTest : public ::testing::Test {
   }
 
   std::string RegisterAgent(Client& client) {
-    return client.Error("/org/bluez", "org.bluez.AgentManager1", "RegisterAgent", "os", kAgentPath,
-                        "KeyboardDisplay");
+    return client.Error("/org/bluez", "org.bluez.AgentManager1", "RegisterAgent", "os", kAgentPath, "KeyboardDisplay");
   }
 
   std::string RegisterProfile(Client& client, const char* uuid) {
-    return client.Error("/org/bluez", "org.bluez.ProfileManager1", "RegisterProfile", "osa{sv}", kProfilePath, uuid,
-                        1, "Role", "s", "client");
+    return client.Error("/org/bluez", "org.bluez.ProfileManager1", "RegisterProfile", "osa{sv}", kProfilePath, uuid, 1,
+                        "Role", "s", "client");
   }
 
   std::unique_ptr<MockBluez> mock_;
@@ -365,6 +361,24 @@ TEST_F(MockBluezTest, DiscoveryErrorsAreBluetoothds) {
 
 TEST_F(MockBluezTest, DiscoveringLastsWhileAnyClientDiscovers) {
   Client first;
+  std::vector<std::string> discovering;  // the Discovering values PropertiesChanged announced
+  sd_bus_slot* match = nullptr;
+  auto onChanged = [](sd_bus_message* m, void* userdata, sd_bus_error*) {
+    const char* iface = nullptr;
+    sd_bus_message_read(m, "s", &iface);
+    sd_bus_message_enter_container(m, 'a', "{sv}");
+    while (sd_bus_message_enter_container(m, 'e', "sv") > 0) {
+      const char* prop = nullptr;
+      sd_bus_message_read(m, "s", &prop);
+      std::string value = ReadVariant(m);
+      if (std::string(prop) == "Discovering") static_cast<std::vector<std::string>*>(userdata)->push_back(value);
+      sd_bus_message_exit_container(m);
+    }
+    return 0;
+  };
+  ASSERT_GE(sd_bus_match_signal(first.bus(), &match, nullptr, kAdapterPath, "org.freedesktop.DBus.Properties",
+                                "PropertiesChanged", onChanged, &discovering),
+            0);
   auto second = std::make_unique<Client>();
   ASSERT_EQ(first.Error(kAdapterPath, kAdapterIface, "StartDiscovery"), "");
   ASSERT_EQ(second->Error(kAdapterPath, kAdapterIface, "SetDiscoveryFilter", "a{sv}", 1, "Transport", "s", "bredr"),
@@ -376,8 +390,12 @@ TEST_F(MockBluezTest, DiscoveringLastsWhileAnyClientDiscovers) {
   auto deadline = Clock::now() + std::chrono::seconds(2);
   while (mock_->Discovering(kAdapter) && Clock::now() < deadline) first.PumpFor(std::chrono::milliseconds(10));
   EXPECT_FALSE(mock_->Discovering(kAdapter));
-  EXPECT_EQ(mock_->CallLog(), (std::vector<std::string>{"StartDiscovery hci0", "SetDiscoveryFilter hci0 Transport=bredr",
-                                                        "StartDiscovery hci0", "StopDiscovery hci0"}));
+  first.PumpUntil([&] { return discovering.size() >= 2; }, std::chrono::seconds(1));
+  EXPECT_EQ(discovering, (std::vector<std::string>{"true", "false"}));
+  sd_bus_slot_unref(match);
+  EXPECT_EQ(mock_->CallLog(),
+            (std::vector<std::string>{"StartDiscovery hci0", "SetDiscoveryFilter hci0 Transport=bredr",
+                                      "StartDiscovery hci0", "StopDiscovery hci0"}));
 }
 
 TEST_F(MockBluezTest, DevicesAppearTheirDelayAfterDiscoveryStarts) {
@@ -431,9 +449,9 @@ TEST_F(MockBluezTest, DevicesStayAwayWhenDiscoveryStopsFirstAndComeBackAfterBein
 struct PairCase {
   const char* name;
   TestAgent::Answer answer;
-  const char* pin;          // what the agent answers
-  const char* agentError;   // the agent's error, for Answer::kError
-  const char* pairError;    // what Pair must end with, empty for success
+  const char* pin;         // what the agent answers
+  const char* agentError;  // the agent's error, for Answer::kError
+  const char* pairError;   // what Pair must end with, empty for success
 };
 
 std::string PairCaseName(const ::testing::TestParamInfo<PairCase>& param) { return param.param.name; }
@@ -548,11 +566,13 @@ TEST_F(MockBluezTest, AgentsAreKeptPerClientAndDroppedWhenItLeaves) {
     Client leaving;
     EXPECT_EQ(leaving.Error("/org/bluez", "org.bluez.AgentManager1", "RegisterAgent", "os", "/leaving/agent",
                             "KeyboardDisplay"),
-              "") << "another client may register an agent of its own";
+              "")
+        << "another client may register an agent of its own";
     EXPECT_EQ(mock_->RegisteredAgents().size(), 2u);
   }
   auto deadline = Clock::now() + std::chrono::seconds(2);
-  while (mock_->RegisteredAgents().size() > 1 && Clock::now() < deadline) staying.PumpFor(std::chrono::milliseconds(10));
+  while (mock_->RegisteredAgents().size() > 1 && Clock::now() < deadline)
+    staying.PumpFor(std::chrono::milliseconds(10));
   EXPECT_EQ(mock_->RegisteredAgents(), std::vector<std::string>{kAgentPath});
   EXPECT_EQ(staying.Error("/org/bluez", "org.bluez.AgentManager1", "UnregisterAgent", "o", kAgentPath), "");
   EXPECT_TRUE(mock_->RegisteredAgents().empty());
@@ -570,10 +590,10 @@ TEST_F(MockBluezTest, ProfilesAreKeptPerClientWithBluetoothdsErrors) {
             "org.bluez.Error.DoesNotExist");
   EXPECT_EQ(client.Error("/org/bluez", "org.bluez.ProfileManager1", "UnregisterProfile", "o", kProfilePath), "");
   EXPECT_TRUE(mock_->RegisteredProfiles().empty());
-  EXPECT_EQ(mock_->CallLog(), (std::vector<std::string>{
-                                  std::string("RegisterProfile /test/profile ") + kSerialPortUuid + " Role=client",
-                                  std::string("RegisterProfile /test/profile ") + kSerialPortUuid + " Role=client",
-                                  "UnregisterProfile /not/registered", "UnregisterProfile /test/profile"}));
+  EXPECT_EQ(mock_->CallLog(),
+            (std::vector<std::string>{std::string("RegisterProfile /test/profile ") + kSerialPortUuid + " Role=client",
+                                      std::string("RegisterProfile /test/profile ") + kSerialPortUuid + " Role=client",
+                                      "UnregisterProfile /not/registered", "UnregisterProfile /test/profile"}));
 }
 
 TEST_F(MockBluezTest, ConnectProfileHandsTheProfileAMarkedSocket) {
@@ -587,6 +607,8 @@ TEST_F(MockBluezTest, ConnectProfileHandsTheProfileAMarkedSocket) {
   ASSERT_GE(profile.fd, 0);
   EXPECT_EQ(ReadLine(profile.fd), std::string("KVMOCK ") + kScale + "\n");
   EXPECT_TRUE(mock_->DeviceState(kScale).connected);
+  EXPECT_EQ(client.Error(kScalePath, kDeviceIface, "ConnectProfile", "s", kSerialPortUuid),
+            "org.bluez.Error.AlreadyConnected");
 
   close(profile.fd);  // the link goes when the client lets the socket go
   profile.fd = -1;
