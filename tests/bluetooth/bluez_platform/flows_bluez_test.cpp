@@ -132,7 +132,7 @@ TEST(BluezFlows, AutoSetupPairsANewAnalyserAndEndsWithItsPort) {
   ASSERT_EQ(faked.prompts->shown.size(), 1u);
   EXPECT_EQ(faked.prompts->shown[0].caption, FindMessageText(kMsgCaptionFoundNew));
   EXPECT_NE(faked.prompts->shown[0].text.find(u"00:11:22:33:44:AA"), std::u16string::npos);
-  const MockBluez::DeviceState state = mock->GetDeviceState(kAnalyser);
+  const testing::MockDeviceState state = mock->DeviceState(kAnalyser);
   EXPECT_TRUE(state.paired);
   EXPECT_TRUE(state.trusted);
   EXPECT_TRUE(mock->RegisteredAgents().empty());
@@ -152,7 +152,7 @@ TEST(BluezFlows, AutoSetupWithAWrongPinOffersRetryThenGivesUp) {
   ASSERT_GE(faked.prompts->shown.size(), 2u);
   EXPECT_EQ(faked.prompts->shown[1].caption, u"Bluetooth Device Error (Code: 1244)");
   EXPECT_NE(faked.prompts->shown[1].text.find(FindMessageText(kMsgPairingFailed)), std::u16string::npos);
-  EXPECT_FALSE(mock->GetDeviceState(kAnalyser).paired);
+  EXPECT_FALSE(mock->DeviceState(kAnalyser).paired);
   EXPECT_TRUE(mock->RegisteredAgents().empty());
 }
 
@@ -164,8 +164,8 @@ TEST(BluezFlows, RemovingAnalyserPairingsLeavesOtherDevices) {
   FakedPlatform faked;
   HeldStack held;
   EXPECT_EQ(UnAuthenticateBTDevices(*faked.platform, held.stack, false, nullptr, 0), 1);
-  EXPECT_FALSE(mock->GetDeviceState(kAnalyser).exists);
-  EXPECT_TRUE(mock->GetDeviceState("00:11:22:33:44:02").exists);
+  EXPECT_FALSE(mock->DeviceState(kAnalyser).exists);
+  EXPECT_TRUE(mock->DeviceState("00:11:22:33:44:02").exists);
 }
 
 }  // namespace

@@ -271,7 +271,7 @@ TEST(BluezPlatform, PairingAnswersThePinAndAlwaysUnregistersTheAgent) {
     BtDeviceRecord device;
     device.address = kAnalyserAddress;
     EXPECT_EQ(faked.platform->AuthenticateDevice(nullptr, BtRadio::kNone, device, c.pin), c.expected);
-    EXPECT_EQ(mock->GetDeviceState(kAnalyser).paired, c.pairedAfter);
+    EXPECT_EQ(mock->DeviceState(kAnalyser).paired, c.pairedAfter);
     EXPECT_EQ(device.authenticated, c.expected == kErrorSuccess);
     EXPECT_TRUE(Logged(*mock, "RegisterAgent /org/korvanta/sdk/agent KeyboardDisplay"));
     EXPECT_TRUE(Logged(*mock, "UnregisterAgent /org/korvanta/sdk/agent"));
@@ -292,11 +292,11 @@ TEST(BluezPlatform, PairingFindsADroppedDeviceAgain) {
   uint32_t lastError = 0;
   ASSERT_EQ(Search(*faked.platform, 2, lastError).size(), 1u);
   mock->DropUnpairedDevices("hci0");
-  ASSERT_FALSE(mock->GetDeviceState(kAnalyser).exists);
+  ASSERT_FALSE(mock->DeviceState(kAnalyser).exists);
   BtDeviceRecord device;
   device.address = kAnalyserAddress;
   EXPECT_EQ(faked.platform->AuthenticateDevice(nullptr, BtRadio::kNone, device, u"73914"), kErrorSuccess);
-  EXPECT_TRUE(mock->GetDeviceState(kAnalyser).paired);
+  EXPECT_TRUE(mock->DeviceState(kAnalyser).paired);
   EXPECT_EQ(Count(*mock, "StartDiscovery hci0"), 2u);
   EXPECT_EQ(Count(*mock, "StopDiscovery hci0"), 2u);
 
@@ -323,7 +323,7 @@ TEST(BluezPlatform, SerialServiceHandsTheLinkToTheRfcommLayer) {
   BtDeviceRecord device;
   device.address = kAnalyserAddress;
   EXPECT_EQ(faked.platform->SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, true), kErrorSuccess);
-  EXPECT_TRUE(mock->GetDeviceState(kAnalyser).trusted);
+  EXPECT_TRUE(mock->DeviceState(kAnalyser).trusted);
   ASSERT_EQ(faked.rfcomm->firstLines.size(), 1u);
   EXPECT_EQ(faked.rfcomm->firstLines[0], std::string("KVMOCK ") + kAnalyser);
   ASSERT_EQ(faked.rfcomm->bound.size(), 1u);
@@ -375,7 +375,7 @@ TEST(BluezPlatform, RemovalOfPresentAndAbsentDevices) {
   FakedPlatform faked;
   faked.rfcomm->bound.push_back({3, kAnalyserAddress, 1, false});
   EXPECT_EQ(faked.platform->RemoveDevice(kAnalyserAddress), kErrorSuccess);
-  EXPECT_FALSE(mock->GetDeviceState(kAnalyser).exists);
+  EXPECT_FALSE(mock->DeviceState(kAnalyser).exists);
   EXPECT_EQ(faked.rfcomm->released, std::vector<int32_t>{3});
   EXPECT_EQ(faked.platform->RemoveDevice(kAnalyserAddress), bluez::kErrorNotFound);
 }
