@@ -113,14 +113,11 @@ uint32_t BluezPlatform::SetServiceState(BtRadio /*radio*/, const BtDeviceRecord&
   // A port already bound to the analyser is the service in its enabled state.
   if (!bound.empty()) return kResultInvalidArg;
 
-  const std::unique_ptr<Bus> bus = OpenBus();
-  if (!bus) return kRpcServerUnavailable;
+  std::unique_ptr<Bus> bus;
+  DeviceObject found;
+  if (const uint32_t code = OpenDevice(device.address, bus, found); code != kErrorSuccess) return code;
+  const std::string& path = found.path;
   DbusError error;
-  const std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) return Fail(error, Step::kGeneral);
-  const DeviceObject* found = tree->FindDevice(device.address);
-  if (found == nullptr) return Fail(kErrorNotFound, {});
-  const std::string path = found->path;
 
   // Trusted: BlueZ then lets the analyser reconnect without asking anyone.
   bus->Call(path, "org.freedesktop.DBus.Properties", "Set",
@@ -169,15 +166,12 @@ uint32_t BluezPlatform::SetServiceState(BtRadio /*radio*/, const BtDeviceRecord&
 }
 
 uint32_t BluezPlatform::RemoveDevice(uint64_t address) {
-  const std::unique_ptr<Bus> bus = OpenBus();
-  if (!bus) return kRpcServerUnavailable;
+  std::unique_ptr<Bus> bus;
+  DeviceObject found;
+  if (const uint32_t code = OpenDevice(address, bus, found); code != kErrorSuccess) return code;
+  const std::string& path = found.path;
   DbusError error;
-  const std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) return Fail(error, Step::kGeneral);
-  const DeviceObject* found = tree->FindDevice(address);
-  if (found == nullptr) return Fail(kErrorNotFound, {});
-  const std::string path = found->path;
-  bus->Call(found->adapterPath, "org.bluez.Adapter1", "RemoveDevice",
+  bus->Call(found.adapterPath, "org.bluez.Adapter1", "RemoveDevice",
             [&path](sd_bus_message* message) { return sd_bus_message_append(message, "o", path.c_str()); },
             kCallTimeout, error);
   if (error.Failed()) return Fail(error, Step::kRemoval);

@@ -73,6 +73,24 @@ std::unique_ptr<Bus> BluezPlatform::OpenBus() {
   return bus;
 }
 
+std::optional<ObjectTree> BluezPlatform::Tree(Bus& bus) {
+  DbusError error;
+  std::optional<ObjectTree> tree = ReadObjectTree(bus, error);
+  if (!tree) Fail(error, Step::kGeneral);
+  return tree;
+}
+
+uint32_t BluezPlatform::OpenDevice(uint64_t address, std::unique_ptr<Bus>& bus, DeviceObject& device) {
+  bus = OpenBus();
+  if (!bus) return kRpcServerUnavailable;
+  const std::optional<ObjectTree> tree = Tree(*bus);
+  if (!tree) return t_lastError;
+  const DeviceObject* found = tree->FindDevice(address);
+  if (found == nullptr) return Fail(kErrorNotFound, {});
+  device = *found;
+  return kErrorSuccess;
+}
+
 uint32_t BluezPlatform::LastError() { return t_lastError; }
 
 // ---- Radios ----
@@ -94,12 +112,8 @@ BtRadioFind BluezPlatform::FindFirstRadio(BtRadio& radio) {
   radio = BtRadio::kNone;
   const std::unique_ptr<Bus> bus = OpenBus();
   if (!bus) return BtRadioFind::kNone;
-  DbusError error;
-  const std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) {
-    Fail(error, Step::kGeneral);
-    return BtRadioFind::kNone;
-  }
+  const std::optional<ObjectTree> tree = Tree(*bus);
+  if (!tree) return BtRadioFind::kNone;
   if (tree->adapters.empty()) {
     Fail(kErrorNoMoreItems, {});
     return BtRadioFind::kNone;
@@ -146,9 +160,8 @@ uint32_t BluezPlatform::GetRadioInfo(BtRadio radio, BtRadioInfo& info) {
   if (path.empty()) return Fail(kResultInvalidHandle, {});
   const std::unique_ptr<Bus> bus = OpenBus();
   if (!bus) return kRpcServerUnavailable;
-  DbusError error;
-  const std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) return Fail(error, Step::kGeneral);
+  const std::optional<ObjectTree> tree = Tree(*bus);
+  if (!tree) return t_lastError;
   const AdapterObject* adapter = tree->FindAdapter(path);
   if (adapter == nullptr) return Fail(kResultInvalidHandle, {});
   info = BtRadioInfo{};
@@ -163,12 +176,8 @@ uint32_t BluezPlatform::GetRadioInfo(BtRadio radio, BtRadioInfo& info) {
 BtDeviceFind BluezPlatform::FindFirstDevice(const BtDeviceSearch& search, BtDeviceRecord& device) {
   const std::unique_ptr<Bus> bus = OpenBus();
   if (!bus) return BtDeviceFind::kNone;
-  DbusError error;
-  std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) {
-    Fail(error, Step::kGeneral);
-    return BtDeviceFind::kNone;
-  }
+  std::optional<ObjectTree> tree = Tree(*bus);
+  if (!tree) return BtDeviceFind::kNone;
   std::vector<std::string> adapters;
   if (search.radio != BtRadio::kNone) {
     const std::string path = AdapterOf(search.radio);
@@ -183,15 +192,13 @@ BtDeviceFind BluezPlatform::FindFirstDevice(const BtDeviceSearch& search, BtDevi
 
   if (search.issueInquiry) {
     const auto duration = m_timings.inquiryUnit * search.timeoutMultiplier;
+    DbusError error;
     if (!Discover(*bus, adapters, duration, duration, {}, error)) {
       Fail(error, Step::kDiscovery);
       return BtDeviceFind::kNone;
     }
-    tree = ReadObjectTree(*bus, error);
-    if (!tree) {
-      Fail(error, Step::kGeneral);
-      return BtDeviceFind::kNone;
-    }
+    tree = Tree(*bus);
+    if (!tree) return BtDeviceFind::kNone;
   }
 
   DeviceFind find;
@@ -228,27 +235,19 @@ void BluezPlatform::FindDeviceClose(BtDeviceFind find) {
 }
 
 uint32_t BluezPlatform::GetDeviceInfo(BtRadio /*radio*/, BtDeviceRecord& device) {
-  const std::unique_ptr<Bus> bus = OpenBus();
-  if (!bus) return kRpcServerUnavailable;
-  DbusError error;
-  const std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) return Fail(error, Step::kGeneral);
-  const DeviceObject* found = tree->FindDevice(device.address);
-  if (found == nullptr) return Fail(kErrorNotFound, {});
-  device = found->record;
-  return kErrorSuccess;
+  std::unique_ptr<Bus> bus;
+  DeviceObject found;
+  const uint32_t code = OpenDevice(device.address, bus, found);
+  if (code == kErrorSuccess) device = found.record;
+  return code;
 }
 
 bool BluezPlatform::SelectDevices(const BtSelectDialog& dialog, std::vector<BtDeviceRecord>& chosen) {
   chosen.clear();
   const std::unique_ptr<Bus> bus = OpenBus();
   if (!bus) return false;
-  DbusError error;
-  const std::optional<ObjectTree> tree = ReadObjectTree(*bus, error);
-  if (!tree) {
-    Fail(error, Step::kGeneral);
-    return false;
-  }
+  const std::optional<ObjectTree> tree = Tree(*bus);
+  if (!tree) return false;
   std::vector<std::string> adapters;
   for (const AdapterObject& adapter : tree->adapters) adapters.push_back(adapter.path);
   std::vector<BtDeviceRecord> candidates;

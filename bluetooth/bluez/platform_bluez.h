@@ -12,6 +12,7 @@
 
 #include "bluetooth/bluez/bus.h"
 #include "bluetooth/bluez/errors.h"
+#include "bluetooth/bluez/objects.h"
 #include "bluetooth/bluez/system/install_queue.h"
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/bluez/system/rfcomm_tty.h"
@@ -105,6 +106,10 @@ class BluezPlatform final : public BtPlatform {
   uint32_t Fail(uint32_t code, std::u16string text);
   uint32_t Fail(const DbusError& error, Step step);
   std::unique_ptr<Bus> OpenBus();
+  // The object tree, or std::nullopt with the failure recorded as the last error.
+  std::optional<ObjectTree> Tree(Bus& bus);
+  // A connection and the device with this address on it; the code of the failure otherwise.
+  uint32_t OpenDevice(uint64_t address, std::unique_ptr<Bus>& bus, DeviceObject& device);
   BtRadio NewRadio(const std::string& adapterPath);
   std::string AdapterOf(BtRadio radio);
   const RfcommDevice* PortOf(BtPortList list, const BtPortDevice& device, RfcommDevice& copy);
