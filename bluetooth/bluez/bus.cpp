@@ -78,7 +78,11 @@ Message Bus::Call(const std::string& path, const char* interface, const char* me
   }
   const Slot slot(rawSlot);
   // sd-bus ends the call itself with NoReply at the time-out; the extra second only guards the loop.
-  if (!Serve(timeout + std::chrono::seconds(1), [&pending] { return pending.done; }) || !pending.done) {
+  if (!Serve(timeout + std::chrono::seconds(1), [&pending] { return pending.done; })) {
+    error = {"org.freedesktop.DBus.Error.Disconnected", std::string(member) + ": the bus connection broke"};
+    return nullptr;
+  }
+  if (!pending.done) {
     error = {"org.freedesktop.DBus.Error.NoReply", std::string(member) + ": no reply"};
     return nullptr;
   }

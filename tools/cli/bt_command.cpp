@@ -11,9 +11,9 @@ namespace {
 constexpr int32_t kTextCapacity = 256;
 
 constexpr std::string_view kNoRadio =
-    "no Bluetooth radio found: switch the radio on; a build without a Bluetooth backend (the Linux build for now) "
-    "never finds one, so there connect the analyser by cable, or pair it with the system's own tools and give its "
-    "serial port to --port";
+    "no Bluetooth radio found: switch the radio on (on Linux: BlueZ must be running, see bluetoothctl show); "
+    "otherwise connect the analyser by cable, or pair it with the system's own tools and give its serial port "
+    "to --port";
 
 ExitStatus Fail(Streams& io, std::string_view what, std::string_view advice) {
   io.err << "korvanta: " << what << " failed; " << advice << "\n";
