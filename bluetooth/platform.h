@@ -235,6 +235,9 @@ class BtPlatform {
 
   // Timing: every pause of the setup goes through here.
   virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // The name of the Bluetooth stack the stack description gives ("Microsoft" for the Win32 API).
+  virtual std::u16string_view StackName() { return u"Microsoft"; }
 };
 
 // The platform the library's exports use: the backend linked into this build.

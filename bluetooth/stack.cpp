@@ -147,7 +147,7 @@ bool CBluetoothStackMicrosoft::GetStackInfo(KVWChar* text, int32_t capacity) {
     m_platform.FindRadioClose(find);
   }
   const std::u16string description =
-      FormatText(LoadMessage(m_platform, kMsgStackInfo), {u"Microsoft", hardware, software});
+      FormatText(LoadMessage(m_platform, kMsgStackInfo), {m_platform.StackName(), hardware, software});
   CopyTruncated(description, text, capacity);
   return true;
 }

@@ -92,6 +92,7 @@ class BluezPlatform final : public BtPlatform {
   bool ErrorText(uint32_t code, std::u16string& text) override;
 
   void Sleep(uint32_t milliseconds) override;
+  std::u16string_view StackName() override { return u"BlueZ"; }
 
  private:
   struct RadioFind {

@@ -44,6 +44,16 @@ TEST(BluezFlows, AvailabilityCountsAdapters) {
   }
 }
 
+TEST(BluezFlows, StackInfoNamesBlueZAndTheAdapter) {
+  const std::unique_ptr<MockBluez> mock = MockBluez::Start();
+  mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
+  FakedPlatform faked;
+  HeldStack held;
+  KVWChar info[256] = {};
+  ASSERT_EQ(GetBTStackInfo(*faked.platform, held.stack, info, 256), 1);
+  EXPECT_EQ(PortText(info), u"Bluetooth API: BlueZ\nHardware Info: Desk (0)\nSoftware Info: (0)");
+}
+
 TEST(BluezFlows, SearchCountsNewAndPairedAnalysers) {
   const std::unique_ptr<MockBluez> mock = MockBluez::Start();
   mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
