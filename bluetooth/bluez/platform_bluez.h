@@ -113,7 +113,8 @@ class BluezPlatform final : public BtPlatform {
   uint32_t OpenDevice(uint64_t address, std::unique_ptr<Bus>& bus, DeviceObject& device);
   BtRadio NewRadio(const std::string& adapterPath);
   std::string AdapterOf(BtRadio radio);
-  const RfcommDevice* PortOf(BtPortList list, const BtPortDevice& device, RfcommDevice& copy);
+  // A copy of the list's entry for device; false when there is none.
+  bool PortOf(BtPortList list, const BtPortDevice& device, RfcommDevice& port);
 
   BluezParts m_parts;
   BluezTimings m_timings;

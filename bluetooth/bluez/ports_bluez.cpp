@@ -47,24 +47,24 @@ bool BluezPlatform::EnumDevice(BtPortList list, uint32_t index, BtPortDevice& de
   return true;
 }
 
-const RfcommDevice* BluezPlatform::PortOf(BtPortList list, const BtPortDevice& device, RfcommDevice& copy) {
+bool BluezPlatform::PortOf(BtPortList list, const BtPortDevice& device, RfcommDevice& port) {
   const std::lock_guard lock(m_mutex);
   const auto found = m_portLists.find(static_cast<uintptr_t>(list));
-  if (found == m_portLists.end() || device.index >= found->second.size()) return nullptr;
-  copy = found->second[device.index];
-  return &copy;
+  if (found == m_portLists.end() || device.index >= found->second.size()) return false;
+  port = found->second[device.index];
+  return true;
 }
 
 uint32_t BluezPlatform::GetDeviceId(BtPortList list, const BtPortDevice& device, std::u16string& id) {
   RfcommDevice port;
-  if (PortOf(list, device, port) == nullptr) return kErrorNotFound;
+  if (!PortOf(list, device, port)) return kErrorNotFound;
   id = u"RFCOMM\\" + AddressKey(port.address) + u"\\" + Utf16FromUtf8(std::to_string(port.id));
   return kErrorSuccess;
 }
 
 bool BluezPlatform::GetFriendlyName(BtPortList list, const BtPortDevice& device, std::u16string& name) {
   RfcommDevice port;
-  if (PortOf(list, device, port) == nullptr) return false;
+  if (!PortOf(list, device, port)) return false;
   name = u"Serial port over Bluetooth (COM" + Utf16FromUtf8(port.Path()) + u")";
   return true;
 }
