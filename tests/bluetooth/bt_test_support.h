@@ -18,6 +18,7 @@ using fake::FakeBtPlatform;
 using fake::Prompt;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
   static int window = 0;

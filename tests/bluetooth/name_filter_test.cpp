@@ -62,7 +62,7 @@ TEST(NameFilter, ThePortIsTheTextBetweenComAndTheNextBracket) {
   for (const auto& row : rows) {
     const std::optional<std::u16string_view> port = ComPortFromFriendlyName(row.friendlyName);
     EXPECT_EQ(port.has_value(), row.port != nullptr) << std::u16string_view(row.friendlyName).size();
-    if (port && row.port) EXPECT_EQ(*port, row.port);
+    EXPECT_EQ(port.value_or(u"-"), row.port ? row.port : u"-");
   }
 }
 

@@ -8,8 +8,7 @@ namespace {
 std::string Inquiry(int timeout) { return "FindFirstDevice(1," + std::to_string(timeout) + ",1111,0)"; }
 
 TEST(Search, ListsDistinctDevicesAndCountsAnalysersByTheirRefreshedName) {
-  using Setup = void (*)(FakeBtPlatform&);
-  const struct { const char* name; Setup setup; int fresh, paired, selected; size_t found; } rows[] = {  // selected -1: none
+    const struct { const char* name; Script setup; int fresh, paired, selected; size_t found; } rows[] = {  // selected -1: none
       {"named only on refresh", [](FakeBtPlatform& p) {
          p.SimulateDeviceInRange(u"Korvanta 8124", AddressOf(1)).devices.back().nameless = true;
        }, 1, 0, 1, 1},
@@ -55,7 +54,7 @@ TEST(Search, RefreshesEachDeviceCapsTheInquiryAndStartsFromEmptyLists) {
   EXPECT_THAT(s.p.Named({"FindFirstDevice", "FindNextDevice", "GetDeviceInfo", "FindDeviceClose"}),
               ElementsAre(Inquiry(7), "GetDeviceInfo(0,11223344A1)", "FindNextDevice()", "GetDeviceInfo(0,11223344A2)",
                           "FindNextDevice()", "FindDeviceClose()"));
-  for (uint16_t multiplier : {0, 45, 46, 1000}) ASSERT_TRUE(stack.SearchDevices(multiplier, false, nullptr));
+  for (int multiplier : {0, 45, 46, 1000}) ASSERT_TRUE(stack.SearchDevices(static_cast<uint16_t>(multiplier), false, nullptr));
   EXPECT_THAT(s.p.Named({"FindFirstDevice"}),
               ElementsAre(Inquiry(7), Inquiry(0), Inquiry(45), Inquiry(45), Inquiry(45)));
   EXPECT_EQ(stack.FoundDevices().size(), 2u);
