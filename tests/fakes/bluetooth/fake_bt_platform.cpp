@@ -101,19 +101,13 @@ bool FakeBtPlatform::FindNextRadio(BtRadioFind, BtRadio& radio) {
   }
   return true;
 }
-void FakeBtPlatform::FindRadioClose(BtRadioFind) {
-  calls.push_back("FindRadioClose()");
-  --open;
-}
+void FakeBtPlatform::FindRadioClose(BtRadioFind) { calls.push_back("FindRadioClose()"); --open; }
 uint32_t FakeBtPlatform::GetRadioInfo(BtRadio radio, BtRadioInfo& info) {
   calls.push_back("GetRadioInfo(" + std::to_string(static_cast<uintptr_t>(radio)) + ")");
   if (radioInfoResult == kErrorSuccess) info = *radios.at(static_cast<size_t>(radio) - 1);
   return radioInfoResult;
 }
-void FakeBtPlatform::CloseRadio(BtRadio) {
-  calls.push_back("CloseRadio()");
-  --open;
-}
+void FakeBtPlatform::CloseRadio(BtRadio) { calls.push_back("CloseRadio()"); --open; }
 
 // ---- Devices ----
 
@@ -147,10 +141,7 @@ bool FakeBtPlatform::FindNextDevice(BtDeviceFind, BtDeviceRecord& device) {
   device = listed[deviceCursor];
   return true;
 }
-void FakeBtPlatform::FindDeviceClose(BtDeviceFind) {
-  calls.push_back("FindDeviceClose()");
-  --open;
-}
+void FakeBtPlatform::FindDeviceClose(BtDeviceFind) { calls.push_back("FindDeviceClose()"); --open; }
 uint32_t FakeBtPlatform::GetDeviceInfo(BtRadio radio, BtDeviceRecord& device) {
   calls.push_back("GetDeviceInfo(" + std::to_string(static_cast<uintptr_t>(radio)) + "," + Hex(device.address) + ")");
   const FakeDevice* known = Find(device.address);
@@ -206,10 +197,7 @@ BtModule FakeBtPlatform::LoadModule(std::u16string_view name) {
   ++open;
   return BtModule{3};
 }
-void FakeBtPlatform::FreeLoadedModule(BtModule) {
-  calls.push_back("FreeLoadedModule()");
-  --open;
-}
+void FakeBtPlatform::FreeLoadedModule(BtModule) { calls.push_back("FreeLoadedModule()"); --open; }
 std::optional<uint32_t> FakeBtPlatform::RegisterForAuthenticationEx(BtModule, const BtDeviceRecord& device,
                                                                     BtAuthCallback callback, void* context,
                                                                     BtRegistration& registration) {
