@@ -1,238 +1,118 @@
-// auto_setup_test.cpp: KVAutoSetupBT's whole flows over the fake platform: the prompts in order with their
-// captions and styles, the answers given, the inquiry times, and the port text that comes back.
-#include <gmock/gmock.h>
-
+// auto_setup_test.cpp: KVAutoSetupBT's whole flows over the fake platform: the prompts in order, the answers
+// given, the inquiry times, and the port text that comes back.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
-using ::testing::IsEmpty;
+constexpr uint64_t kAnalyser = 0x0011223344AA;
 
-constexpr uint64_t kAnalyser = 0x0011223344AAull;
-const std::u16string kName = u"Korvanta 8124";
-const std::u16string kAddressText = u"00:11:22:33:44:AA";
-
-std::string Inquiry(int timeout) {
-  return "FindFirstDevice(inquiry=1,timeout=" + std::to_string(timeout) +
-         ",authenticated=1,remembered=1,unknown=1,connected=1,radio=0)";
+void NewAnalyser(FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 8124", kAnalyser); }
+void WithPort(FakeBtPlatform& p, uint64_t address, std::u16string_view port) {
+  p.SimulatePortDevice(fake::BluetoothPort(address, port));
 }
 
-struct Flow {
-  const char* name;
-  bool interactive;
-  std::function<void(FakeBtPlatform&)> setup;  // devices, ports and the user's answers
-  std::function<std::vector<SeenPrompt>(const FakeBtPlatform&)> prompts;
-  int32_t result;
-  std::u16string port;  // the text written on success
-  std::vector<int> inquiries;  // timeout multiplier of each search
-};
-
-class AutoSetupFlow : public BtTest, public ::testing::WithParamInterface<Flow> {};
-
-TEST_P(AutoSetupFlow, ShowsItsPromptsAndAnswers) {
-  const Flow& flow = GetParam();
-  flow.setup(platform);
-  std::u16string buffer(16, u'#');
-  const int32_t result =
-      AutoSetupBT(platform, held, reinterpret_cast<KVWChar*>(buffer.data()), 16, flow.interactive, Parent());
-  EXPECT_EQ(result, flow.result);
-  EXPECT_EQ(PromptsOf(platform), flow.prompts(platform));
-  if (flow.result == 1) {
-    EXPECT_EQ(TextOf(reinterpret_cast<KVWChar*>(buffer.data())), flow.port);
-  } else {
-    EXPECT_EQ(buffer, std::u16string(16, u'#'));  // never written on failure
+TEST(AutoSetup, FlowsShowTheirPromptsAndGiveThePort) {
+  const Prompt found = FoundNew(u"Korvanta 8124", u"00:11:22:33:44:AA");
+  const Prompt noDevice = Box(kMsgNoDeviceFound, kMsgCaptionSearch, 0x35);
+  const Prompt noPort = Box(kMsgPortNotFound, kMsgCaptionAuthError, 0x35);
+  const Prompt pairingFailed = ErrorBox(121, kMsgPairingFailed, 0x35);
+  const struct { const char* name; bool interactive; Script setup; std::vector<int32_t> answers;
+                 std::vector<Prompt> prompts; const char16_t* port; std::vector<int> inquiries; } rows[] = {
+      {"no radio", true, [](FakeBtPlatform&) {}, {kButtonRetry, kButtonCancel},
+       {2, ErrorBox(kErrorBadUnit, kMsgNoRadio, 0x35)}, nullptr, {}},
+      {"no radio, silent", false, [](FakeBtPlatform&) {}, {}, {}, nullptr, {}},
+      {"one new", true, [](FakeBtPlatform& p) { NewAnalyser(p), WithPort(p, kAnalyser, u"5"); }, {kButtonYes}, {found}, u"5", {7}},
+      {"one new after a pairing", true, [](FakeBtPlatform& p) {
+         NewAnalyser(p), WithPort(p, kAnalyser, u"14"), p.SimulateDeviceInRange(u"Quattron", AddressOf(1), true);
+       }, {kButtonYes, kButtonYes}, {found, Existing(1)}, u"14", {7}},
+      {"no analyser, silent", false, [](FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(u"Pixel", 1); }, {}, {},
+       nullptr, {7}},
+      {"empty enumeration", true, [](FakeBtPlatform& p) { p.SimulateRadio(); }, {kButtonOk},
+       {ErrorBox(kErrorNoMoreItems, 0, 0x30, false)}, nullptr, {7}},
+      {"no analyser, retried with doubling times", true, [](FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(u"Pixel", 1); },
+       {kButtonRetry, kButtonRetry, kButtonRetry, kButtonRetry, kButtonCancel}, {5, noDevice}, nullptr, {7, 14, 28, 45, 45}},
+      {"no analyser, box not shown", true, [](FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(u"Pixel", 1); },
+       {kButtonNone}, {noDevice}, nullptr, {7}},
+      {"one paired", true, [](FakeBtPlatform& p) {
+         p.SimulateRadio().SimulateDeviceInRange(u"Korvanta", kAnalyser, true), WithPort(p, kAnalyser, u"3");
+       }, {}, {}, u"3", {7}},
+      {"two paired, one chosen", true, [](FakeBtPlatform& p) {
+         p.SimulateRadio().SimulateDeviceInRange(u"Korvanta", AddressOf(1), true).SimulateDeviceInRange(u"Korvanta", AddressOf(2), true);
+         WithPort(p, AddressOf(1), u"7"), WithPort(p, AddressOf(2), u"8"), p.selections = {AddressOf(2)};
+       }, {}, {}, u"8", {7}},
+      {"two paired, dialog cancelled", true, [](FakeBtPlatform& p) {
+         p.SimulateRadio().SimulateDeviceInRange(u"Korvanta", AddressOf(1), true).SimulateDeviceInRange(u"Korvanta", AddressOf(2), true);
+       }, {kButtonCancel}, {noDevice}, nullptr, {7}},
+      {"new one declined", true, NewAnalyser, {kButtonNo, kButtonCancel}, {found, noDevice}, nullptr, {7}},
+      {"new one declined, silent", false, NewAnalyser, {kButtonNo}, {found}, nullptr, {7}},
+      // Listed from the sixth lookup: one after pairing, three in the wait, one in the flow, the sixth after Retry.
+      {"port after the wait and a retry", true, [](FakeBtPlatform& p) {
+         NewAnalyser(p), WithPort(p, kAnalyser, u"5"), p.portClasses[0].ports[0].fromLookup = 6;
+       }, {kButtonYes, kButtonRetry}, {found, noPort}, u"5", {7}},
+      {"port never found", true, NewAnalyser, {kButtonYes, kButtonCancel}, {found, noPort}, nullptr, {7}},
+      {"port box not shown", true, NewAnalyser, {kButtonYes, kButtonNone}, {found, noPort}, nullptr, {7}},
+      {"port not found, silent", false, [](FakeBtPlatform& p) {
+         p.SimulateRadio().SimulateDeviceInRange(u"Korvanta", kAnalyser, true);
+       }, {}, {}, nullptr, {7}},
+      {"three new, one chosen", true, [](FakeBtPlatform& p) {
+         p.SimulateRadio();
+         for (int n = 1; n <= 3; ++n) p.SimulateDeviceInRange(u"Korvanta", AddressOf(n)), WithPort(p, AddressOf(n), Text(n));
+         p.selections = {AddressOf(3)};
+       }, {kButtonOk}, {Box(kMsgSeveralNewDevices, kMsgCaptionFoundNew, kStyleOkCancelInfo)}, u"3", {7}},
+      {"pairing fails, cancelled", true, [](FakeBtPlatform& p) { NewAnalyser(p), p.authExResults = {121}; },
+       {kButtonYes, kButtonCancel, kButtonCancel}, {found, pairingFailed, noDevice}, nullptr, {7}},
+      {"pairing retried", true, [](FakeBtPlatform& p) { NewAnalyser(p), WithPort(p, kAnalyser, u"5"), p.authExResults = {121}; },
+       {kButtonYes, kButtonRetry}, {found, pairingFailed}, u"5", {7}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Scene s;
+    row.setup(s.p);
+    s.p.answers.assign(row.answers.begin(), row.answers.end());
+    Buffer port(16);
+    EXPECT_EQ(AutoSetupBT(s.p, s.held, port.get(), 16, row.interactive, Parent()), row.port != nullptr);
+    EXPECT_EQ(s.p.prompts, row.prompts);
+    EXPECT_EQ(row.port != nullptr ? port.Text() : port.units, row.port != nullptr ? row.port : Buffer(port.units.size()).units);
+    std::vector<std::string> inquiries;
+    for (int t : row.inquiries) inquiries.push_back("FindFirstDevice(1," + std::to_string(t) + ",1111,0)");
+    EXPECT_EQ(s.p.Named({"FindFirstDevice"}), inquiries);
+    EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
+    EXPECT_EQ(s.p.OpenHandles(), 0);
   }
-  std::vector<std::string> inquiries;
-  for (int timeout : flow.inquiries) inquiries.push_back(Inquiry(timeout));
-  EXPECT_THAT(platform.CallsNamed({"FindFirstDevice"}), ElementsAreArray(inquiries));
-  EXPECT_EQ(platform.UnscriptedPrompts(), 0);
-  EXPECT_EQ(platform.UnusedAnswers(), 0u);
-  EXPECT_EQ(platform.OpenHandles(), 0);
 }
 
-std::vector<SeenPrompt> None(const FakeBtPlatform&) { return {}; }
-
-INSTANTIATE_TEST_SUITE_P(
-    Flows, AutoSetupFlow,
-    ::testing::Values(
-        Flow{"NoRadioRetryThenCancel", true, [](FakeBtPlatform& p) { p.AnswerPrompts({kButtonRetry, kButtonCancel}); },
-             [](const FakeBtPlatform& p) {
-               return std::vector<SeenPrompt>(2, ErrorPrompt(p, 20, kMsgNoRadio, 0x35));
-             },
-             0, u"", {}},
-        Flow{"NoRadioSilent", false, [](FakeBtPlatform&) {}, None, 0, u"", {}},
-        Flow{"OneNewAnalyserNoEarlierPairings", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser);
-               p.SimulatePortDevice(fake::BluetoothPort(kAnalyser, u"5")).AnswerPrompts({kButtonYes});
-             },
-             [](const FakeBtPlatform&) { return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText)}; }, 1,
-             u"5", {7}},
-        Flow{"OneNewAnalyserAfterEarlierPairings", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(u"Quattron 1", AddressOf(1), true);
-               p.SimulateDeviceInRange(kName, kAnalyser).SimulatePortDevice(fake::BluetoothPort(kAnalyser, u"14"));
-               p.AnswerPrompts({kButtonYes, kButtonYes});
-             },
-             [](const FakeBtPlatform&) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText), ExistingPairingsPrompt(1)};
-             },
-             1, u"14", {7}},
-        Flow{"NoAnalyserSilentSearchesOnce", false,
-             [](FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(u"Pixel", AddressOf(1)); }, None, 0, u"",
-             {7}},
-        Flow{"EmptyEnumerationShowsTheOkBoxOnly", true,
-             [](FakeBtPlatform& p) { p.SimulateRadio().AnswerPrompts({kButtonOk}); },
-             [](const FakeBtPlatform& p) { return std::vector<SeenPrompt>{ErrorPrompt(p, 259, 0, 0x30, false)}; }, 0,
-             u"", {7}},
-        Flow{"NoAnalyserRetriesWithDoublingTimes", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(u"Pixel", AddressOf(1));
-               p.AnswerPrompts({kButtonRetry, kButtonRetry, kButtonRetry, kButtonRetry, kButtonCancel});
-             },
-             [](const FakeBtPlatform&) { return std::vector<SeenPrompt>(5, NoDevicePrompt()); }, 0, u"",
-             {7, 14, 28, 45, 45}},
-        Flow{"NoAnalyserBoxNotShownCountsAsCancel", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(u"Pixel", AddressOf(1)).AnswerPrompts({kButtonNone});
-             },
-             [](const FakeBtPlatform&) { return std::vector<SeenPrompt>{NoDevicePrompt()}; }, 0, u"", {7}},
-        Flow{"OnePairedAnalyserNeedsNoPrompt", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser, true);
-               p.SimulatePortDevice(fake::BluetoothPort(kAnalyser, u"3"));
-             },
-             None, 1, u"3", {7}},
-        Flow{"TwoPairedAnalysersChosenInTheDialog", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true);
-               p.SimulateDeviceInRange(u"Korvanta 2", AddressOf(2), true);
-               p.SimulatePortDevice(fake::BluetoothPort(AddressOf(1), u"7"))
-                   .SimulatePortDevice(fake::BluetoothPort(AddressOf(2), u"8"));
-               p.AnswerSelection(AddressOf(1));
-             },
-             None, 1, u"7", {7}},
-        Flow{"TwoPairedAnalysersDialogCancelledLeadsToNoDevice", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true);
-               p.SimulateDeviceInRange(u"Korvanta 2", AddressOf(2), true);
-               p.AnswerSelectionCancelled().AnswerPrompts({kButtonCancel});
-             },
-             [](const FakeBtPlatform&) { return std::vector<SeenPrompt>{NoDevicePrompt()}; }, 0, u"", {7}},
-        Flow{"DecliningTheNewAnalyserLeadsToNoDevice", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).AnswerPrompts({kButtonNo, kButtonCancel});
-             },
-             [](const FakeBtPlatform&) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText), NoDevicePrompt()};
-             },
-             0, u"", {7}},
-        Flow{"DecliningSilentlyGivesUp", false,
-             [](FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).AnswerPrompts({kButtonNo}); },
-             [](const FakeBtPlatform&) { return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText)}; }, 0,
-             u"", {7}},
-        // The port is listed from the sixth lookup on: one after pairing, three in the wait, one in the flow
-        // (then message 69), and the sixth after Retry.
-        Flow{"PortOnlyAfterTheWaitThenRetry", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).SimulatePortAppearsAfter(5, kAnalyser, u"5");
-               p.AnswerPrompts({kButtonYes, kButtonRetry});
-             },
-             [](const FakeBtPlatform&) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText), PortNotFoundPrompt()};
-             },
-             1, u"5", {7}},
-        Flow{"PortNeverFoundCancelled", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).AnswerPrompts({kButtonYes, kButtonCancel});
-             },
-             [](const FakeBtPlatform&) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText), PortNotFoundPrompt()};
-             },
-             0, u"", {7}},
-        Flow{"PortBoxNotShownCountsAsCancel", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).AnswerPrompts({kButtonYes, kButtonNone});
-             },
-             [](const FakeBtPlatform&) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText), PortNotFoundPrompt()};
-             },
-             0, u"", {7}},
-        Flow{"PortNotFoundSilentGivesUp", false,
-             [](FakeBtPlatform& p) { p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser, true); }, None, 0, u"",
-             {7}},
-        Flow{"ThreeNewAnalysersThroughTheDialog", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio();
-               for (int n = 1; n <= 3; ++n) p.SimulateDeviceInRange(u"Korvanta " + Widen(std::to_string(n)), AddressOf(n));
-               p.SimulatePortDevice(fake::BluetoothPort(AddressOf(1), u"4"))
-                   .SimulatePortDevice(fake::BluetoothPort(AddressOf(3), u"6"));
-               p.AnswerPrompts({kButtonOk}).AnswerSelection(AddressOf(3));
-             },
-             [](const FakeBtPlatform&) { return std::vector<SeenPrompt>{SeveralNewPrompt()}; }, 1, u"6", {7}},
-        Flow{"PairingFailsCancelThenNoDevice", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).QueueAuthenticateExResult(121);
-               p.AnswerPrompts({kButtonYes, kButtonCancel, kButtonCancel});
-             },
-             [](const FakeBtPlatform& p) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText),
-                                              ErrorPrompt(p, 121, kMsgPairingFailed, 0x35), NoDevicePrompt()};
-             },
-             0, u"", {7}},
-        Flow{"PairingRetriedAfterAFailure", true,
-             [](FakeBtPlatform& p) {
-               p.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).QueueAuthenticateExResult(121);
-               p.SimulatePortDevice(fake::BluetoothPort(kAnalyser, u"5"));
-               p.AnswerPrompts({kButtonYes, kButtonRetry});
-             },
-             [](const FakeBtPlatform& p) {
-               return std::vector<SeenPrompt>{FoundNewPrompt(kName, kAddressText),
-                                              ErrorPrompt(p, 121, kMsgPairingFailed, 0x35)};
-             },
-             1, u"5", {7}}),
-    ByName());
-
-class AutoSetupTest : public BtTest {};
-
-TEST_F(AutoSetupTest, SuccessLeavesOnlyDigitsAndKeepsTheChosenAnalyser) {
-  platform.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).SimulatePortDevice(fake::BluetoothPort(kAnalyser, u"5"));
-  platform.AnswerPrompts({kButtonYes});
-  std::u16string port(8, u'#');
-  ASSERT_EQ(AutoSetupBT(platform, held, reinterpret_cast<KVWChar*>(port.data()), 8, true, Parent()), 1);
-  EXPECT_EQ(port.substr(0, 2), std::u16string(u"5\0", 2));
-  // A following KVGetBTKorvantaDevice reports that analyser without searching again.
-  std::u16string name(64, u'#');
-  std::u16string address(32, u'#');
-  std::u16string again(8, u'#');
-  EXPECT_EQ(GetBTKorvantaDevice(platform, held, reinterpret_cast<KVWChar*>(name.data()), 64,
-                                reinterpret_cast<KVWChar*>(address.data()), 32,
-                                reinterpret_cast<KVWChar*>(again.data()), 8, 7),
-            1);
-  EXPECT_EQ(TextOf(reinterpret_cast<KVWChar*>(name.data())), kName);
-  EXPECT_EQ(TextOf(reinterpret_cast<KVWChar*>(again.data())), u"5");
-  EXPECT_EQ(platform.CountCalls("FindFirstDevice"), 1u);
+// Fixed fault: the port box looked again on every answer but Cancel, so OK, Abort or an out-of-range
+// answer kept the host's thread in the loop for ever. Only Retry looks again.
+TEST(AutoSetup, OnlyRetryLooksForThePortAgain) {
+  for (int32_t button : {kButtonOk, 3, kButtonYes, -1, 123456}) {
+    SCOPED_TRACE(button);
+    Scene s;
+    s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 7", kAnalyser, true).AnswerPrompts({button, kButtonRetry});
+    Buffer port(8);
+    EXPECT_EQ(AutoSetupBT(s.p, s.held, port.get(), 8, true, nullptr), 0);
+    EXPECT_EQ(s.p.prompts.size(), 1u);
+  }
 }
 
-TEST_F(AutoSetupTest, ABufferWithoutRoomIsRefusedBeforeAnything) {
-  platform.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser);
+TEST(AutoSetup, RefusesABufferWithoutRoomAndLeavesTheAnalyserForKorvantaDevice) {
+  Scene s;
+  NewAnalyser(s.p);
   KVWChar one = u'#';
-  EXPECT_EQ(AutoSetupBT(platform, held, nullptr, 8, true, Parent()), 0);
-  EXPECT_EQ(AutoSetupBT(platform, held, &one, 0, true, Parent()), 0);
-  EXPECT_THAT(platform.Calls(), IsEmpty());
-}
-
-TEST_F(AutoSetupTest, ThePortWaitAfterPairingTakesItsTimeOnThePlatformClock) {
-  // Pending for 2 s after pairing, port listed only afterwards: the flow waits on the platform's clock.
-  platform.SimulateRadio().SimulateDeviceInRange(kName, kAnalyser).SimulatePendingInstall(2000);
-  platform.SimulatePortAppearsAfter(1, kAnalyser, u"9").AnswerPrompts({kButtonYes});
-  std::u16string port(8, u'#');
-  ASSERT_EQ(AutoSetupBT(platform, held, reinterpret_cast<KVWChar*>(port.data()), 8, true, Parent()), 1);
-  EXPECT_EQ(platform.NowMilliseconds(), 2000u);
-  EXPECT_EQ(platform.CountCalls("Sleep"), 0u);
+  EXPECT_EQ(AutoSetupBT(s.p, s.held, nullptr, 8, true, Parent()), 0);
+  EXPECT_EQ(AutoSetupBT(s.p, s.held, &one, 0, true, Parent()), 0);
+  EXPECT_TRUE(s.p.calls.empty());
+  // Pending for 2 s after the pairing, the port listed only then: the flow waits on the platform's clock.
+  s.p.SimulatePendingInstall(2000).AnswerPrompts({kButtonYes});
+  WithPort(s.p, kAnalyser, u"9");
+  s.p.portClasses[0].ports[0].fromLookup = 2;
+  Buffer port(8), name(32), address(32), again(8);
+  ASSERT_EQ(AutoSetupBT(s.p, s.held, port.get(), 8, true, Parent()), 1);
+  EXPECT_EQ(port.units.substr(0, 3), std::u16string(u"9\0#", 3));
+  EXPECT_EQ(s.p.now, 2000u);
+  EXPECT_EQ(s.p.Count("Sleep"), 0u);
+  EXPECT_EQ(GetBTKorvantaDevice(s.p, s.held, name.get(), 32, address.get(), 32, again.get(), 8, 7), 1);
+  EXPECT_EQ(name.Text() + again.Text(), u"Korvanta 81249");
+  EXPECT_EQ(s.p.Count("FindFirstDevice"), 1u);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-// bt_test_support.h: what the Bluetooth setup tests share: a fixture holding the fake platform and the
-// stack pointer, and the expected prompts written out independently of the code under test.
+// bt_test_support.h: what the Bluetooth setup tests share: the scene holding the fake platform and the
+// stack pointer, caller buffers, and the prompts expected, with their texts taken from the message table.
 #pragma once
 
-#include <gtest/gtest.h>
+#include <gmock/gmock.h>
 
 #include <string>
 #include <vector>
@@ -15,105 +15,67 @@
 namespace kv::bt::testing {
 
 using fake::FakeBtPlatform;
-using fake::Narrow;
+using fake::Prompt;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
   static int window = 0;
   return &window;
 }
-
-// Names parameterised cases after their "name" field.
-struct ByName {
-  template <typename Param>
-  std::string operator()(const ::testing::TestParamInfo<Param>& param) const {
-    return param.param.name;
-  }
-};
-
-inline std::u16string Msg(uint32_t number) { return std::u16string(FindMessageText(number)); }
-inline std::u16string Widen(const std::string& text) { return {text.begin(), text.end()}; }
-
-// A prompt as the user sees it.
-struct SeenPrompt {
-  std::u16string text;
-  std::u16string caption;
-  uint32_t style = 0;
-  bool hasOwner = true;
-  friend bool operator==(const SeenPrompt&, const SeenPrompt&) = default;
-};
-
-inline void PrintTo(const SeenPrompt& prompt, std::ostream* out) {
-  const std::string text = Narrow(prompt.text);
-  *out << "{style 0x" << std::hex << prompt.style << std::dec << (prompt.hasOwner ? "" : ", no owner")
-       << ", caption \"" << Narrow(prompt.caption) << "\", text \"" << text.substr(0, 90)
-       << (text.size() > 90 ? "...\"}" : "\"}");
-}
-
-inline std::vector<SeenPrompt> PromptsOf(const FakeBtPlatform& platform) {
-  std::vector<SeenPrompt> seen;
-  for (const fake::Prompt& prompt : platform.Prompts()) {
-    seen.push_back({prompt.text, prompt.caption, prompt.style, prompt.owner != nullptr});
-  }
-  return seen;
-}
-
-// A message of the table with a caption from the table.
-inline SeenPrompt MessagePrompt(uint32_t number, uint32_t caption, uint32_t style) {
-  return {Msg(number), Msg(caption), style, true};
-}
-
-// The error box: the platform's text, a line break and the extra message; the caption carries the code
-// as a signed decimal number.
-inline SeenPrompt ErrorPrompt(const FakeBtPlatform& platform, uint32_t code, uint32_t extraMessage, uint32_t style,
-                              bool hasOwner = true) {
-  std::u16string text = platform.ErrorTextFor(code);
-  if (extraMessage != 0) text += u"\n" + Msg(extraMessage);
-  const std::u16string caption =
-      u"Bluetooth Device Error (Code: " + Widen(std::to_string(static_cast<int32_t>(code))) + u")";
-  return {text, caption, style, hasOwner};
-}
-
-inline SeenPrompt FoundNewPrompt(const std::u16string& name, const std::u16string& address) {
-  return {u"Found New Device: " + name + u"\nAddress: " + address +
-              u"\n\nWould you like to pair (authenticate) this device?",
-          u"Found New Korvanta Device", kStyleYesNo, true};
-}
-
-inline SeenPrompt ExistingPairingsPrompt(int count) {
-  return {u"Existing authentication exists for " + Widen(std::to_string(count)) +
-              u" other Korvanta device(s).\nIt is recommened that existing authentications are removed for devices "
-              u"no longer in use.\n\nRemoval can be done manually later, or automatically now (non-Korvanta devices "
-              u"will not be affected)\n\nWould you like to remove the existing Korvanta authentications now?",
-          u"Korvanta Device Authentication", kStyleYesNoCancel, true};
-}
-
-inline SeenPrompt NoDevicePrompt() { return MessagePrompt(kMsgNoDeviceFound, kMsgCaptionSearch, 0x35); }
-inline SeenPrompt PortNotFoundPrompt() { return MessagePrompt(kMsgPortNotFound, kMsgCaptionAuthError, 0x35); }
-inline SeenPrompt SeveralNewPrompt() { return MessagePrompt(kMsgSeveralNewDevices, kMsgCaptionFoundNew, 0x41); }
-
-// The text held in a wide buffer up to its terminator.
-inline std::u16string TextOf(const KVWChar* buffer) {
-  std::u16string out;
-  while (*buffer != 0) out.push_back(static_cast<char16_t>(*buffer++));
-  return out;
-}
-
-// Analysers and other devices with easy addresses: 0x0011223344A0 + n.
 inline uint64_t AddressOf(int n) { return 0x0011223344A0ull + static_cast<uint64_t>(n); }
+inline std::u16string Msg(uint32_t number) { return std::u16string(FindMessageText(number)); }
+inline std::u16string Text(int64_t n) {
+  const std::string digits = std::to_string(n);
+  return {digits.begin(), digits.end()};
+}
 
-class BtTest : public ::testing::Test {
- protected:
-  ~BtTest() override { delete held; }
-
-  // A stack object that has completed a search over the devices simulated so far.
-  CBluetoothStack& SearchedStack() {
-    CBluetoothStack* stack = CreateStack(platform, held);
-    EXPECT_NE(stack, nullptr);
-    EXPECT_TRUE(stack->SearchDevices(7, false, nullptr));
-    return *stack;
+// A message with each %s or %d replaced in turn: the expected text, formed without the code under test.
+inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
+  std::u16string text = Msg(number);
+  size_t at = 0;
+  for (const std::u16string& arg : args) {
+    while (text.compare(at, 2, u"%s") != 0 && text.compare(at, 2, u"%d") != 0) ++at;
+    text.replace(at, 2, arg);
+    at += arg.size();
   }
+  return text;
+}
 
-  FakeBtPlatform platform;
+inline Prompt Box(uint32_t text, uint32_t caption, uint32_t style) { return {true, Msg(text), Msg(caption), style}; }
+inline Prompt FoundNew(const std::u16string& name, const std::u16string& address) {
+  return {true, Fill(kMsgFoundNewDevice, {name, address}), Msg(kMsgCaptionFoundNew), kStyleYesNo};
+}
+inline Prompt Existing(int count) {
+  return {true, Fill(kMsgExistingPairings, {Text(count)}), Msg(kMsgCaptionAuthentication), kStyleYesNoCancel};
+}
+// The error box: the platform's text, a line break and the extra message; the caption carries the code.
+inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned = true) {
+  std::u16string text = fake::ErrorTextFor(code);
+  if (extra != 0) text += u"\n" + Msg(extra);
+  return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
+}
+
+// A caller's buffer of units filled with '#'.
+struct Buffer {
+  explicit Buffer(size_t size) : units(size, u'#') {}
+  KVWChar* get() { return reinterpret_cast<KVWChar*>(units.data()); }
+  std::u16string Text() const { return units.substr(0, units.find(u'\0')); }
+  bool Untouched() const { return units.find_first_not_of(u'#') == std::u16string::npos; }
+  std::u16string units;
+};
+
+// One scripted platform and the pointer holding the stack object, as the exports hold it.
+struct Scene {
+  ~Scene() { delete held; }
+  // A stack object that has completed a silent search over the devices simulated so far.
+  CBluetoothStack& Searched() {
+    CBluetoothStack* stack = CreateStack(p, held);
+    EXPECT_TRUE(stack != nullptr && stack->SearchDevices(7, false, nullptr));
+    return *held;
+  }
+  FakeBtPlatform p;
   CBluetoothStack* held = nullptr;
 };
 

@@ -1,228 +1,116 @@
 // com_port_test.cpp: the port lookup by address key and friendly name, the wait for pending installations
-// and its three phases on the fake clock, and KVIsDeviceInstallInProgress. No real time passes.
-#include <gmock/gmock.h>
-
+// in its three phases on the fake clock, and KVIsDeviceInstallInProgress. No real time passes.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
 namespace {
 
-using ::testing::ElementsAre;
+constexpr uint64_t kAddress = 0x0011223344AA;
 
-constexpr uint64_t kAddress = 0x0011223344AAull;
+fake::FakePort Port(std::u16string id, std::u16string friendly) { return {std::move(id), std::move(friendly)}; }
+fake::FakePort Ours(std::u16string_view port) { return fake::BluetoothPort(kAddress, port); }
+const std::u16string kId = u"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&1&0&0011223344AA_C0";
 
-class ComPortTest : public BtTest {
- protected:
-  ComPortTest() { platform.SimulateRadio(); }
-  bool Lookup(int32_t capacity = 16) {
-    return stack.FindComPort(&kAddress, reinterpret_cast<KVWChar*>(buffer.data()), capacity);
+TEST(ComPort, IsTheFirstDeviceWithTheKeyAndAPortInItsName) {
+  const struct { const char* name; Script setup; const char16_t* port; } rows[] = {  // port null: not found
+      {"two digits", [](FakeBtPlatform& p) { p.SimulatePortDevice(Port(kId, u"Link (COM12)")); }, u"12"},
+      {"empty number", [](FakeBtPlatform& p) { p.SimulatePortDevice(Port(kId, u"Link (COM)")); }, u""},
+      {"no bracket", [](FakeBtPlatform& p) {
+         p.SimulatePortDevice(Port(kId, u"Link (COM7")).SimulatePortDevice(Port(kId + u"&2", u"Link (COM8)"));
+       }, u"8"},
+      {"lower-case key", [](FakeBtPlatform& p) { p.SimulatePortDevice(Port(u"BT\\0011223344aa_C0", u"(COM4)")); }, nullptr},
+      {"other address", [](FakeBtPlatform& p) { p.SimulatePortDevice(fake::BluetoothPort(kAddress + 1, u"4")); }, nullptr},
+      {"cable port first", [](FakeBtPlatform& p) {
+         p.SimulatePortDevice(Port(u"ACPI\\PNP0501\\1", u"Communications Port (COM1)")).SimulatePortDevice(Ours(u"9"));
+       }, u"9"},
+      {"unreadable id", [](FakeBtPlatform& p) {
+         p.SimulatePortDevice(Ours(u"3")).SimulatePortDevice(Ours(u"6")).portClasses[0].ports[0].idResult = 13;
+       }, u"6"},
+      {"no friendly name", [](FakeBtPlatform& p) { p.SimulatePortDevice(Ours(u"3")).portClasses[0].ports[0].hasFriendlyName = false; },
+       nullptr},
+      {"class query fails", [](FakeBtPlatform& p) { p.SimulatePortDevice(Ours(u"5")).classQueryFails = true; }, nullptr},
+      {"no ports class", [](FakeBtPlatform& p) { p.portClasses.clear(); }, nullptr},
+      {"list fails", [](FakeBtPlatform& p) {
+         p.portClasses = {{true, false, {Ours(u"1")}}, {false, false, {Ours(u"2")}}};
+       }, u"2"},
+      {"detail fails", [](FakeBtPlatform& p) {
+         p.portClasses = {{false, true, {Ours(u"1")}}, {false, false, {Ours(u"2")}}};
+       }, u"2"},
+      {"first of two", [](FakeBtPlatform& p) { p.SimulatePortDevice(Ours(u"5")).SimulatePortDevice(Ours(u"6")); }, u"5"},
+      {"a first match too long decides", [](FakeBtPlatform& p) {
+         p.SimulatePortDevice(Ours(u"1234567")).SimulatePortDevice(Ours(u"6"));
+       }, nullptr},
+      {"sixteen classes asked at most", [](FakeBtPlatform& p) {
+         p.portClasses.resize(17);
+         p.SimulatePortDevice(Ours(u"7"), 16);
+       }, nullptr}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeBtPlatform p;
+    row.setup(p);
+    CBluetoothStackMicrosoft stack(p);
+    Buffer port(8);
+    EXPECT_EQ(stack.FindComPort(&kAddress, port.get(), 7), row.port != nullptr);
+    EXPECT_EQ(row.port != nullptr ? port.Text() : port.units, row.port != nullptr ? row.port : Buffer(port.units.size()).units);
+    EXPECT_EQ(p.OpenHandles(), 0);
+    EXPECT_EQ(p.Named({"ClassGuidsFromName"}), std::vector<std::string>{"ClassGuidsFromName(ports)"});
+    EXPECT_LE(p.Count("GetFriendlyName"), 2u);  // the lookup ends at the first device that decides
   }
-  std::u16string Port() const { return TextOf(reinterpret_cast<const KVWChar*>(buffer.data())); }
-  bool Untouched() const { return buffer == std::u16string(16, u'#'); }
-
-  CBluetoothStackMicrosoft stack{platform};
-  std::u16string buffer = std::u16string(16, u'#');
-};
-
-fake::FakePortDevice Port(std::u16string id, std::u16string friendly) {
-  fake::FakePortDevice port;
-  port.instanceId = std::move(id);
-  port.friendlyName = std::move(friendly);
-  return port;
 }
 
-const std::u16string kIdWithKey = u"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&1&0&0011223344AA_C0";
+TEST(ComPort, IsRefusedWithoutAddressOrBuffer) {
+  FakeBtPlatform p;
+  p.SimulatePortDevice(Ours(u"5"));
+  CBluetoothStackMicrosoft stack(p);
+  Buffer port(4);
+  EXPECT_FALSE(stack.FindComPort(nullptr, port.get(), 4));
+  EXPECT_FALSE(stack.FindComPort(&kAddress, nullptr, 4));
+  EXPECT_FALSE(stack.FindComPort(&kAddress, port.get(), 0));
+  EXPECT_TRUE(port.Untouched());
+  EXPECT_TRUE(p.calls.empty());
+}
 
-struct LookupCase {
-  const char* name;
-  std::function<void(FakeBtPlatform&)> setup;
-  std::optional<std::u16string> port;  // nothing: not found, buffer untouched
-};
-
-class PortLookup : public ComPortTest, public ::testing::WithParamInterface<LookupCase> {};
-
-TEST_P(PortLookup, FindsTheFirstMatchingDeviceWithAPortInItsName) {
-  GetParam().setup(platform);
-  EXPECT_EQ(Lookup(), GetParam().port.has_value());
-  if (GetParam().port) {
-    EXPECT_EQ(Port(), *GetParam().port);
-  } else {
-    EXPECT_TRUE(Untouched());
+TEST(WaitForComPort, PollsWaitsWhilePendingThenLooksThreeTimes) {
+  const struct { const char* name; Script setup; bool found; size_t waits, lookups; uint64_t elapsed; } rows[] = {
+      // 20 polls answer at once, the probe of phase 2 finds nothing pending, 3 lookups with 500 ms after each.
+      {"nothing pending, no port", [](FakeBtPlatform&) {}, false, 21, 3, 1500},
+      {"port on the second lookup", [](FakeBtPlatform& p) {
+         p.SimulatePortDevice(Ours(u"5")).portClasses[0].ports[0].fromLookup = 2;
+       }, true, 21, 2, 500},
+      // Pending 3 s: one poll of 500 ms sees it, the probe too, then waits of 500 ms until it ends at 3000 ms.
+      {"pending three seconds", [](FakeBtPlatform& p) { p.SimulatePendingInstall(3000).SimulatePortDevice(Ours(u"5")); },
+       true, 1 + 1 + 5, 1, 3000},
+      // Never ending: 500 ms in phase 1, 240 waits of 500 ms, 3 lookups and sleeps: 122000 ms in all.
+      {"pending for ever", [](FakeBtPlatform& p) { p.SimulatePendingInstall(1u << 30); }, false, 1 + 1 + 240, 3, 122000},
+      {"no wait facility", [](FakeBtPlatform& p) { p.waitFacility = false; }, false, 21, 3, 1500}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeBtPlatform p;
+    row.setup(p);
+    CBluetoothStackMicrosoft stack(p);
+    EXPECT_EQ(WaitForComPort(stack, &kAddress), row.found);
+    const std::vector<std::string> waits = p.Named({"WaitNoPendingInstallEvents"});
+    ASSERT_EQ(waits.size(), row.waits);
+    EXPECT_EQ(std::count(waits.begin(), waits.end(), "WaitNoPendingInstallEvents(0)"), 1);
+    EXPECT_EQ(waits[row.waits - 1 == 20 ? 20 : 1], "WaitNoPendingInstallEvents(0)");
+    EXPECT_EQ(p.Count("ClassGuidsFromName"), row.lookups);
+    EXPECT_EQ(p.Count("Sleep"), row.found ? row.lookups - 1 : 3);
+    EXPECT_EQ(p.now, row.elapsed);
   }
-  EXPECT_EQ(platform.OpenHandles(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Devices, PortLookup,
-    ::testing::Values(
-        LookupCase{"TwoDigitPort", [](FakeBtPlatform& p) { p.SimulatePortDevice(Port(kIdWithKey, u"Link (COM12)")); },
-                   u"12"},
-        LookupCase{"EmptyPortNumberCountsAsFound",
-                   [](FakeBtPlatform& p) { p.SimulatePortDevice(Port(kIdWithKey, u"Link (COM)")); }, u""},
-        LookupCase{"MissingBracketIsPassedOver",
-                   [](FakeBtPlatform& p) {
-                     p.SimulatePortDevice(Port(kIdWithKey, u"Link (COM7"));
-                     p.SimulatePortDevice(Port(kIdWithKey + u"&2", u"Link (COM8)"));
-                   },
-                   u"8"},
-        LookupCase{"LowerCaseKeyDoesNotMatch",
-                   [](FakeBtPlatform& p) {
-                     p.SimulatePortDevice(Port(u"BTHENUM\\{x}_LOCALMFG&0002\\7&1&0&0011223344aa_C0", u"Link (COM4)"));
-                   },
-                   std::nullopt},
-        LookupCase{"OtherAddressDoesNotMatch",
-                   [](FakeBtPlatform& p) { p.SimulatePortDevice(fake::BluetoothPort(0x0011223344ABull, u"4")); },
-                   std::nullopt},
-        LookupCase{"CablePortWithoutKeyIsSkipped",
-                   [](FakeBtPlatform& p) {
-                     p.SimulatePortDevice(Port(u"ACPI\\PNP0501\\1", u"Communications Port (COM1)"));
-                     p.SimulatePortDevice(fake::BluetoothPort(kAddress, u"9"));
-                   },
-                   u"9"},
-        LookupCase{"UnreadableIdentifierIsSkipped",
-                   [](FakeBtPlatform& p) {
-                     fake::FakePortDevice bad = fake::BluetoothPort(kAddress, u"3");
-                     bad.idResult = 13;
-                     p.SimulatePortDevice(bad);
-                     p.SimulatePortDevice(fake::BluetoothPort(kAddress, u"6"));
-                   },
-                   u"6"},
-        LookupCase{"NoFriendlyNameIsSkipped",
-                   [](FakeBtPlatform& p) {
-                     fake::FakePortDevice bad = fake::BluetoothPort(kAddress, u"3");
-                     bad.hasFriendlyName = false;
-                     p.SimulatePortDevice(bad);
-                   },
-                   std::nullopt},
-        LookupCase{"ClassQueryFails", [](FakeBtPlatform& p) {
-                     p.SimulatePortDevice(fake::BluetoothPort(kAddress, u"5")).SimulateClassQueryFails();
-                   }, std::nullopt},
-        LookupCase{"NoPortsClass", [](FakeBtPlatform& p) { p.SimulateNoPortsClass(); }, std::nullopt},
-        LookupCase{"FailingListOfOneClassSkipsToTheNext",
-                   [](FakeBtPlatform& p) {
-                     p.SimulateNoPortsClass();
-                     p.SimulatePortClass({BtGuid{1, 0, 0, {}}, true, false, {fake::BluetoothPort(kAddress, u"1")}});
-                     p.SimulatePortClass({BtGuid{2, 0, 0, {}}, false, false, {fake::BluetoothPort(kAddress, u"2")}});
-                   },
-                   u"2"},
-        LookupCase{"FailingDetailSkipsToTheNextClass",
-                   [](FakeBtPlatform& p) {
-                     p.SimulateNoPortsClass();
-                     p.SimulatePortClass({BtGuid{1, 0, 0, {}}, false, true, {fake::BluetoothPort(kAddress, u"1")}});
-                     p.SimulatePortClass({BtGuid{2, 0, 0, {}}, false, false, {fake::BluetoothPort(kAddress, u"2")}});
-                   },
-                   u"2"}),
-    ByName());
-
-TEST_F(ComPortTest, ASecondMatchingDeviceIsNotLookedAt) {
-  platform.SimulatePortDevice(fake::BluetoothPort(kAddress, u"5")).SimulatePortDevice(fake::BluetoothPort(kAddress, u"6"));
-  EXPECT_TRUE(Lookup());
-  EXPECT_EQ(Port(), u"5");
-  EXPECT_THAT(platform.CallsNamed({"EnumDevice", "GetDeviceId", "GetFriendlyName", "DestroyDeviceList"}),
-              ElementsAre("EnumDevice(0)", "GetDeviceId(0)", "GetFriendlyName(0)", "DestroyDeviceList()"));
+TEST(InstallInProgress, IsOneOnlyWhenStillPendingAtTheEnd) {
+  const struct { uint64_t pending; uint32_t timeout; bool facility; int32_t result; uint64_t elapsed; } rows[] = {
+      {500, 0, true, 1, 0}, {0, 0, true, 0, 0}, {500, 1000, true, 0, 500}, {5000, 1000, true, 1, 1000},
+      {500, 0, false, 0, 0}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::Message() << row.pending << " ms pending, " << row.timeout << " ms");
+    FakeBtPlatform p;
+    p.SimulatePendingInstall(row.pending).waitFacility = row.facility;
+    EXPECT_EQ(IsDeviceInstallInProgress(p, row.timeout), row.result);
+    EXPECT_EQ(p.now, row.elapsed);
+  }
 }
-
-TEST_F(ComPortTest, AskForThePortsClassByName) {
-  Lookup();
-  EXPECT_THAT(platform.CallsNamed({"ClassGuidsFromName"}), ElementsAre("ClassGuidsFromName(ports)"));
-}
-
-TEST_F(ComPortTest, AFirstMatchThatDoesNotFitIsRefusedAndDecides) {
-  platform.SimulatePortDevice(fake::BluetoothPort(kAddress, u"1234")).SimulatePortDevice(fake::BluetoothPort(kAddress, u"5"));
-  EXPECT_FALSE(Lookup(4));  // "1234" needs 5 with its terminator
-  EXPECT_TRUE(Untouched());
-  EXPECT_TRUE(Lookup(5));
-  EXPECT_EQ(Port(), u"1234");
-}
-
-TEST_F(ComPortTest, MissingAddressOrBufferIsRefusedWithoutLookup) {
-  platform.SimulatePortDevice(fake::BluetoothPort(kAddress, u"5"));
-  EXPECT_FALSE(stack.FindComPort(nullptr, reinterpret_cast<KVWChar*>(buffer.data()), 16));
-  EXPECT_FALSE(stack.FindComPort(&kAddress, nullptr, 16));
-  EXPECT_FALSE(stack.FindComPort(&kAddress, reinterpret_cast<KVWChar*>(buffer.data()), 0));
-  EXPECT_TRUE(Untouched());
-  EXPECT_EQ(platform.CountCalls("ClassGuidsFromName"), 0u);
-}
-
-// ---- WaitForComPort ----
-
-struct WaitCase {
-  const char* name;
-  std::function<void(FakeBtPlatform&)> setup;
-  bool found;
-  size_t waitCalls;     // calls of the installation wait in phases 1 and 2
-  size_t lookups;       // port lookups in phase 3
-  uint64_t elapsed;     // fake milliseconds
-};
-
-class WaitForPort : public ComPortTest, public ::testing::WithParamInterface<WaitCase> {};
-
-TEST_P(WaitForPort, RunsItsThreePhasesOnThePlatformsClock) {
-  GetParam().setup(platform);
-  EXPECT_EQ(WaitForComPort(stack, &kAddress), GetParam().found);
-  EXPECT_EQ(platform.CountCalls("WaitNoPendingInstallEvents"), GetParam().waitCalls);
-  EXPECT_EQ(platform.CountCalls("ClassGuidsFromName"), GetParam().lookups);
-  EXPECT_EQ(platform.NowMilliseconds(), GetParam().elapsed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, WaitForPort,
-    ::testing::Values(
-        // 20 polls answer at once, the probe of phase 2 finds nothing pending, 3 lookups with 500 ms after each.
-        WaitCase{"NothingPendingNoPort", [](FakeBtPlatform&) {}, false, 21, 3, 1500},
-        WaitCase{"NothingPendingPortOnSecondLookup",
-                 [](FakeBtPlatform& p) { p.SimulatePortAppearsAfter(1, kAddress, u"5"); }, true, 21, 2, 500},
-        // Pending for 3 s: phase 1 waits 500 ms and sees 258; the probe sees 258; phase 2 waits 500 ms
-        // four times (1000 to 2500 ms, 258 each) and a fifth call returns when it ends at 3000 ms.
-        WaitCase{"PendingThreeSeconds",
-                 [](FakeBtPlatform& p) {
-                   p.SimulatePendingInstall(3000).SimulatePortDevice(fake::BluetoothPort(kAddress, u"5"));
-                 },
-                 true, 1 + 1 + 5, 1, 3000},
-        // Never finishing: 500 ms in phase 1, then 240 waits of 500 ms, then 3 lookups and sleeps:
-        // 500 + 120000 + 1500 = 122000 ms, a little over two minutes.
-        WaitCase{"PendingForever", [](FakeBtPlatform& p) { p.SimulatePendingInstall(1000000000); }, false,
-                 1 + 1 + 240, 3, 122000},
-        // No wait facility: 20 polls without waiting and no phase 2.
-        WaitCase{"NoWaitFacility", [](FakeBtPlatform& p) { p.SimulateNoInstallWaitFacility(); }, false, 21, 3, 1500}),
-    ByName());
-
-TEST_F(ComPortTest, PhaseTwoIsEnteredOnlyWhenSomethingIsPendingNow) {
-  WaitForComPort(stack, &kAddress);
-  const std::vector<std::string> waits = platform.CallsNamed({"WaitNoPendingInstallEvents"});
-  ASSERT_EQ(waits.size(), 21u);
-  EXPECT_EQ(waits[0], "WaitNoPendingInstallEvents(500)");
-  EXPECT_EQ(waits[19], "WaitNoPendingInstallEvents(500)");
-  EXPECT_EQ(waits[20], "WaitNoPendingInstallEvents(0)");
-  EXPECT_THAT(platform.CallsNamed({"Sleep"}), ElementsAre("Sleep(500)", "Sleep(500)", "Sleep(500)"));
-}
-
-struct InstallCase {
-  const char* name;
-  std::function<void(FakeBtPlatform&)> setup;
-  uint32_t timeout;
-  int32_t expected;
-  uint64_t elapsed;
-};
-
-class InstallInProgress : public ComPortTest, public ::testing::WithParamInterface<InstallCase> {};
-
-TEST_P(InstallInProgress, IsOneOnlyWhenStillPendingAtTheEnd) {
-  GetParam().setup(platform);
-  EXPECT_EQ(IsDeviceInstallInProgress(platform, GetParam().timeout), GetParam().expected);
-  EXPECT_EQ(platform.NowMilliseconds(), GetParam().elapsed);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, InstallInProgress,
-    ::testing::Values(InstallCase{"PendingNowAtZero", [](FakeBtPlatform& p) { p.SimulatePendingInstall(500); }, 0, 1, 0},
-                      InstallCase{"NothingPending", [](FakeBtPlatform&) {}, 0, 0, 0},
-                      InstallCase{"EndsWithinTheTimeOut", [](FakeBtPlatform& p) { p.SimulatePendingInstall(500); },
-                                  1000, 0, 500},
-                      InstallCase{"OutlastsTheTimeOut", [](FakeBtPlatform& p) { p.SimulatePendingInstall(5000); },
-                                  1000, 1, 1000},
-                      InstallCase{"NoFacility", [](FakeBtPlatform& p) { p.SimulateNoInstallWaitFacility(); }, 0, 0, 0}),
-    ByName());
 
 }  // namespace
 }  // namespace kv::bt::testing

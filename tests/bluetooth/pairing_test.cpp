@@ -1,427 +1,211 @@
-// pairing_test.cpp: confirming and choosing a new analyser, pairing with its fall-backs and result mapping,
-// the PIN callback, the serial port service, removal of analyser pairings, and the two pairing exports.
-#include <gmock/gmock.h>
-
+// pairing_test.cpp: confirming or choosing a new analyser, pairing with its fall-backs and result mapping,
+// the PIN callback, the serial port service, removing analyser pairings, and the two pairing exports.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
+constexpr uint64_t kNew = 0x0011223344AA;
+const std::string kPin = [] {
+  const std::u16string pin = Msg(kMsgPairingPin);
+  return std::string(pin.begin(), pin.end());
+}();
 
-constexpr uint64_t kNew = 0x0011223344AAull;
+BtDeviceRecord NewAnalyser() {
+  BtDeviceRecord device;
+  device.address = kNew;
+  device.name = u"Korvanta 8124";
+  return device;
+}
 
-class PairingTest : public BtTest {
- protected:
-  PairingTest() { platform.SimulateRadio(); }
-  // The calls of one pairing attempt, in order.
-  std::vector<std::string> PairingCalls() const {
-    return platform.CallsNamed({"LoadModule", "FreeLoadedModule", "RegisterForAuthenticationEx",
-                                "AuthenticateDeviceEx", "SendAuthenticationResponseEx", "UnregisterAuthentication",
-                                "AuthenticateDevice", "SetServiceState"});
+TEST(PairNewDevice, AsksAsTheSearchFoundAndPairsOnlyWhenAllowed) {
+    const Script oneNewTwoPaired = [](FakeBtPlatform& p) {
+    p.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true).SimulateDeviceInRange(u"Korvanta 8124", kNew);
+    p.SimulateDeviceInRange(u"Caballix 2", AddressOf(2), true).SimulateDeviceInRange(u"Pixel", AddressOf(3), true);
+  };
+  const Script threeNewOnePaired = [](FakeBtPlatform& p) {
+    for (int n : {1, 4, 2, 3}) p.SimulateDeviceInRange(n == 4 ? u"Pixel" : u"Korvanta", AddressOf(n));
+    p.SimulateDeviceInRange(u"Korvanta 9", AddressOf(9), true);
+  };
+  const Prompt found = FoundNew(u"Korvanta 8124", u"00:11:22:33:44:AA");
+  const Prompt several = Box(kMsgSeveralNewDevices, kMsgCaptionFoundNew, kStyleOkCancelInfo);
+  const struct { const char* name; Script setup; std::vector<int32_t> answers; std::optional<uint64_t> choice;
+                 uint64_t paired; std::vector<Prompt> prompts; std::vector<std::string> removed; } rows[] = {
+      {"no new analyser", [](FakeBtPlatform& p) { p.SimulateDeviceInRange(u"Korvanta", AddressOf(1), true); }, {}, {}, 0, {}, {}},
+      {"yes, yes", oneNewTwoPaired, {kButtonYes, kButtonYes}, {}, kNew, {found, Existing(2)},
+       {"RemoveDevice(11223344A1)", "RemoveDevice(11223344A2)"}},
+      {"yes, no", oneNewTwoPaired, {kButtonYes, kButtonNo}, {}, kNew, {found, Existing(2)}, {}},
+      {"no", oneNewTwoPaired, {kButtonNo}, {}, 0, {found}, {}},
+      {"found box not shown", oneNewTwoPaired, {kButtonNone}, {}, 0, {found}, {}},
+      {"yes, cancel", oneNewTwoPaired, {kButtonYes, kButtonCancel}, {}, 0, {found, Existing(2)}, {}},
+      {"yes, box not shown", oneNewTwoPaired, {kButtonYes, kButtonNone}, {}, 0, {found, Existing(2)}, {}},
+      {"several: chosen, no", threeNewOnePaired, {kButtonOk, kButtonNo}, AddressOf(3), AddressOf(3), {several, Existing(1)}, {}},
+      {"several: cancel", threeNewOnePaired, {kButtonCancel}, {}, 0, {several}, {}},
+      {"several: dialog cancelled", threeNewOnePaired, {kButtonOk}, std::nullopt, 0, {several}, {}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Scene s;
+    s.p.SimulateRadio();
+    row.setup(s.p);
+    s.p.answers.assign(row.answers.begin(), row.answers.end());
+    s.p.selections = {row.choice};
+    CBluetoothStackMicrosoft unsearched(s.p);
+    EXPECT_FALSE(unsearched.PairNewDevice(Parent(), false));
+    CBluetoothStack& stack = s.Searched();
+    const int pairedBefore = stack.GetPairedDeviceCount();
+    EXPECT_EQ(stack.PairNewDevice(Parent(), false), row.paired != 0);
+    EXPECT_EQ(s.p.prompts, row.prompts);
+    EXPECT_EQ(s.p.Named({"RemoveDevice"}), row.removed);
+    EXPECT_EQ(stack.GetPairedDeviceCount(), pairedBefore - static_cast<int>(row.removed.size()));
+    EXPECT_EQ(s.p.Count("LoadModule") > 0, row.paired != 0);
+    EXPECT_TRUE(row.paired == 0 || s.p.IsPaired(row.paired));
+    EXPECT_TRUE(s.p.IsPaired(AddressOf(3)) || row.setup != oneNewTwoPaired);  // not an analyser: kept
+    EXPECT_EQ(s.p.offered, std::vector<std::vector<uint64_t>>(s.p.offered.size(), {AddressOf(1), AddressOf(2), AddressOf(3)}));
   }
-  BtDeviceRecord Device() {
-    BtDeviceRecord device;
-    device.address = kNew;
-    device.name = u"Korvanta 8124";
-    return device;
+}
+
+TEST(Pairing, FallsBackFromTheNewerCallsAndMapsTheirAnswers) {
+  const std::string load = "LoadModule(bthprops.cpl)", free = "FreeLoadedModule()";
+  const std::string reg = "RegisterForAuthenticationEx(11223344AA,null)", ex = "AuthenticateDeviceEx(owner,0,0)";
+  const std::string send = "SendAuthenticationResponseEx(0)", unreg = "UnregisterAuthentication()";
+  const std::string legacy = "AuthenticateDevice(null,0,11223344AA," + kPin + ")";
+  const std::string service = "SetServiceState(0,11223344AA,SPP,1)";
+    const struct { const char* name; Script setup; uint32_t failure; std::vector<std::string> calls; } rows[] = {
+      {"no module", [](FakeBtPlatform& p) { p.pairingModule = false; }, 0, {load, legacy, service}},
+      {"no registration call", [](FakeBtPlatform& p) { p.missingCalls = {"RegisterForAuthenticationEx"}; }, 0,
+       {load, reg, legacy, free, service}},
+      {"newer calls", [](FakeBtPlatform&) {}, 0, {load, reg, ex, load, send, free, unreg, free, service}},
+      {"259 is success", [](FakeBtPlatform& p) { p.authExResults = {kErrorNoMoreItems}; }, 0,
+       {load, reg, ex, load, send, free, unreg, free, service}},
+      {"1244 falls back", [](FakeBtPlatform& p) { p.authExResults = {kErrorNotAuthenticated}; }, 0,
+       {load, reg, ex, load, send, free, legacy, unreg, free, service}},
+      {"legacy answer decides", [](FakeBtPlatform& p) { p.authExResults = {kErrorNotAuthenticated}; p.legacyResults = {1167}; },
+       1167, {load, reg, ex, load, send, free, legacy, unreg, free}},
+      {"other code fails", [](FakeBtPlatform& p) { p.authExResults = {121}; }, 121, {load, reg, ex, load, send, free, unreg, free}},
+      {"no newer pairing call", [](FakeBtPlatform& p) { p.missingCalls = {"AuthenticateDeviceEx"}; }, kErrorCancelled,
+       {load, reg, ex, unreg, free}},
+      // Without the callback the newer call gets no PIN and answers 1244: the legacy call pairs.
+      {"failed registration", [](FakeBtPlatform& p) { p.registerResult = 87; }, 0, {load, reg, ex, legacy, free, service}}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeBtPlatform p;
+    p.SimulateDeviceInRange(u"Korvanta 8124", kNew);
+    row.setup(p);
+    CBluetoothStackMicrosoft stack(p);
+    BtDeviceRecord device = NewAnalyser();
+    EXPECT_EQ(stack.AuthenticateDevice(&device, true, Parent(), false), row.failure == 0);
+    EXPECT_EQ(p.Named({"LoadModule", "FreeLoadedModule", "RegisterForAuthenticationEx", "AuthenticateDeviceEx",
+                       "SendAuthenticationResponseEx", "UnregisterAuthentication", "AuthenticateDevice",
+                       "SetServiceState"}),
+              row.calls);
+    EXPECT_EQ(p.prompts, row.failure == 0 ? std::vector<Prompt>{}
+                                          : std::vector<Prompt>{ErrorBox(row.failure, kMsgPairingFailed, 0x35)});
+    EXPECT_EQ(p.OpenHandles(), 0);
   }
-};
-
-// ---- PairNewDevice ----
-
-TEST_F(PairingTest, NothingHappensBeforeASearch) {
-  CBluetoothStackMicrosoft stack(platform);
-  EXPECT_FALSE(stack.PairNewDevice(Parent(), true));
-  EXPECT_THAT(platform.Prompts(), IsEmpty());
 }
 
-TEST_F(PairingTest, NoNewAnalyserAnswersFalseWithoutPrompt) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true);
-  EXPECT_FALSE(SearchedStack().PairNewDevice(Parent(), true));
-  EXPECT_THAT(platform.Prompts(), IsEmpty());
-  EXPECT_THAT(PairingCalls(), IsEmpty());
-}
-
-TEST_F(PairingTest, OneNewAndTwoPairedWithYesYesRemovesBothThenPairs) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true)
-      .SimulateDeviceInRange(u"Korvanta 8124", kNew)
-      .SimulateDeviceInRange(u"Caballix 2", AddressOf(2), true)
-      .SimulateDeviceInRange(u"Pixel", AddressOf(3), true)
-      .SimulatePortDevice(fake::BluetoothPort(kNew, u"5"))
-      .AnswerPrompts({kButtonYes, kButtonYes});
-  CBluetoothStack& stack = SearchedStack();
-  EXPECT_TRUE(stack.PairNewDevice(Parent(), true));
-  EXPECT_THAT(PromptsOf(platform),
-              ElementsAre(FoundNewPrompt(u"Korvanta 8124", u"00:11:22:33:44:AA"), ExistingPairingsPrompt(2)));
-  EXPECT_THAT(platform.CallsNamed({"RemoveDevice"}), ElementsAre("RemoveDevice(0011223344A1)", "RemoveDevice(0011223344A2)"));
-  EXPECT_EQ(stack.GetPairedDeviceCount(), 0);
-  EXPECT_TRUE(platform.IsPaired(AddressOf(3)));  // not an analyser: left paired
-  EXPECT_TRUE(platform.IsPaired(kNew));
-  EXPECT_TRUE(platform.ServiceEnabled(kNew));
-  // Removal comes before the pairing.
-  const auto& calls = platform.Calls();
-  EXPECT_LT(std::find(calls.begin(), calls.end(), "RemoveDevice(0011223344A2)") - calls.begin(),
-            std::find(calls.begin(), calls.end(), "LoadModule(bthprops.cpl)") - calls.begin());
-}
-
-TEST_F(PairingTest, NoToExistingPairingsPairsWithoutRemoving) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true)
-      .SimulateDeviceInRange(u"Korvanta 8124", kNew)
-      .SimulatePortDevice(fake::BluetoothPort(kNew, u"5"))
-      .AnswerPrompts({kButtonYes, kButtonNo});
-  CBluetoothStack& stack = SearchedStack();
-  EXPECT_TRUE(stack.PairNewDevice(Parent(), true));
-  EXPECT_THAT(platform.CallsNamed({"RemoveDevice"}), IsEmpty());
-  EXPECT_EQ(stack.GetPairedDeviceCount(), 1);
-  EXPECT_TRUE(platform.IsPaired(kNew));
-}
-
-struct RefusalCase {
-  const char* name;
-  std::vector<int32_t> answers;
-  size_t prompts;
-};
-
-class PairingRefusal : public PairingTest, public ::testing::WithParamInterface<RefusalCase> {};
-
-TEST_P(PairingRefusal, PairsNothing) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true).SimulateDeviceInRange(u"Korvanta 8124", kNew);
-  for (int32_t answer : GetParam().answers) platform.AnswerPrompts({answer});
-  EXPECT_FALSE(SearchedStack().PairNewDevice(Parent(), true));
-  EXPECT_EQ(platform.Prompts().size(), GetParam().prompts);
-  EXPECT_THAT(PairingCalls(), IsEmpty());
-  EXPECT_THAT(platform.CallsNamed({"RemoveDevice"}), IsEmpty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Answers, PairingRefusal,
-                         ::testing::Values(RefusalCase{"NoToFoundNew", {kButtonNo}, 1},
-                                           RefusalCase{"FoundNewNotShown", {kButtonNone}, 1},
-                                           RefusalCase{"CancelToExisting", {kButtonYes, kButtonCancel}, 2},
-                                           RefusalCase{"ExistingNotShown", {kButtonYes, kButtonNone}, 2}),
-                         ByName());
-
-TEST_F(PairingTest, ThreeNewAnalysersGoThroughTheSelectionDialog) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1))
-      .SimulateDeviceInRange(u"Pixel", AddressOf(4))
-      .SimulateDeviceInRange(u"Korvanta 2", AddressOf(2))
-      .SimulateDeviceInRange(u"Korvanta 3", AddressOf(3))
-      .SimulateDeviceInRange(u"Korvanta 9", AddressOf(9), true)
-      .AnswerPrompts({kButtonOk, kButtonNo})
-      .AnswerSelection(AddressOf(3));
-  CBluetoothStack& stack = SearchedStack();
-  EXPECT_TRUE(stack.PairNewDevice(Parent(), false));
-  EXPECT_THAT(PromptsOf(platform), ElementsAre(SeveralNewPrompt(), ExistingPairingsPrompt(1)));
-  ASSERT_EQ(platform.Dialogs().size(), 1u);
-  EXPECT_THAT(platform.CallsNamed({"SelectDevices"}),
-              ElementsAre("SelectDevices(owner=parent,force=0,authenticated=0,remembered=0,unknown=1,wizard=0,"
-                          "skipServices=1,filter=1,devices=0)"));
-  EXPECT_THAT(platform.Dialogs()[0].offered, ElementsAre(AddressOf(1), AddressOf(2), AddressOf(3)));
-  EXPECT_TRUE(platform.IsPaired(AddressOf(3)));
-  EXPECT_FALSE(platform.IsPaired(AddressOf(1)));
-}
-
-TEST_F(PairingTest, SeveralNewCancelledOrDialogCancelledPairsNothing) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1)).SimulateDeviceInRange(u"Korvanta 2", AddressOf(2));
-  CBluetoothStack& stack = SearchedStack();
-  platform.AnswerPrompts({kButtonCancel});
-  EXPECT_FALSE(stack.PairNewDevice(Parent(), true));
-  EXPECT_THAT(platform.Dialogs(), IsEmpty());
-  platform.AnswerPrompts({kButtonOk}).AnswerSelectionCancelled();
-  EXPECT_FALSE(stack.PairNewDevice(Parent(), true));
-  EXPECT_EQ(platform.Dialogs().size(), 1u);
-  EXPECT_THAT(PairingCalls(), IsEmpty());
-}
-
-// ---- AuthenticateDevice: fall-backs and result mapping ----
-
-struct PairingRoute {
-  const char* name;
-  std::function<void(FakeBtPlatform&)> setup;
-  bool result;
-  std::vector<std::string> calls;
-  uint32_t failureCode;  // 0: no error box
-};
-
-class PairingRoutes : public PairingTest, public ::testing::WithParamInterface<PairingRoute> {};
-
-TEST_P(PairingRoutes, FollowTheFallBacks) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew).AnswerPrompts({kButtonCancel});
-  GetParam().setup(platform);
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_EQ(stack.AuthenticateDevice(&device, true, Parent(), false), GetParam().result);
-  EXPECT_EQ(PairingCalls(), GetParam().calls);
-  if (GetParam().failureCode == 0) {
-    EXPECT_THAT(platform.Prompts(), IsEmpty());
-  } else {
-    EXPECT_THAT(PromptsOf(platform),
-                ElementsAre(ErrorPrompt(platform, GetParam().failureCode, kMsgPairingFailed, 0x35)));
-  }
-  EXPECT_EQ(platform.OpenHandles(), 0);
-}
-
-const std::string kLoad = "LoadModule(bthprops.cpl)";
-const std::string kFree = "FreeLoadedModule()";
-const std::string kRegister = "RegisterForAuthenticationEx(address=0011223344AA,context=null)";
-const std::string kPairEx = "AuthenticateDeviceEx(owner=parent,radio=0,address=0011223344AA,requirement=0)";
-const std::string kSend = "SendAuthenticationResponseEx(radio=0,address=0011223344AA)";
-const std::string kUnregister = "UnregisterAuthentication()";
-const std::string kLegacy = "AuthenticateDevice(owner=null,radio=0,address=0011223344AA,pin=73914)";
-const std::string kService = "SetServiceState(radio=0,address=0011223344AA,service=SPP,enable=1)";
-
-INSTANTIATE_TEST_SUITE_P(
-    Routes, PairingRoutes,
-    ::testing::Values(
-        PairingRoute{"NoModuleUsesLegacy", [](FakeBtPlatform& p) { p.SimulateNoPairingModule(); }, true,
-                     {kLoad, kLegacy, kService}, 0},
-        PairingRoute{"NoRegistrationUsesLegacyThenFrees",
-                     [](FakeBtPlatform& p) { p.SimulateMissingCall("RegisterForAuthenticationEx"); }, true,
-                     {kLoad, kRegister, kLegacy, kFree, kService}, 0},
-        PairingRoute{"NewerCallsWithCallback", [](FakeBtPlatform&) {}, true,
-                     {kLoad, kRegister, kPairEx, kLoad, kSend, kFree, kUnregister, kFree, kService}, 0},
-        PairingRoute{"NoMoreItemsIsSuccess", [](FakeBtPlatform& p) { p.QueueAuthenticateExResult(259); }, true,
-                     {kLoad, kRegister, kPairEx, kLoad, kSend, kFree, kUnregister, kFree, kService}, 0},
-        PairingRoute{"NotAuthenticatedFallsBackToLegacy",
-                     [](FakeBtPlatform& p) { p.QueueAuthenticateExResult(1244); }, true,
-                     {kLoad, kRegister, kPairEx, kLoad, kSend, kFree, kLegacy, kUnregister, kFree, kService}, 0},
-        PairingRoute{"LegacyAnswerDecidesAfterFallBack",
-                     [](FakeBtPlatform& p) { p.QueueAuthenticateExResult(1244).QueueLegacyResult(1167); }, false,
-                     {kLoad, kRegister, kPairEx, kLoad, kSend, kFree, kLegacy, kUnregister, kFree}, 1167},
-        PairingRoute{"OtherNewerCodeFails", [](FakeBtPlatform& p) { p.QueueAuthenticateExResult(121); }, false,
-                     {kLoad, kRegister, kPairEx, kLoad, kSend, kFree, kUnregister, kFree}, 121},
-        PairingRoute{"RegistrationWithoutNewerPairingIsCancelled",
-                     [](FakeBtPlatform& p) { p.SimulateMissingCall("AuthenticateDeviceEx"); }, false,
-                     {kLoad, kRegister, kPairEx, kUnregister, kFree}, 1223},
-        // Without the callback the newer call cannot give the PIN and answers 1244: the legacy call pairs.
-        PairingRoute{"FailedRegistrationIsNotUnregistered", [](FakeBtPlatform& p) { p.SetRegisterResult(87); }, true,
-                     {kLoad, kRegister, kPairEx, kLegacy, kFree, kService}, 0},
-        PairingRoute{"LegacyWrongPinFails",
-                     [](FakeBtPlatform& p) { p.SimulateNoPairingModule().SetText(64, u"00000"); }, false,
-                     {kLoad, "AuthenticateDevice(owner=null,radio=0,address=0011223344AA,pin=00000)"}, 1244}),
-    ByName());
-
-TEST_F(PairingTest, InvalidArgumentFromTheServiceIsSuccess) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew).QueueServiceResult(0x80070057u);
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));
-  EXPECT_THAT(platform.Prompts(), IsEmpty());
-}
-
-TEST_F(PairingTest, ServiceFailureShowsItsOwnMessageAndRetryStartsAfresh) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew).QueueServiceResult(1060).AnswerPrompts({kButtonRetry});
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));
-  EXPECT_THAT(PromptsOf(platform), ElementsAre(ErrorPrompt(platform, 1060, kMsgServiceFailed, 0x35)));
-  // The PIN is read and the module loaded again for the second attempt.
-  EXPECT_EQ(platform.CountCalls("AuthenticateDeviceEx"), 2u);
-  EXPECT_EQ(platform.CountCalls("SetServiceState"), 2u);
-  EXPECT_EQ(platform.CallsNamed({"LoadText"}).front(), "LoadText(64)");
-  EXPECT_GE(platform.CountCalls("LoadText"), 4u);  // PIN and callback PIN, twice
-  EXPECT_EQ(platform.OpenHandles(), 0);
-}
-
-TEST_F(PairingTest, FailureWithoutInteractionShowsNothing) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew).QueueAuthenticateExResult(121);
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_FALSE(stack.AuthenticateDevice(&device, false, Parent(), true));
-  EXPECT_THAT(platform.Prompts(), IsEmpty());
-  EXPECT_EQ(platform.CountCalls("AuthenticateDeviceEx"), 1u);
-}
-
-TEST_F(PairingTest, NullDeviceIsRefused) {
-  CBluetoothStackMicrosoft stack(platform);
+TEST(Pairing, EnablesTheSerialServiceRetriesOnRequestAndLooksForThePort) {
+  FakeBtPlatform p;
+  p.SimulateDeviceInRange(u"Korvanta 8124", kNew);
+  p.serviceResults = {kResultInvalidArg, 1060};
+  p.AnswerPrompts({kButtonRetry});
+  CBluetoothStackMicrosoft stack(p);
+  BtDeviceRecord device = NewAnalyser();
   EXPECT_FALSE(stack.AuthenticateDevice(nullptr, true, Parent(), true));
-  EXPECT_TRUE(platform.Calls().empty());
+  EXPECT_TRUE(p.calls.empty());
+  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));  // E_INVALIDARG: already enabled
+  EXPECT_TRUE(p.prompts.empty());
+  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));  // 1060, Retry, then success
+  EXPECT_EQ(p.prompts, std::vector<Prompt>{ErrorBox(1060, kMsgServiceFailed, 0x35)});
+  EXPECT_EQ(p.Count("AuthenticateDeviceEx"), 3u);
+  p.authExResults = {121};
+  EXPECT_FALSE(stack.AuthenticateDevice(&device, false, Parent(), true));  // silent failure: no box, no retry
+  EXPECT_EQ(p.prompts.size(), 1u);
+  EXPECT_EQ(p.Count("AuthenticateDeviceEx"), 4u);
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 2u);  // one lookup after each success, no wait asked
+  EXPECT_EQ(p.Count("WaitNoPendingInstallEvents"), 0u);
+
+  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));  // waits, and succeeds without a port
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 2u + 4u);
+  EXPECT_EQ(p.now, 1500u);
+  p.SimulatePortDevice(fake::BluetoothPort(kNew, u"5"));
+  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));  // the port is there: no wait
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 7u);
+  EXPECT_EQ(p.OpenHandles(), 0);
 }
 
-TEST_F(PairingTest, WithoutWaitingSuccessIsImmediateEvenWithoutPort) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew);
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));
-  EXPECT_EQ(platform.CountCalls("ClassGuidsFromName"), 1u);
-  EXPECT_EQ(platform.CountCalls("WaitNoPendingInstallEvents"), 0u);
-  EXPECT_EQ(platform.NowMilliseconds(), 0u);
-}
-
-TEST_F(PairingTest, WaitingRunsTheWaitAndSucceedsWhetherOrNotThePortAppears) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew);
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));
-  EXPECT_EQ(platform.CountCalls("ClassGuidsFromName"), 4u);  // one lookup, then three in the wait
-  EXPECT_EQ(platform.NowMilliseconds(), 1500u);
-}
-
-TEST_F(PairingTest, PortAlreadyThereSkipsTheWait) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew).SimulatePortDevice(fake::BluetoothPort(kNew, u"5"));
-  CBluetoothStackMicrosoft stack(platform);
-  BtDeviceRecord device = Device();
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));
-  EXPECT_EQ(platform.CountCalls("WaitNoPendingInstallEvents"), 0u);
-}
-
-// ---- AuthenticationCallback ----
-
-TEST_F(PairingTest, CallbackSendsThePinBytesWhateverTheMethod) {
-  platform.SetRequestMethod(kAuthMethodNumericComparison);
+TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
+  FakeBtPlatform p;
   BtAuthRequest request;
-  request.device = Device();
+  request.device = NewAnalyser();
   request.method = kAuthMethodNumericComparison;
-  EXPECT_TRUE(AuthenticationCallback(platform, nullptr, &request));
-  ASSERT_EQ(platform.Responses().size(), 1u);
-  BtAuthResponse expected;
-  expected.remoteAddress = kNew;
-  expected.method = kAuthMethodNumericComparison;
-  expected.pin = {'7', '3', '9', '1', '4'};
-  expected.pinLength = 5;
-  expected.negativeResponse = 0;
-  EXPECT_EQ(platform.Responses()[0], expected);
-  EXPECT_EQ(platform.OpenHandles(), 0);
+  EXPECT_FALSE(AuthenticationCallback(p, nullptr, nullptr));
+  EXPECT_TRUE(p.calls.empty());
+  ASSERT_TRUE(AuthenticationCallback(p, nullptr, &request));
+  BtAuthResponse expected{kNew, kAuthMethodNumericComparison, {}, static_cast<uint8_t>(kPin.size()), 0};
+  std::copy(kPin.begin(), kPin.end(), expected.pin.begin());
+  p.texts[kMsgPairingPin] = u"\u0131\u0232ABCDEFGHIJKLMNOPQRS";  // 21 units, read as 15
+  ASSERT_TRUE(AuthenticationCallback(p, nullptr, &request));
+  ASSERT_EQ(p.responses.size(), 2u);
+  EXPECT_EQ(p.responses[0], expected);
+  expected.pin = {0x31, 0x32, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 0};
+  expected.pinLength = 15;
+  EXPECT_EQ(p.responses[1], expected);
+  EXPECT_EQ(p.OpenHandles(), 0);
+
+    for (Script refusal : {Script([](FakeBtPlatform& f) { f.sendResult = 5; }),
+                        Script([](FakeBtPlatform& f) { f.pairingModule = false; }),
+                        Script([](FakeBtPlatform& f) { f.missingCalls = {"SendAuthenticationResponseEx"}; })}) {
+    FakeBtPlatform q;
+    refusal(q);
+    EXPECT_FALSE(AuthenticationCallback(q, nullptr, &request));
+    EXPECT_EQ(q.OpenHandles(), 0);
+  }
 }
 
-TEST_F(PairingTest, CallbackSendsTheLowByteOfEachOfAtMostFifteenCharacters) {
-  platform.SetText(64, u"\u0131\u0232ABCDEFGHIJKLMNOPQRS");  // 21 units, read as 15
-  BtAuthRequest request;
-  request.device = Device();
-  EXPECT_TRUE(AuthenticationCallback(platform, nullptr, &request));
-  ASSERT_EQ(platform.Responses().size(), 1u);
-  const BtAuthResponse& sent = platform.Responses()[0];
-  EXPECT_EQ(sent.pinLength, 15);
-  EXPECT_EQ(sent.pin[0], 0x31);
-  EXPECT_EQ(sent.pin[1], 0x32);
-  EXPECT_EQ(sent.pin[14], 'M');
-  EXPECT_EQ(sent.pin[15], 0);
-}
-
-struct CallbackCase {
-  const char* name;
-  std::function<void(FakeBtPlatform&)> setup;
-  bool accepted;
-};
-
-class CallbackAnswers : public PairingTest, public ::testing::WithParamInterface<CallbackCase> {};
-
-TEST_P(CallbackAnswers, AreTrueOnlyWhenTheResponseWasAccepted) {
-  GetParam().setup(platform);
-  BtAuthRequest request;
-  request.device = Device();
-  EXPECT_EQ(AuthenticationCallback(platform, nullptr, &request), GetParam().accepted);
-  EXPECT_EQ(platform.OpenHandles(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CallbackAnswers,
-    ::testing::Values(CallbackCase{"Accepted", [](FakeBtPlatform&) {}, true},
-                      CallbackCase{"RefusedByThePlatform", [](FakeBtPlatform& p) { p.SetSendResponseResult(5); }, false},
-                      CallbackCase{"NoModule", [](FakeBtPlatform& p) { p.SimulateNoPairingModule(); }, false},
-                      CallbackCase{"NoSendCall",
-                                   [](FakeBtPlatform& p) { p.SimulateMissingCall("SendAuthenticationResponseEx"); },
-                                   false}),
-    ByName());
-
-TEST_F(PairingTest, CallbackRefusesANullRequest) {
-  EXPECT_FALSE(AuthenticationCallback(platform, nullptr, nullptr));
-  EXPECT_TRUE(platform.Calls().empty());
-}
-
-// ---- RemoveAuthentications ----
-
-TEST_F(PairingTest, RemovalAfterASearchTouchesOnlyPairedAnalysersOfTheList) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true)
-      .SimulateDeviceInRange(u"Pixel", AddressOf(2), true)
-      .SimulateDeviceInRange(u"Korvanta 3", AddressOf(3))
-      .SimulateDeviceInRange(u"Quattron 4", AddressOf(4), true)
-      .SimulateRemovalFails(AddressOf(1));
-  CBluetoothStack& stack = SearchedStack();
-  ASSERT_EQ(stack.GetPairedDeviceCount(), 2);
-  EXPECT_FALSE(stack.RemoveAuthentications(true, Parent()));  // one removal failed, the others were tried
-  EXPECT_THAT(platform.CallsNamed({"RemoveDevice"}), ElementsAre("RemoveDevice(0011223344A1)", "RemoveDevice(0011223344A4)"));
+TEST(RemoveAuthentications, RemovesOnlyPairedAnalysers) {
+  Scene s;
+  s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true);
+  s.p.SimulateDeviceInRange(u"Pixel", AddressOf(2), true).SimulateDeviceInRange(u"Korvanta 3", AddressOf(3));
+  s.p.SimulateDeviceInRange(u"Quattron 4", AddressOf(4), true).removalFails = {AddressOf(1)};
+  CBluetoothStack& stack = s.Searched();
+  EXPECT_FALSE(stack.RemoveAuthentications(true, Parent()));  // one failed; the others were still tried
+  EXPECT_THAT(s.p.Named({"RemoveDevice"}), ElementsAre("RemoveDevice(11223344A1)", "RemoveDevice(11223344A4)"));
   EXPECT_EQ(stack.GetPairedDeviceCount(), 1);
   EXPECT_TRUE(stack.FoundDevices()[0].authenticated);
   EXPECT_FALSE(stack.FoundDevices()[3].authenticated);
-  EXPECT_TRUE(platform.IsPaired(AddressOf(2)));
-  EXPECT_THAT(platform.Prompts(), IsEmpty());
+
+  // Without a search: every analyser the platform knows, in range or not, listed without an inquiry.
+  FakeBtPlatform p;
+  p.SimulateDeviceInRange(u"Korvanta 5", AddressOf(5), true).devices.back().inRange = false;
+  p.SimulateDeviceInRange(u"Pixel", AddressOf(2), true).SimulateDeviceInRange(u"Korvanta 6", AddressOf(6));
+  CBluetoothStackMicrosoft fresh(p);
+  EXPECT_TRUE(fresh.RemoveAuthentications(true, Parent()));
+  EXPECT_THAT(p.Named({"FindFirstDevice", "RemoveDevice"}), ElementsAre("FindFirstDevice(0,0,1111,0)", "RemoveDevice(11223344A5)"));
+  EXPECT_TRUE(p.IsPaired(AddressOf(2)));
+  EXPECT_EQ(p.OpenHandles(), 0);
+  p.findFailures = {kRpcServerUnavailable, kRpcServerUnavailable};
+  EXPECT_FALSE(fresh.RemoveAuthentications(true, Parent()));
+  EXPECT_FALSE(fresh.RemoveAuthentications(false, Parent()));
+  EXPECT_EQ(p.prompts, std::vector<Prompt>{ErrorBox(kRpcServerUnavailable, 0, 0x30)});
 }
 
-TEST_F(PairingTest, RemovalWithoutSearchListsKnownDevicesWithoutInquiry) {
-  fake::FakeDevice away;  // paired, out of range: still known to the platform
-  away.record = {};
-  away.record.address = AddressOf(5);
-  away.record.name = u"Korvanta 5";
-  away.record.authenticated = true;
-  away.record.remembered = true;
-  away.inRange = false;
-  platform.SimulateDevice(away)
-      .SimulateDeviceInRange(u"Pixel", AddressOf(2), true)
-      .SimulateDeviceInRange(u"Korvanta 6", AddressOf(6));  // in range, never paired: not listed
-  CBluetoothStackMicrosoft stack(platform);
-  EXPECT_TRUE(stack.RemoveAuthentications(true, Parent()));
-  EXPECT_THAT(platform.CallsNamed({"FindFirstDevice"}),
-              ElementsAre("FindFirstDevice(inquiry=0,timeout=0,authenticated=1,remembered=1,unknown=1,connected=1,"
-                          "radio=0)"));
-  EXPECT_THAT(platform.CallsNamed({"RemoveDevice"}), ElementsAre("RemoveDevice(0011223344A5)"));
-  EXPECT_FALSE(platform.IsPaired(AddressOf(5)));
-  EXPECT_TRUE(platform.IsPaired(AddressOf(2)));
-  EXPECT_EQ(platform.OpenHandles(), 0);
-}
-
-TEST_F(PairingTest, RemovalThatCannotListShowsAnOkBoxWhenInteractive) {
-  platform.SimulateEnumerationFails(1722, 2).AnswerPrompts({kButtonOk});
-  CBluetoothStackMicrosoft stack(platform);
-  EXPECT_FALSE(stack.RemoveAuthentications(true, Parent()));
-  EXPECT_THAT(PromptsOf(platform), ElementsAre(ErrorPrompt(platform, 1722, 0, 0x30)));
-  EXPECT_FALSE(stack.RemoveAuthentications(false, Parent()));
-  EXPECT_EQ(platform.Prompts().size(), 1u);
-}
-
-// ---- Exports ----
-
-TEST_F(PairingTest, AuthenticateBTDeviceSearchesSilentlyOnlyWhenNeeded) {
-  platform.SimulateDeviceInRange(u"Korvanta 8124", kNew)
-      .SimulatePortDevice(fake::BluetoothPort(kNew, u"5"))
-      .AnswerPrompts({kButtonYes});
-  EXPECT_EQ(AuthenticateBTDevice(platform, held, Parent(), 7), 1);
-  EXPECT_THAT(PromptsOf(platform), ElementsAre(FoundNewPrompt(u"Korvanta 8124", u"00:11:22:33:44:AA")));
-  EXPECT_EQ(platform.CountCalls("FindFirstDevice"), 1u);
-  EXPECT_EQ(AuthenticateBTDevice(platform, held, Parent(), 7), 0);  // same search: the analyser is not new... yet
-  EXPECT_EQ(platform.CountCalls("FindFirstDevice"), 1u);
-}
-
-TEST_F(PairingTest, AuthenticateBTDeviceWithNoNewAnalyserShowsNothing) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true);
-  EXPECT_EQ(AuthenticateBTDevice(platform, held, Parent(), 7), 0);
-  EXPECT_THAT(platform.Prompts(), IsEmpty());
-}
-
-TEST_F(PairingTest, UnAuthenticateLeavesOtherDevicesAndAFreshObject) {
-  platform.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true)
-      .SimulateDeviceInRange(u"Pixel", AddressOf(2), true)
-      .SimulateDeviceInRange(u"Caballix 3", AddressOf(3), true);
-  EXPECT_EQ(UnAuthenticateBTDevices(platform, held, true, Parent(), 7), 1);
-  EXPECT_FALSE(platform.IsPaired(AddressOf(1)));
-  EXPECT_FALSE(platform.IsPaired(AddressOf(3)));
-  EXPECT_TRUE(platform.IsPaired(AddressOf(2)));
-  ASSERT_NE(held, nullptr);
-  EXPECT_FALSE(held->IsSearchDone());
-  // One silent inquiry, then the listing of known devices on the new object.
-  EXPECT_THAT(platform.CallsNamed({"FindFirstDevice"}),
-              ElementsAre("FindFirstDevice(inquiry=1,timeout=7,authenticated=1,remembered=1,unknown=1,connected=1,"
-                          "radio=0)",
-                          "FindFirstDevice(inquiry=0,timeout=0,authenticated=1,remembered=1,unknown=1,connected=1,"
-                          "radio=0)"));
-}
-
-TEST(UnAuthenticateWithoutRadio, ReturnsZero) {
-  FakeBtPlatform platform;
-  CBluetoothStack* held = nullptr;
-  EXPECT_EQ(UnAuthenticateBTDevices(platform, held, true, Parent(), 7), 0);
-  EXPECT_TRUE(platform.Prompts().empty());  // the silent search step comes first and fails
+TEST(PairingExports, SearchSilentlyOnlyWhenNoSearchIsHeld) {
+  Scene s;
+  EXPECT_EQ(UnAuthenticateBTDevices(s.p, s.held, true, Parent(), 7), 0);  // no radio
+  EXPECT_EQ(AuthenticateBTDevice(s.p, s.held, Parent(), 7), 0);
+  s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 8124", kNew).AnswerPrompts({kButtonYes});
+  s.p.SimulateDeviceInRange(u"Pixel", AddressOf(2), true).SimulatePortDevice(fake::BluetoothPort(kNew, u"5"));
+  EXPECT_EQ(AuthenticateBTDevice(s.p, s.held, Parent(), 7), 1);
+  EXPECT_EQ(s.p.prompts, std::vector<Prompt>{FoundNew(u"Korvanta 8124", u"00:11:22:33:44:AA")});
+  EXPECT_EQ(AuthenticateBTDevice(s.p, s.held, Parent(), 7), 0);  // the same search asks again: declined
+  EXPECT_EQ(s.p.prompts.size(), 2u);
+  EXPECT_EQ(UnAuthenticateBTDevices(s.p, s.held, true, Parent(), 7), 1);
+  EXPECT_FALSE(s.p.IsPaired(kNew));
+  EXPECT_TRUE(s.p.IsPaired(AddressOf(2)));
+  ASSERT_NE(s.held, nullptr);
+  EXPECT_FALSE(s.held->IsSearchDone());  // a fresh object replaced the searched one
+  EXPECT_THAT(s.p.Named({"FindFirstDevice"}), ElementsAre("FindFirstDevice(1,7,1111,0)", "FindFirstDevice(0,0,1111,0)"));
 }
 
 }  // namespace
