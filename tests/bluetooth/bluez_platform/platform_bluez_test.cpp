@@ -180,15 +180,16 @@ TEST(BluezPlatform, PairingAnswersThePinAndAlwaysUnregistersTheAgent) {
     const char* device;
     std::u16string pin;
     uint32_t expected;
+    std::u16string_view error;  // in the error text: how BlueZ said no
   };
   const Case cases[] = {
-      {R"("pin": "73914")", u"73914", kErrorSuccess},
-      {R"("pin": "73914")", u"11111", kErrorNotAuthenticated},
-      {R"("paired": true)", u"11111", kErrorSuccess},
-      {R"("passkey": 73914)", u"73914", kErrorSuccess},
-      {R"("passkey": 73914)", u"PIN", kErrorNotAuthenticated},
-      {R"("passkey": 73914)", u"1000000", kErrorNotAuthenticated},
-      {R"("silent": true)", u"73914", kRpcServerUnavailable},  // no answer in time
+      {R"("pin": "73914")", u"73914", kErrorSuccess, u""},
+      {R"("pin": "73914")", u"11111", kErrorNotAuthenticated, u"AuthenticationFailed"},
+      {R"("paired": true)", u"11111", kErrorSuccess, u""},
+      {R"("passkey": 73914)", u"73914", kErrorSuccess, u""},
+      {R"("passkey": 73914)", u"PIN", kErrorNotAuthenticated, u"AuthenticationRejected"},  // our agent refused
+      {R"("passkey": 1000000)", u"1000000", kErrorNotAuthenticated, u"AuthenticationRejected"},
+      {R"("silent": true)", u"73914", kRpcServerUnavailable, u"NoReply"},  // no answer in time
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.device);
@@ -199,8 +200,8 @@ TEST(BluezPlatform, PairingAnswersThePinAndAlwaysUnregistersTheAgent) {
     EXPECT_EQ(mock.Count(std::string("RegisterAgent ") + kAgent + " KeyboardDisplay"), 1u);
     EXPECT_EQ(mock.Count(std::string("UnregisterAgent ") + kAgent), 1u);
     EXPECT_EQ(mock.Count("Pair 00:11:22:33:44:AA"), 1u);
-    if (c.expected == kErrorNotAuthenticated) {
-      EXPECT_NE(ErrorText(*faked.platform, c.expected).find(u"org.bluez.Error.Authentication"), std::u16string::npos);
+    if (!c.error.empty()) {
+      EXPECT_NE(ErrorText(*faked.platform, c.expected).find(c.error), std::u16string::npos);
     }
   }
 }
