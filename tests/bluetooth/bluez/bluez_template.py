@@ -1,19 +1,11 @@
 # -*- coding: utf-8 -*-
-'''bluetoothd, as far as the Linux Bluetooth backend uses it, for python3-dbusmock.
+# bluetoothd, as far as the Linux Bluetooth backend uses it, for python3-dbusmock, with -p JSON:
+# {"adapters": [{"name", "powered"}], "devices": [{"address", "adapter", "name", "class", "paired", "trusted",
+# "pin", "passkey" (pair by RequestPasskey), "found_ms" (appears that long after StartDiscovery), "silent" (Pair
+# never answers), "connect_error", "late" (ConnectProfile answers before NewConnection)}]}. Errors follow
+# bluetoothd; the calls are appended to the file $KV_MOCK_BLUEZ_LOG, which appears once the mock is up.
 
-Loaded with `python3 -m dbusmock --system --template <this file> -p <scenario JSON>`:
-  {"adapters": [{"name": "hci0", "powered": true}],        default: one powered hci0
-   "devices": [{"address": "00:11:22:33:44:AA", "adapter": "hci0", "name": "Korvanta", "class": 7936,
-                "paired": false, "trusted": false, "pin": "73914", "passkey": 0, "found_ms": -1,
-                "connect_error": "", "silent": false}]}
-found_ms >= 0: the device appears that long after StartDiscovery instead of being known at once;
-passkey: it pairs by RequestPasskey instead of RequestPinCode; silent: Pair never answers.
-Replies follow bluetoothd: StartDiscovery on an unpowered adapter NotReady, Pair of a paired device
-AlreadyExists, a wrong agent answer AuthenticationFailed, an agent's Rejected AuthenticationRejected,
-RemoveDevice of an unknown path DoesNotExist, ConnectProfile without a registered profile Failed. The
-socket given to NewConnection first carries "KVMOCK <address>\\n". org.bluez.Mock.CallLog lists calls.
-'''
-
+import os
 import socket
 
 import dbus
@@ -26,11 +18,8 @@ MAIN_OBJ = '/'
 SYSTEM_BUS = True
 IS_OBJECT_MANAGER = True
 
-ADAPTER = 'org.bluez.Adapter1'
-DEVICE = 'org.bluez.Device1'
-AGENTS = 'org.bluez.AgentManager1'
-PROFILES = 'org.bluez.ProfileManager1'
-CALLS = []
+ADAPTER, DEVICE = 'org.bluez.Adapter1', 'org.bluez.Device1'
+AGENTS, PROFILES = 'org.bluez.AgentManager1', 'org.bluez.ProfileManager1'
 STATE = {'agents': {}, 'profiles': {}}
 
 
@@ -39,7 +28,8 @@ def error(name, message):
 
 
 def log(*words):
-    CALLS.append(' '.join(str(w) for w in words))
+    with open(os.environ['KV_MOCK_BLUEZ_LOG'], 'a', encoding='utf-8') as calls:
+        calls.write(' '.join(str(w) for w in words) + '\n')
 
 
 def method(obj, interface, in_sig, out_sig, **keywords):
@@ -57,8 +47,7 @@ def add_adapter(main, spec):
         'Name': dbus.String('Desk ' + name, variant_level=1),
         'Alias': dbus.String('Desk ' + name, variant_level=1),
         'Class': dbus.UInt32(0x10010c, variant_level=1),
-        'Powered': dbus.Boolean(spec.get('powered', True), variant_level=1),
-        'Roles': dbus.Array(['central'], signature='s', variant_level=1)}, [])
+        'Powered': dbus.Boolean(spec.get('powered', True), variant_level=1)}, [])
     adapter = mockobject.objects[path]
     adapter.session = 0  # a device found later appears only in the discovery session that was waiting for it
 
@@ -102,17 +91,15 @@ def add_device(adapter, spec):
     address = spec['address']
     path = device_path(adapter, address)
     props = {'Address': dbus.String(address, variant_level=1),
-             'AddressType': dbus.String('public', variant_level=1),
              'Alias': dbus.String(spec.get('name') or address.replace(':', '-'), variant_level=1),
              'Paired': dbus.Boolean(spec.get('paired', False), variant_level=1),
              'Bonded': dbus.Boolean(spec.get('paired', False), variant_level=1),
              'Trusted': dbus.Boolean(spec.get('trusted', False), variant_level=1),
              'Connected': dbus.Boolean(False, variant_level=1),
              'Adapter': dbus.ObjectPath(adapter.path, variant_level=1)}
-    if spec.get('name', 'Korvanta'):
-        props['Name'] = dbus.String(spec.get('name', 'Korvanta'), variant_level=1)
-    if spec.get('class', 0x1F00):
-        props['Class'] = dbus.UInt32(spec.get('class', 0x1F00), variant_level=1)
+    for key, default, kind in (('name', 'Korvanta', dbus.String), ('class', 0x1F00, dbus.UInt32)):
+        if spec.get(key, default):
+            props[key.capitalize()] = kind(spec.get(key, default), variant_level=1)
     adapter.AddObject(path, DEVICE, props, [])
     device = mockobject.objects[path]
     device.sockets = []
@@ -137,20 +124,26 @@ def add_device(adapter, spec):
         device.UpdateProperties(DEVICE, {'Paired': dbus.Boolean(True), 'Bonded': dbus.Boolean(True)})
         return ok()
 
-    @method(device, DEVICE, 's', '')
-    def ConnectProfile(_self, uuid):
+    @method(device, DEVICE, 's', '', async_callbacks=('ok', 'err'))
+    def ConnectProfile(_self, uuid, ok=None, err=None):
         log('ConnectProfile', address, uuid)
-        if spec.get('connect_error'):
-            raise error('Failed', spec['connect_error'])
         owner = STATE['profiles'].get(str(uuid).lower())
-        if owner is None:
-            raise error('Failed', 'br-connection-profile-unavailable')
+        if spec.get('connect_error') or owner is None:
+            return err(error('Failed', spec.get('connect_error') or 'br-connection-profile-unavailable'))
         mine, theirs = socket.socketpair()
         mine.sendall(f'KVMOCK {address}\n'.encode('ascii'))
         device.sockets.append(mine)
-        device.connection.call_blocking(owner[0], owner[1], 'org.bluez.Profile1', 'NewConnection', 'oha{sv}',
-                                        [dbus.ObjectPath(path), dbus.types.UnixFd(theirs), {}], timeout=5)
-        theirs.close()
+
+        def hand_over():
+            device.connection.call_blocking(owner[0], owner[1], 'org.bluez.Profile1', 'NewConnection', 'oha{sv}',
+                                            [dbus.ObjectPath(path), dbus.types.UnixFd(theirs), {}], timeout=5)
+            theirs.close()
+        if spec.get('late'):
+            ok()
+            GLib.timeout_add(50, hand_over)
+        else:
+            hand_over()
+            ok()
 
     @method(device, dbus.PROPERTIES_IFACE, 'ssv', '')
     def Set(_self, interface, name, value):
@@ -193,8 +186,5 @@ def load(mock, parameters):
             STATE['found'].setdefault(spec.get('adapter', 'hci0'), []).append(spec)
         else:
             add_device(adapter, spec)
+    open(os.environ['KV_MOCK_BLUEZ_LOG'], 'a', encoding='utf-8').close()
 
-
-@dbus.service.method('org.bluez.Mock', in_signature='', out_signature='as')
-def CallLog(_mock):
-    return dbus.Array(CALLS, signature='s')

@@ -5,15 +5,15 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <systemd/sd-bus.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace kv::bt::testing {
 namespace {
@@ -38,32 +38,20 @@ pid_t Spawn(std::vector<std::string> args, const std::string& log) {
   return pid;
 }
 
-// A connection to the bus at address, or null while it does not listen yet.
-sd_bus* Connect(const std::string& address) {
-  sd_bus* bus = nullptr;
-  if (sd_bus_new(&bus) >= 0 && sd_bus_set_address(bus, address.c_str()) >= 0 && sd_bus_set_bus_client(bus, 1) >= 0 &&
-      sd_bus_start(bus) >= 0) {
-    return bus;
-  }
-  sd_bus_unref(bus);
-  return nullptr;
-}
-
-bool BluezOwned(sd_bus* bus) {
-  sd_bus_message* reply = nullptr;
-  int owned = 0;
-  if (sd_bus_call_method(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-                         "NameHasOwner", nullptr, &reply, "s", "org.bluez") >= 0) {
-    sd_bus_message_read(reply, "b", &owned);
-  }
-  sd_bus_message_unref(reply);
-  return owned != 0;
-}
-
 void Stop(pid_t pid) {
   if (pid <= 0) return;
   kill(pid, SIGKILL);
   waitpid(pid, nullptr, 0);
+}
+
+// The daemon's socket and the mock's call log appear once each is up.
+bool Await(const std::string& path) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!std::filesystem::exists(path)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 }  // namespace
@@ -72,64 +60,40 @@ MockBluez::MockBluez(const char* scenario) {
   char dir[] = "/tmp/kv-mock-bluez-XXXXXX";
   if (mkdtemp(dir) == nullptr) throw std::runtime_error("MockBluez: mkdtemp failed");
   dir_ = dir;
-  address_ = "unix:path=" + dir_ + "/bus";
-  setenv("DBUS_SYSTEM_BUS_ADDRESS", address_.c_str(), 1);
+  const std::string address = "unix:path=" + dir_ + "/bus";
+  setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
+  setenv("KV_MOCK_BLUEZ_LOG", (dir_ + "/calls").c_str(), 1);
   daemon_ = Spawn({"/usr/bin/dbus-daemon", "--nofork", std::string("--config-file=") + KV_MOCK_BLUEZ_BUS_CONFIG,
-                   "--address=" + address_},
+                   "--address=" + address},
                   dir_ + "/bus.log");
-  if (scenario != nullptr) {
+  bool up = Await(dir_ + "/bus");
+  if (up && scenario != nullptr) {
     // Debian's python3 with its dbusmock, not whatever python3 comes first on PATH.
     bluez_ = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", KV_MOCK_BLUEZ_TEMPLATE, "-p",
                     scenario},
                    dir_ + "/bluez.log");
+    up = Await(dir_ + "/calls");
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  for (;;) {
-    sd_bus* bus = Connect(address_);
-    const bool ready = bus != nullptr && (scenario == nullptr || BluezOwned(bus));
-    sd_bus_flush_close_unref(bus);
-    if (ready) return;
-    if (std::chrono::steady_clock::now() > deadline) {
-      Stop(bluez_);
-      Stop(daemon_);
-      throw std::runtime_error("MockBluez: the bus or the mock did not come up; logs in " + dir_);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (!up) {
+    Stop(bluez_);
+    Stop(daemon_);
+    throw std::runtime_error("MockBluez: the bus or the mock did not come up; logs in " + dir_);
   }
 }
 
 MockBluez::~MockBluez() {
   Stop(bluez_);
   Stop(daemon_);
-  bluez_ = daemon_ = -1;
   unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
   std::error_code ignored;
   std::filesystem::remove_all(dir_, ignored);
 }
 
-std::vector<std::string> MockBluez::CallLog() const {
-  std::vector<std::string> log;
-  sd_bus* bus = Connect(address_);
-  sd_bus_message* reply = nullptr;
-  char** entries = nullptr;
-  if (bus == nullptr || sd_bus_call_method(bus, "org.bluez", "/", "org.bluez.Mock", "CallLog", nullptr, &reply, "") < 0 ||
-      sd_bus_message_read_strv(reply, &entries) < 0) {
-    throw std::runtime_error("MockBluez: CallLog failed");
-  }
-  for (char** entry = entries; entry != nullptr && *entry != nullptr; ++entry) {
-    log.emplace_back(*entry);
-    free(*entry);
-  }
-  free(static_cast<void*>(entries));
-  sd_bus_message_unref(reply);
-  sd_bus_flush_close_unref(bus);
-  return log;
-}
-
 size_t MockBluez::Count(const std::string& prefix) const {
-  const std::vector<std::string> log = CallLog();
-  return static_cast<size_t>(
-      std::count_if(log.begin(), log.end(), [&](const std::string& entry) { return entry.rfind(prefix, 0) == 0; }));
+  std::ifstream calls(dir_ + "/calls");
+  size_t count = 0;
+  for (std::string call; std::getline(calls, call);) count += call.rfind(prefix, 0) == 0;
+  return count;
 }
 
 }  // namespace kv::bt::testing

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <string>
-#include <vector>
 
 namespace kv::bt::testing {
 
@@ -19,14 +18,11 @@ class MockBluez {
   MockBluez(const MockBluez&) = delete;
   MockBluez& operator=(const MockBluez&) = delete;
 
-  // The bluetoothd calls made so far, as the template logs them ("StartDiscovery hci0", ...).
-  std::vector<std::string> CallLog() const;
-  // How many logged calls start with prefix.
+  // How many of the bluetoothd calls made so far ("StartDiscovery hci0", ...) start with prefix.
   size_t Count(const std::string& prefix) const;
 
  private:
   std::string dir_;
-  std::string address_;
   pid_t daemon_ = -1;
   pid_t bluez_ = -1;
 };

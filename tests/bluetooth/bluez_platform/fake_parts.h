@@ -1,5 +1,5 @@
-// fake_parts.h: stand-ins for the kernel, udev and display parts of the BlueZ platform: an RFCOMM layer
-// that keeps what reached it, a scripted installation queue and a prompter answering from a script.
+// fake_parts.h: the rig of the BlueZ platform tests: the mock bluetoothd, and stand-ins for the kernel,
+// udev and display parts (an RFCOMM layer that keeps what reached it, scripted queue and prompter).
 #pragma once
 
 #include <poll.h>
@@ -10,6 +10,7 @@
 
 #include "bluetooth/bluez/objects.h"
 #include "bluetooth/bluez/platform_bluez.h"
+#include "mock_bluez.h"
 
 namespace kv::bt::testing {
 
@@ -25,6 +26,14 @@ struct FakeParts {
   std::vector<std::vector<std::u16string>> lists;
   std::deque<std::optional<bool>> installs;  // Pending's answers; none left: false
 };
+
+template <class T>
+T Next(std::deque<T>& script, T none) {
+  if (script.empty()) return none;
+  const T next = script.front();
+  script.pop_front();
+  return next;
+}
 
 struct FakeRfcomm final : bluez::RfcommTty {
   std::shared_ptr<FakeParts> log;
@@ -56,37 +65,28 @@ struct ScriptedPrompter final : bluez::Prompter {
   explicit ScriptedPrompter(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
   int32_t Ask(KVWindowHandle, std::u16string_view, std::u16string_view caption, uint32_t) override {
     log->captions.emplace_back(caption);
-    if (log->answers.empty()) return kButtonNone;
-    const int32_t answer = log->answers.front();
-    log->answers.pop_front();
-    return answer;
+    return Next(log->answers, kButtonNone);
   }
   std::optional<size_t> Choose(KVWindowHandle, std::u16string_view, std::u16string_view,
                                const std::vector<std::u16string>& items) override {
     log->lists.push_back(items);
-    if (log->choices.empty()) return std::nullopt;
-    const std::optional<size_t> choice = log->choices.front();
-    log->choices.pop_front();
-    return choice;
+    return Next(log->choices, std::optional<size_t>());
   }
 };
 
 struct ScriptedInstallQueue final : bluez::InstallQueue {
   std::shared_ptr<FakeParts> log;
   explicit ScriptedInstallQueue(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
-  std::optional<bool> Pending() override {
-    if (log->installs.empty()) return false;
-    const std::optional<bool> answer = log->installs.front();
-    log->installs.pop_front();
-    return answer;
-  }
+  std::optional<bool> Pending() override { return Next(log->installs, std::optional<bool>(false)); }
 };
 
-// A platform over the fakes, with 100 ms inquiry units and short time-outs.
-struct FakedPlatform {
+// The mock bluetoothd of scenario and a platform over the fakes, with 100 ms inquiry units and short
+// time-outs.
+struct Rig {
+  MockBluez mock;
   std::shared_ptr<FakeParts> parts = std::make_shared<FakeParts>();
   std::unique_ptr<bluez::BluezPlatform> platform;
-  FakedPlatform() {
+  explicit Rig(const char* scenario = nullptr) : mock(scenario) {
     bluez::BluezParts system{std::make_unique<FakeRfcomm>(parts), std::make_unique<ScriptedInstallQueue>(parts),
                              std::make_unique<ScriptedPrompter>(parts)};
     using std::chrono::milliseconds;

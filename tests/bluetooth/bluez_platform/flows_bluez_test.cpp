@@ -5,13 +5,11 @@
 #include "bluetooth/setup.h"
 #include "fake_parts.h"
 #include "messages.h"
-#include "mock_bluez.h"
 
 namespace kv::bt {
 namespace {
 
-using testing::FakedPlatform;
-using testing::MockBluez;
+using testing::Rig;
 
 // Owns the process-wide stack pointer the flows hold, as the exports' global would.
 struct HeldStack {
@@ -26,17 +24,16 @@ std::u16string Text(const KVWChar* text) {
 }
 
 TEST(BluezFlows, AutoSetupPairsANewAnalyserAndEndsWithItsPort) {
-  const MockBluez mock(R"({"devices": [{"address": "00:11:22:33:44:AA", "name": "KORVANTA QPN", "found_ms": 100}]})");
-  FakedPlatform faked;
+  Rig faked(R"({"devices": [{"address": "00:11:22:33:44:AA", "name": "KORVANTA QPN", "found_ms": 100}]})");
   faked.parts->answers = {kButtonYes};  // "pair this device?"
   HeldStack held;
   KVWChar port[32] = {};
   ASSERT_EQ(AutoSetupBT(*faked.platform, held.stack, port, 32, true, nullptr), 1);
   EXPECT_EQ(Text(port), u"/dev/rfcomm0");
   EXPECT_EQ(faked.parts->captions, std::vector<std::u16string>{std::u16string(FindMessageText(kMsgCaptionFoundNew))});
-  EXPECT_EQ(mock.Count("Pair 00:11:22:33:44:AA"), 1u);
-  EXPECT_EQ(mock.Count("Set Trusted 00:11:22:33:44:AA True"), 1u);
-  EXPECT_EQ(mock.Count("UnregisterProfile"), 1u);
+  EXPECT_EQ(faked.mock.Count("Pair 00:11:22:33:44:AA"), 1u);
+  EXPECT_EQ(faked.mock.Count("Set Trusted 00:11:22:33:44:AA True"), 1u);
+  EXPECT_EQ(faked.mock.Count("UnregisterProfile"), 1u);
 
   KVWChar info[256] = {};
   ASSERT_EQ(GetBTStackInfo(*faked.platform, held.stack, info, 256), 1);
@@ -46,10 +43,9 @@ TEST(BluezFlows, AutoSetupPairsANewAnalyserAndEndsWithItsPort) {
 TEST(BluezFlows, AutoSetupOffersTheListWhenSeveralAnalysersArePaired) {
   for (const std::optional<size_t> choice : {std::optional<size_t>(1), std::optional<size_t>()}) {
     SCOPED_TRACE(choice ? "second analyser chosen" : "list cancelled");
-    const MockBluez mock(R"({"devices": [{"address": "00:11:22:33:44:01", "name": "Korvanta A", "paired": true},
+    Rig faked(R"({"devices": [{"address": "00:11:22:33:44:01", "name": "Korvanta A", "paired": true},
         {"address": "00:11:22:33:44:02", "name": "Printer", "class": 1664, "paired": true},
         {"address": "00:11:22:33:44:03", "name": "Caballix B", "paired": true}]})");
-    FakedPlatform faked;
     faked.parts->bound = {{0, 0x001122334401ull, 1, false}, {1, 0x001122334403ull, 1, false}};
     faked.parts->choices = {choice};
     HeldStack held;
