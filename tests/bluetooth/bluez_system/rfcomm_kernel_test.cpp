@@ -36,17 +36,14 @@ TEST(BluezRfcomm, WithoutKernelSupport) {
     GTEST_SKIP() << "this kernel has Bluetooth; these cases need one without";
   }
   TempDir sys;
-  sys.Write("rfcomm0/address", "00:11:22:33:44:aa\n");
-  sys.Write("rfcomm12/address", "A0:b1:C2:d3:E4:F5\n");
-  sys.Write("rfcomm12/channel", "5\n");
-  sys.Write("rfcomm13/address", "00:11:22:33:44:55");
-  sys.Write("rfcomm13/channel", "31");  // out of range: no channel
-  sys.Write("ttyS0/address", "00:11:22:33:44:55\n");
-  sys.Write("rfcommX/address", "00:11:22:33:44:55\n");
-  sys.Write("rfcomm1234567890/address", "00:11:22:33:44:55\n");
-  sys.Write("rfcomm3/address", "00:11:22:33:44\n");
-  sys.Write("rfcomm4/address", "00-11-22-33-44-55\n");
-  sys.Write("rfcomm5/address", "00:11:22:33:44:5G\n");
+  // Channel 31 is out of range: no channel. The rest of the odd entries are no RFCOMM devices at all.
+  const std::pair<const char*, const char*> files[] = {
+      {"rfcomm0/address", "00:11:22:33:44:aa\n"}, {"rfcomm12/address", "A0:b1:C2:d3:E4:F5\n"}, {"rfcomm12/channel", "5\n"},
+      {"rfcomm13/address", "00:11:22:33:44:55"},  {"rfcomm13/channel", "31"},  {"ttyS0/address", "00:11:22:33:44:55\n"},
+      {"rfcommX/address", "00:11:22:33:44:55\n"}, {"rfcomm1234567890/address", "00:11:22:33:44:55\n"},
+      {"rfcomm3/address", "00:11:22:33:44\n"},    {"rfcomm4/address", "00-11-22-33-44-55\n"},
+      {"rfcomm5/address", "00:11:22:33:44:5G\n"}};
+  for (const auto& [name, text] : files) sys.Write(name, text);
   const std::unique_ptr<RfcommTty> rfcomm = MakeKernelRfcommTty(sys.path.string());
   const std::vector<RfcommDevice> expected{
       {0, 0x0011223344AAull, 0, false}, {12, 0xA0B1C2D3E4F5ull, 5, false}, {13, 0x001122334455ull, 0, false}};

@@ -36,7 +36,6 @@ TEST_F(BluezZenity, StylesRunTheirBoxAndMapTheAnswer) {
   const Args yesNo{"--question", "--ok-label=Yes", "--cancel-label=No"};
   const Args yesNoCancel{"--question", "--ok-label=Yes", "--cancel-label=Cancel", "--extra-button=No"};
   const Args warning{"--warning", "--ok-label=OK"};
-  const Args info{"--info", "--ok-label=OK"};
   struct Case {
     uint32_t style;
     const Args& kind;
@@ -44,20 +43,13 @@ TEST_F(BluezZenity, StylesRunTheirBoxAndMapTheAnswer) {
     int32_t button;
   };
   const Case cases[] = {
-      {kStyleRetryCancelWarning, retry, {true, 0, ""}, kButtonRetry},
-      {kStyleRetryCancelWarning, retry, {true, 1, ""}, kButtonCancel},
-      {kStyleOkWarning, warning, {true, 1, ""}, kButtonOk},
-      {kStyleOkWarning, warning, {true, 5, ""}, kButtonNone},
-      {kStyleOkCancelInfo, okCancel, {true, 0, ""}, kButtonOk},
-      {kStyleOkCancelInfo, okCancel, {true, 1, ""}, kButtonCancel},
-      {kStyleYesNo, yesNo, {true, 0, ""}, kButtonYes},
-      {kStyleYesNo, yesNo, {true, 1, ""}, kButtonNo},
-      {kStyleYesNoCancel, yesNoCancel, {true, 0, ""}, kButtonYes},
-      {kStyleYesNoCancel, yesNoCancel, {true, 1, "No\n"}, kButtonNo},
-      {kStyleYesNoCancel, yesNoCancel, {true, 1, "Yes\n"}, kButtonCancel},
-      {0, info, {true, 1, ""}, kButtonOk},
-      {kStyleYesNo, yesNo, {false, 127, ""}, kButtonNone},
-      {kStyleOkCancelInfo, okCancel, {true, -1, ""}, kButtonNone},
+      {kStyleRetryCancelWarning, retry, {true, 0, ""}, kButtonRetry}, {kStyleRetryCancelWarning, retry, {true, 1, ""}, kButtonCancel},
+      {kStyleOkWarning, warning, {true, 1, ""}, kButtonOk},           {kStyleOkWarning, warning, {true, 5, ""}, kButtonNone},
+      {kStyleOkCancelInfo, okCancel, {true, 0, ""}, kButtonOk},       {kStyleOkCancelInfo, okCancel, {true, 1, ""}, kButtonCancel},
+      {kStyleYesNo, yesNo, {true, 0, ""}, kButtonYes},                {kStyleYesNo, yesNo, {true, 1, ""}, kButtonNo},
+      {kStyleYesNoCancel, yesNoCancel, {true, 0, ""}, kButtonYes},    {kStyleYesNoCancel, yesNoCancel, {true, 1, "No\n"}, kButtonNo},
+      {kStyleYesNoCancel, yesNoCancel, {true, 1, "Yes\n"}, kButtonCancel}, {0, Args{"--info", "--ok-label=OK"}, {true, 1, ""}, kButtonOk},
+      {kStyleYesNo, yesNo, {false, 127, ""}, kButtonNone},            {kStyleOkCancelInfo, okCancel, {true, -1, ""}, kButtonNone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "style " << c.style << ", exit " << c.run.exitStatus);
@@ -78,7 +70,7 @@ TEST_F(BluezZenity, TextIsEscapedAndOwnersAttached) {
   const auto owner = reinterpret_cast<KVWindowHandle>(uintptr_t{0x1FFFFFFF});
   prompter->Ask(owner, u"<b>A & B</b> in C:\\n \u00e9", u"R&D \u00e4", kStyleOkWarning);
   EXPECT_EQ(prompter->Choose(reinterpret_cast<KVWindowHandle>(uintptr_t{0x20000000}), u"R&D", u"x<y",
-                             {u"<i>", u"--help", u"a-b"}),
+                             {u"<i>", u"--help", u"-", u"a-b"}),
             1u);
   ASSERT_EQ(recorder.calls.size(), 2u);
   EXPECT_EQ(recorder.calls[0], (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
@@ -86,7 +78,7 @@ TEST_F(BluezZenity, TextIsEscapedAndOwnersAttached) {
                                      "--attach=536870911"}));
   EXPECT_EQ(recorder.calls[1], (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index",
                                      "--column=Device", "--hide-column=1", "--print-column=1", "0", "<i>", "1",
-                                     " --help", "2", "a-b"}));
+                                     " --help", "2", " -", "3", "a-b"}));
 }
 
 TEST_F(BluezZenity, ListAnswersAreIndexesInRange) {
