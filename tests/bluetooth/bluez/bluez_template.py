@@ -91,6 +91,7 @@ def add_device(adapter, spec):
     address = spec['address']
     path = device_path(adapter, address)
     props = {'Address': dbus.String(address, variant_level=1),
+             'AddressType': dbus.String('public', variant_level=1),  # one the backend skips
              'Alias': dbus.String(spec.get('name') or address.replace(':', '-'), variant_level=1),
              'Paired': dbus.Boolean(spec.get('paired', False), variant_level=1),
              'Bonded': dbus.Boolean(spec.get('paired', False), variant_level=1),
