@@ -1,78 +1,99 @@
-// fake_parts.h: stand-ins for the kernel, udev and display parts of the BlueZ platform, so that its
-// tests run on machines without Bluetooth: an RFCOMM layer that keeps what reached it, a scripted
-// installation queue and a prompter that answers from a script and records what it was shown.
+// fake_parts.h: the rig of the BlueZ platform tests: the mock bluetoothd, and stand-ins for the kernel,
+// udev and display parts (an RFCOMM layer that keeps what reached it, scripted queue and prompter).
 #pragma once
+
+#include <poll.h>
+#include <unistd.h>
 
 #include <deque>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
+#include "bluetooth/bluez/objects.h"
 #include "bluetooth/bluez/platform_bluez.h"
+#include "mock_bluez.h"
 
 namespace kv::bt::testing {
 
-struct RfcommLog {
+struct FakeParts {
   std::vector<std::string> firstLines;  // the first line read from each socket handed over
   std::vector<bluez::RfcommDevice> bound;
   std::vector<int32_t> released;
   int failWithErrno = 0;  // non-zero: CreateFromSocket fails with it
   bool listUnavailable = false;
-};
-
-class FakeRfcomm final : public bluez::RfcommTty {
- public:
-  explicit FakeRfcomm(std::shared_ptr<RfcommLog> log) : m_log(std::move(log)) {}
-  bluez::RfcommCreated CreateFromSocket(int socketFd) override;
-  std::optional<std::vector<bluez::RfcommDevice>> List() override;
-  bool Release(int32_t id) override;
-
- private:
-  std::shared_ptr<RfcommLog> m_log;
-};
-
-struct PromptLog {
-  struct Shown {
-    std::u16string text;
-    std::u16string caption;
-    uint32_t style = 0;
-  };
-  std::deque<int32_t> answers;                // Ask's answers in order; none left: kButtonNone
-  std::deque<std::optional<size_t>> choices;  // Choose's answers in order; none left: nullopt
-  std::vector<Shown> shown;
+  std::deque<int32_t> answers;                // Ask's answers; none left: kButtonNone
+  std::deque<std::optional<size_t>> choices;  // Choose's answers; none left: nullopt
+  std::vector<std::u16string> captions;       // of every box shown
   std::vector<std::vector<std::u16string>> lists;
+  std::deque<std::optional<bool>> installs;  // Pending's answers; none left: false
 };
 
-class ScriptedPrompter final : public bluez::Prompter {
- public:
-  explicit ScriptedPrompter(std::shared_ptr<PromptLog> log) : m_log(std::move(log)) {}
-  int32_t Ask(KVWindowHandle owner, std::u16string_view text, std::u16string_view caption, uint32_t style) override;
-  std::optional<size_t> Choose(KVWindowHandle owner, std::u16string_view caption, std::u16string_view info,
-                               const std::vector<std::u16string>& items) override;
+template <class T>
+T Next(std::deque<T>& script, T none) {
+  if (script.empty()) return none;
+  const T next = script.front();
+  script.pop_front();
+  return next;
+}
 
- private:
-  std::shared_ptr<PromptLog> m_log;
+struct FakeRfcomm final : bluez::RfcommTty {
+  std::shared_ptr<FakeParts> log;
+  explicit FakeRfcomm(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
+  bluez::RfcommCreated CreateFromSocket(int socketFd) override {
+    std::string line;
+    char c = 0;
+    pollfd waiting{socketFd, POLLIN, 0};
+    while (line.size() < 64 && poll(&waiting, 1, 1000) > 0 && read(socketFd, &c, 1) == 1 && c != '\n') line += c;
+    log->firstLines.push_back(line);
+    if (log->failWithErrno != 0) return {-1, false, log->failWithErrno};
+    // The mock's end announces "KVMOCK <address>": the device the link belongs to.
+    const int32_t id = log->bound.empty() ? 0 : log->bound.back().id + 1;
+    log->bound.push_back({id, bluez::ParseAddress(line.substr(std::min<size_t>(7, line.size()))).value_or(0), 1, true});
+    return {id, false, 0};
+  }
+  std::optional<std::vector<bluez::RfcommDevice>> List() override {
+    if (log->listUnavailable) return std::nullopt;
+    return log->bound;
+  }
+  bool Release(int32_t id) override {
+    log->released.push_back(id);
+    return std::erase_if(log->bound, [id](const bluez::RfcommDevice& device) { return device.id == id; }) > 0;
+  }
 };
 
-class ScriptedInstallQueue final : public bluez::InstallQueue {
- public:
-  explicit ScriptedInstallQueue(std::shared_ptr<std::deque<std::optional<bool>>> answers)
-      : m_answers(std::move(answers)) {}
-  std::optional<bool> Pending() override;  // the next answer; none left: false
-
- private:
-  std::shared_ptr<std::deque<std::optional<bool>>> m_answers;
+struct ScriptedPrompter final : bluez::Prompter {
+  std::shared_ptr<FakeParts> log;
+  explicit ScriptedPrompter(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
+  int32_t Ask(KVWindowHandle, std::u16string_view, std::u16string_view caption, uint32_t) override {
+    log->captions.emplace_back(caption);
+    return Next(log->answers, kButtonNone);
+  }
+  std::optional<size_t> Choose(KVWindowHandle, std::u16string_view, std::u16string_view,
+                               const std::vector<std::u16string>& items) override {
+    log->lists.push_back(items);
+    return Next(log->choices, std::optional<size_t>());
+  }
 };
 
-// A platform over the fakes, with short inquiry units so that searches take milliseconds.
-struct FakedPlatform {
-  std::shared_ptr<RfcommLog> rfcomm = std::make_shared<RfcommLog>();
-  std::shared_ptr<PromptLog> prompts = std::make_shared<PromptLog>();
-  std::shared_ptr<std::deque<std::optional<bool>>> installs = std::make_shared<std::deque<std::optional<bool>>>();
+struct ScriptedInstallQueue final : bluez::InstallQueue {
+  std::shared_ptr<FakeParts> log;
+  explicit ScriptedInstallQueue(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
+  std::optional<bool> Pending() override { return Next(log->installs, std::optional<bool>(false)); }
+};
+
+// The mock bluetoothd of scenario and a platform over the fakes, with 100 ms inquiry units and short
+// time-outs.
+struct Rig {
+  MockBluez mock;
+  std::shared_ptr<FakeParts> parts = std::make_shared<FakeParts>();
   std::unique_ptr<bluez::BluezPlatform> platform;
-  explicit FakedPlatform(bluez::BluezTimings timings = FastTimings());
-  static bluez::BluezTimings FastTimings();
+  explicit Rig(const char* scenario = nullptr) : mock(scenario) {
+    bluez::BluezParts system{std::make_unique<FakeRfcomm>(parts), std::make_unique<ScriptedInstallQueue>(parts),
+                             std::make_unique<ScriptedPrompter>(parts)};
+    using std::chrono::milliseconds;
+    platform = std::make_unique<bluez::BluezPlatform>(
+        std::move(system), bluez::BluezTimings{milliseconds(100), milliseconds(1500), milliseconds(5000),
+                                               milliseconds(1000), milliseconds(100)});
+  }
 };
 
 }  // namespace kv::bt::testing

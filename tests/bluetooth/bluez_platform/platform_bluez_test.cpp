@@ -1,40 +1,23 @@
-// The BlueZ platform against a private D-Bus daemon with the mock BlueZ service: radios, searches,
-// the device fields, pairing with the PIN, the serial service, removal, ports and error codes.
+// The BlueZ platform against a private D-Bus daemon with the mock bluetoothd: radios, searches, the
+// device fields, pairing with the PIN, the serial service, removal, ports and error codes.
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
 
 #include "bluetooth/bluez/errors.h"
 #include "bluetooth/stack.h"
 #include "fake_parts.h"
-#include "mock_bluez.h"
 
 namespace kv::bt {
 namespace {
 
-using bluez::BluezPlatform;
-using testing::FakedPlatform;
-using testing::MockBluez;
+using testing::Rig;
 
-constexpr const char* kAnalyser = "00:11:22:33:44:AA";
-constexpr uint64_t kAnalyserAddress = 0x0011223344AAull;
-constexpr const char* kPin = "73914";
-constexpr uint32_t kUncategorised = 0x1F00;
+constexpr uint64_t kAnalyser = 0x0011223344AAull;
+constexpr uint64_t kStranger = 0x665544332211ull;
+constexpr const char* kAgent = "/org/korvanta/sdk/agent";
+const std::string kSerialUuid = " 00001101-0000-1000-8000-00805f9b34fb";
 
-bool Logged(MockBluez& mock, const std::string& prefix) {
-  const std::vector<std::string> log = mock.CallLog();
-  return std::any_of(log.begin(), log.end(), [&](const std::string& entry) { return entry.rfind(prefix, 0) == 0; });
-}
-
-size_t Count(MockBluez& mock, const std::string& prefix) {
-  const std::vector<std::string> log = mock.CallLog();
-  return static_cast<size_t>(
-      std::count_if(log.begin(), log.end(), [&](const std::string& entry) { return entry.rfind(prefix, 0) == 0; }));
-}
-
-std::vector<BtDeviceRecord> Search(BtPlatform& platform, uint8_t multiplier, uint32_t& lastError) {
+// The devices found; firstError: LastError right after FindFirstDevice.
+std::vector<BtDeviceRecord> Search(BtPlatform& platform, uint8_t multiplier, uint32_t* firstError = nullptr) {
   BtDeviceSearch search;
   search.returnAuthenticated = search.returnRemembered = search.returnUnknown = search.returnConnected = true;
   search.issueInquiry = true;
@@ -42,387 +25,268 @@ std::vector<BtDeviceRecord> Search(BtPlatform& platform, uint8_t multiplier, uin
   std::vector<BtDeviceRecord> found;
   BtDeviceRecord device;
   const BtDeviceFind find = platform.FindFirstDevice(search, device);
-  lastError = platform.LastError();
+  if (firstError != nullptr) *firstError = platform.LastError();
   if (find == BtDeviceFind::kNone) return found;
-  do {
-    found.push_back(device);
-  } while (platform.FindNextDevice(find, device));
+  do found.push_back(device);
+  while (platform.FindNextDevice(find, device));
   platform.FindDeviceClose(find);
   return found;
 }
 
-class ScopedBusAddress {
- public:
-  explicit ScopedBusAddress(const std::string& address) {
-    if (const char* old = std::getenv("DBUS_SYSTEM_BUS_ADDRESS")) m_old = old;
-    setenv("DBUS_SYSTEM_BUS_ADDRESS", address.c_str(), 1);
-  }
-  ~ScopedBusAddress() {
-    if (m_old) {
-      setenv("DBUS_SYSTEM_BUS_ADDRESS", m_old->c_str(), 1);
-    } else {
-      unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    }
-  }
+uint32_t Pair(BtPlatform& platform, uint64_t address, std::u16string_view pin) {
+  BtDeviceRecord device;
+  device.address = address;
+  const uint32_t code = platform.AuthenticateDevice(nullptr, BtRadio::kNone, device, pin);
+  EXPECT_EQ(device.authenticated, code == kErrorSuccess);
+  return code;
+}
 
- private:
-  std::optional<std::string> m_old;
-};
+uint32_t Serial(BtPlatform& platform, uint64_t address, bool enable) {
+  BtDeviceRecord device;
+  device.address = address;
+  return platform.SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, enable);
+}
 
-// ---- No service ----
+// Whether the platform's text for code holds part.
+bool TextHas(BtPlatform& platform, uint32_t code, std::u16string_view part) {
+  std::u16string text;
+  return platform.ErrorText(code, text) && text.find(part) != std::u16string::npos;
+}
 
 TEST(BluezPlatform, NoBusAndNoBluezAreRpcServerUnavailable) {
   for (const bool withDaemon : {false, true}) {
     SCOPED_TRACE(withDaemon ? "daemon without org.bluez" : "no bus at all");
-    std::unique_ptr<MockBluez> mock;
-    std::optional<ScopedBusAddress> noBus;
-    if (withDaemon) {
-      mock = MockBluez::Start(false);
-    } else {
-      noBus.emplace(MockBluez::NoBusAddress());
-    }
-    FakedPlatform faked;
+    Rig rig;
+    if (!withDaemon) setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
+    BtPlatform& p = *rig.platform;
     BtRadio radio{};
-    EXPECT_EQ(faked.platform->FindFirstRadio(radio), BtRadioFind::kNone);
-    EXPECT_EQ(radio, BtRadio::kNone);
-    uint32_t lastError = 0;
-    EXPECT_TRUE(Search(*faked.platform, 0, lastError).empty());
-    EXPECT_EQ(lastError, kRpcServerUnavailable);
-    std::u16string text;
-    EXPECT_TRUE(faked.platform->ErrorText(kRpcServerUnavailable, text));
-    EXPECT_FALSE(text.empty());
-    BtDeviceRecord device;
-    device.address = kAnalyserAddress;
-    EXPECT_EQ(faked.platform->AuthenticateDevice(nullptr, BtRadio::kNone, device, u"73914"), kRpcServerUnavailable);
-    EXPECT_EQ(faked.platform->RemoveDevice(kAnalyserAddress), kRpcServerUnavailable);
+    EXPECT_EQ(p.FindFirstRadio(radio), BtRadioFind::kNone);
+    EXPECT_EQ(p.LastError(), kRpcServerUnavailable);
+    EXPECT_TRUE(Search(p, 0).empty());
+    EXPECT_EQ(p.LastError(), kRpcServerUnavailable);
+    EXPECT_TRUE(TextHas(p, kRpcServerUnavailable, u""));
+    EXPECT_EQ(Pair(p, kAnalyser, u"73914"), kRpcServerUnavailable);
+    EXPECT_EQ(p.RemoveDevice(kAnalyser), kRpcServerUnavailable);
   }
 }
-
-// ---- Radios ----
 
 TEST(BluezPlatform, RadiosAreTheAdaptersInPathOrder) {
-  struct Case {
-    std::vector<std::pair<std::string, std::string>> adapters;  // name, address
-  };
-  const Case cases[] = {{{}}, {{{"hci0", "AA:BB:CC:DD:EE:01"}}},
-                        {{{"hci1", "AA:BB:CC:DD:EE:02"}, {"hci0", "AA:BB:CC:DD:EE:01"}}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.adapters.size());
-    const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-    for (const auto& [name, address] : c.adapters) mock->AddAdapter(name, "Desk " + name, address);
-    FakedPlatform faked;
+  for (const char* scenario : {R"({"adapters": []})", R"({"adapters": [{"name": "hci1"}, {"name": "hci0"}]})"}) {
+    Rig rig(scenario);
     std::vector<BtRadioInfo> infos;
     BtRadio radio{};
-    const BtRadioFind find = faked.platform->FindFirstRadio(radio);
-    if (c.adapters.empty()) {
-      EXPECT_EQ(find, BtRadioFind::kNone);
-      continue;
+    const BtRadioFind find = rig.platform->FindFirstRadio(radio);
+    for (bool more = find != BtRadioFind::kNone; more; more = rig.platform->FindNextRadio(find, radio)) {
+      ASSERT_EQ(rig.platform->GetRadioInfo(radio, infos.emplace_back()), kErrorSuccess);
+      rig.platform->CloseRadio(radio);
+      EXPECT_EQ(rig.platform->GetRadioInfo(radio, infos.back()), kResultInvalidHandle);
     }
-    ASSERT_NE(find, BtRadioFind::kNone);
-    do {
-      BtRadioInfo info;
-      EXPECT_EQ(faked.platform->GetRadioInfo(radio, info), kErrorSuccess);
-      infos.push_back(info);
-      faked.platform->CloseRadio(radio);
-    } while (faked.platform->FindNextRadio(find, radio));
-    faked.platform->FindRadioClose(find);
-    ASSERT_EQ(infos.size(), c.adapters.size());
+    EXPECT_EQ(rig.platform->LastError(), kErrorNoMoreItems);
+    if (find != BtRadioFind::kNone) rig.platform->FindRadioClose(find);
+    if (infos.empty()) continue;
+    ASSERT_EQ(infos.size(), 2u);
     EXPECT_EQ(infos[0].address, 0xAABBCCDDEE01ull);
     EXPECT_EQ(infos[0].name, u"Desk hci0");
-    if (infos.size() > 1) {
-      EXPECT_EQ(infos[1].address, 0xAABBCCDDEE02ull);
-    }
+    EXPECT_EQ(infos[0].classOfDevice, 0x10010Cu);
+    EXPECT_EQ(infos[1].address, 0xAABBCCDDEE02ull);
   }
 }
-
-// ---- Searches ----
 
 TEST(BluezPlatform, SearchFindsAnalysersThatAppearDuringDiscovery) {
   struct Case {
-    uint8_t multiplier;
-    uint32_t delayMs;
+    uint8_t multiplier;  // of 100 ms
+    int foundMs;
     bool found;
   };
-  // Units are 100 ms in these tests.
-  const Case cases[] = {{0, 0, true}, {1, 0, true}, {1, 40, true}, {1, 400, false}, {3, 150, true}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "multiplier " << int{c.multiplier} << ", delay " << c.delayMs);
-    const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-    mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-    mock->AddKnownDevice("hci0", "00:11:22:33:44:01", "Printer", 0x0680, true, true, "");
-    mock->AddDiscoverableDevice("hci0", kAnalyser, "KORVANTA QPN 0042", kUncategorised, kPin, c.delayMs);
-    FakedPlatform faked;
-    uint32_t lastError = 0;
-    const std::vector<BtDeviceRecord> found = Search(*faked.platform, c.multiplier, lastError);
-    const bool analyserFound = std::any_of(found.begin(), found.end(), [](const BtDeviceRecord& device) {
-      return device.address == kAnalyserAddress;
-    });
-    EXPECT_EQ(analyserFound, c.found);
-    EXPECT_EQ(found.size(), c.found ? 2u : 1u);
-    EXPECT_TRUE(Logged(*mock, "SetDiscoveryFilter hci0 Transport=bredr"));
-    EXPECT_EQ(Count(*mock, "StartDiscovery hci0"), 1u);
-    EXPECT_EQ(Count(*mock, "StopDiscovery hci0"), 1u);
-    EXPECT_FALSE(mock->Discovering("hci0"));
+  for (const Case c : {Case{1, 20, true}, Case{1, 400, false}, Case{4, 250, true}}) {
+    SCOPED_TRACE(::testing::Message() << int{c.multiplier} << " units, found after " << c.foundMs << " ms");
+    const std::string scenario = R"({"devices": [{"address": "00:11:22:33:44:01", "paired": true},
+        {"address": "00:11:22:33:44:AA", "found_ms": )" + std::to_string(c.foundMs) + "}]}";
+    Rig rig(scenario.c_str());
+    const std::vector<BtDeviceRecord> found = Search(*rig.platform, c.multiplier);
+    ASSERT_EQ(found.size(), c.found ? 2u : 1u);
+    EXPECT_EQ(found.back().address, c.found ? kAnalyser : 0x001122334401ull);
+    for (const char* call : {"SetDiscoveryFilter hci0 bredr", "StartDiscovery hci0", "StopDiscovery hci0"}) {
+      EXPECT_EQ(rig.mock.Count(call), 1u) << call;
+    }
   }
 }
 
 TEST(BluezPlatform, DeviceFieldsMapAsTheSetupReadsThem) {
-  const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-  mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-  const std::string longName(300, 'k');
-  mock->AddKnownDevice("hci0", "00:11:22:33:44:01", "Korvanta paired", 0x1F00, true, false, "");
-  mock->AddKnownDevice("hci0", "00:11:22:33:44:02", "Korvanta trusted", 0x1F04, false, true, "");
-  mock->AddKnownDevice("hci0", "00:11:22:33:44:03", "", 0x1F00, false, false, "");
-  mock->AddKnownDevice("hci0", "0a:1b:2c:3d:4e:5f", longName, 0x0200, false, false, "");
-  mock->AddKnownDevice("hci0", "00:11:22:33:44:05", "Caballix \xc3\xa9quin\xc3\xa9", 0x1F00, false, false, "");
-  FakedPlatform faked;
-  uint32_t lastError = 0;
-  const std::vector<BtDeviceRecord> found = Search(*faked.platform, 0, lastError);
-  ASSERT_EQ(found.size(), 5u);
-  // Sorted by object path: dev_00_11_22_33_44_01 ... dev_0A_1B_2C_3D_4E_5F.
+  const std::string scenario = R"({"devices": [
+      {"address": "00:11:22:33:44:01", "name": "Korvanta paired", "paired": true},
+      {"address": "00:11:22:33:44:02", "class": 7940, "trusted": true},
+      {"address": "00:11:22:33:44:03", "name": "", "class": 0},
+      {"address": "00:11:22:33:44:04", "name": "Caballix \u00e9quin\u00e9"},
+      {"address": "0A:1B:2C:3D:4E:5F", "name": ")" + std::string(300, 'k') + R"("}]})";
+  Rig rig(scenario.c_str());
+  const std::vector<BtDeviceRecord> found = Search(*rig.platform, 0);
+  ASSERT_EQ(found.size(), 5u);  // in object path order
   EXPECT_EQ(found[0].address, 0x001122334401ull);
   EXPECT_EQ(found[0].classOfDevice, 0x1F00u);
-  EXPECT_TRUE(found[0].authenticated);
-  EXPECT_TRUE(found[0].remembered);
+  EXPECT_TRUE(found[0].authenticated && found[0].remembered);
   EXPECT_EQ(found[0].name, u"Korvanta paired");
-  EXPECT_FALSE(found[1].authenticated);
-  EXPECT_TRUE(found[1].remembered);
-  EXPECT_EQ(found[1].classOfDevice, 0x1F04u);
-  EXPECT_EQ(found[2].name, u"");  // no Name property: the alias (the address) is not used
+  EXPECT_TRUE(!found[1].authenticated && found[1].remembered);
+  EXPECT_EQ(found[1].classOfDevice, 7940u);
+  EXPECT_EQ(found[2].name, u"");  // no Name: the alias (the address) is not used
+  EXPECT_EQ(found[2].classOfDevice, 0u);
   EXPECT_FALSE(found[2].remembered);
   EXPECT_EQ(found[3].name, u"Caballix \u00e9quin\u00e9");
   EXPECT_EQ(found[4].address, 0x0A1B2C3D4E5Full);
-  EXPECT_EQ(found[4].name.size(), kMaxDeviceNameUnits);
-  EXPECT_EQ(found[4].lastSeen, BtSystemTime{});
-  EXPECT_EQ(found[4].lastUsed, BtSystemTime{});
-
+  EXPECT_EQ(found[4].name, std::u16string(kMaxDeviceNameUnits, u'k'));
   BtDeviceRecord refreshed;
   refreshed.address = 0x001122334402ull;
-  EXPECT_EQ(faked.platform->GetDeviceInfo(BtRadio::kNone, refreshed), kErrorSuccess);
-  EXPECT_EQ(refreshed.name, u"Korvanta trusted");
-  BtDeviceRecord unknown;
-  unknown.address = 0x665544332211ull;
-  EXPECT_EQ(faked.platform->GetDeviceInfo(BtRadio::kNone, unknown), bluez::kErrorNotFound);
+  EXPECT_EQ(rig.platform->GetDeviceInfo(BtRadio::kNone, refreshed), kErrorSuccess);
+  EXPECT_EQ(refreshed.name, u"Korvanta");
+  refreshed.address = kStranger;
+  EXPECT_EQ(rig.platform->GetDeviceInfo(BtRadio::kNone, refreshed), bluez::kErrorNotFound);
 }
 
-TEST(BluezPlatform, UnpoweredAdapterIsNotReadyUnlessAnotherOneSearches) {
-  for (const bool secondPowered : {false, true}) {
-    SCOPED_TRACE(secondPowered ? "second adapter powered" : "only an unpowered adapter");
-    const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-    mock->AddAdapter("hci0", "Off", "AA:BB:CC:DD:EE:01");
-    mock->SetPowered("hci0", false);
-    if (secondPowered) {
-      mock->AddAdapter("hci1", "On", "AA:BB:CC:DD:EE:02");
-      mock->AddDiscoverableDevice("hci1", kAnalyser, "Korvanta", kUncategorised, kPin, 0);
-    }
-    FakedPlatform faked;
+TEST(BluezPlatform, SearchOutcomesOfAdaptersAndDevices) {
+  struct Case {
+    const char* scenario;
+    size_t found;
+    uint32_t lastError;
+  };
+  const Case cases[] = {
+      {R"({"adapters": [{"name": "hci0", "powered": false}]})", 0, kResultInvalidHandle},
+      {R"({"adapters": [{"name": "hci0", "powered": false}, {"name": "hci1"}],
+           "devices": [{"address": "00:11:22:33:44:AA", "adapter": "hci1", "found_ms": 0}]})", 1, kErrorSuccess},
+      {R"({})", 0, kErrorNoMoreItems},
+      {R"({"adapters": []})", 0, kResultInvalidHandle},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    Rig rig(c.scenario);
     uint32_t lastError = 0;
-    const std::vector<BtDeviceRecord> found = Search(*faked.platform, 1, lastError);
-    if (secondPowered) {
-      ASSERT_EQ(found.size(), 1u);
-      EXPECT_EQ(found[0].address, kAnalyserAddress);
-      EXPECT_EQ(Count(*mock, "StopDiscovery hci1"), 1u);
-    } else {
-      EXPECT_TRUE(found.empty());
-      EXPECT_EQ(lastError, kResultInvalidHandle);
-      std::u16string text;
-      EXPECT_TRUE(faked.platform->ErrorText(kResultInvalidHandle, text));
-      EXPECT_NE(text.find(u"org.bluez.Error.NotReady"), std::u16string::npos);
-    }
-    EXPECT_EQ(Count(*mock, "StopDiscovery hci0"), 0u);  // never started there
+    EXPECT_EQ(Search(*rig.platform, 1, &lastError).size(), c.found);
+    EXPECT_EQ(lastError, c.lastError);
+    EXPECT_EQ(rig.mock.Count("StopDiscovery hci0"), 0u + (c.lastError == kErrorNoMoreItems));
+    EXPECT_TRUE(&c != cases || TextHas(*rig.platform, kResultInvalidHandle, u"org.bluez.Error.NotReady"));
   }
 }
 
-TEST(BluezPlatform, SearchWithoutDevicesEndsWithNoMoreItems) {
-  const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-  mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-  FakedPlatform faked;
-  uint32_t lastError = 0;
-  EXPECT_TRUE(Search(*faked.platform, 0, lastError).empty());
-  EXPECT_EQ(lastError, kErrorNoMoreItems);
-}
-
-// ---- Pairing ----
-
-struct PairingCase {
-  const char* label;
-  std::u16string pin;
-  bool alreadyPaired;
-  uint32_t passkey;  // non-zero: the device asks for a passkey
-  uint32_t expected;
-  bool pairedAfter;
-};
-
 TEST(BluezPlatform, PairingAnswersThePinAndAlwaysUnregistersTheAgent) {
-  const PairingCase cases[] = {
-      {"right PIN", u"73914", false, 0, kErrorSuccess, true},
-      {"wrong PIN", u"11111", false, 0, kErrorNotAuthenticated, false},
-      {"already paired", u"73914", true, 0, kErrorSuccess, true},
-      {"passkey", u"73914", false, 73914, kErrorSuccess, true},
-      {"passkey refused", u"PIN", false, 73914, kErrorNotAuthenticated, false},
+  struct Case {
+    const char* device;
+    std::u16string pin;
+    uint32_t expected;
+    std::u16string_view error;  // in the error text: how BlueZ said no
   };
-  for (const PairingCase& c : cases) {
-    SCOPED_TRACE(c.label);
-    const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-    mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-    mock->AddKnownDevice("hci0", kAnalyser, "Korvanta", kUncategorised, c.alreadyPaired, false, kPin);
-    if (c.passkey != 0) mock->SetPasskeyMode(kAnalyser, c.passkey);
-    FakedPlatform faked;
-    BtDeviceRecord device;
-    device.address = kAnalyserAddress;
-    EXPECT_EQ(faked.platform->AuthenticateDevice(nullptr, BtRadio::kNone, device, c.pin), c.expected);
-    EXPECT_EQ(mock->DeviceState(kAnalyser).paired, c.pairedAfter);
-    EXPECT_EQ(device.authenticated, c.expected == kErrorSuccess);
-    EXPECT_TRUE(Logged(*mock, "RegisterAgent /org/korvanta/sdk/agent KeyboardDisplay"));
-    EXPECT_TRUE(Logged(*mock, "UnregisterAgent /org/korvanta/sdk/agent"));
-    EXPECT_TRUE(mock->RegisteredAgents().empty());
-    if (c.expected != kErrorSuccess) {
-      std::u16string text;
-      EXPECT_TRUE(faked.platform->ErrorText(c.expected, text));
-      EXPECT_NE(text.find(u"org.bluez.Error.Authentication"), std::u16string::npos);
-    }
+  const Case cases[] = {
+      {R"("pin": "73914")", u"73914", kErrorSuccess, u""},
+      {R"("pin": "73914")", u"11111", kErrorNotAuthenticated, u"AuthenticationFailed"},
+      {R"("paired": true)", u"11111", kErrorSuccess, u""},
+      {R"("passkey": 73914)", u"73914", kErrorSuccess, u""},
+      {R"("passkey": 73914)", u"PIN", kErrorNotAuthenticated, u"AuthenticationRejected"},  // our agent refused
+      {R"("passkey": 1000000)", u"1000000", kErrorNotAuthenticated, u"AuthenticationRejected"},
+      {R"("silent": true)", u"73914", kRpcServerUnavailable, u"NoReply"},  // no answer in time
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.device);
+    const std::string scenario = R"({"devices": [{"address": "00:11:22:33:44:AA", )" + std::string(c.device) + "}]}";
+    Rig rig(scenario.c_str());
+    EXPECT_EQ(Pair(*rig.platform, kAnalyser, c.pin), c.expected);
+    EXPECT_EQ(rig.mock.Count(std::string("RegisterAgent ") + kAgent + " KeyboardDisplay"), 1u);
+    EXPECT_EQ(rig.mock.Count(std::string("UnregisterAgent ") + kAgent), 1u);
+    EXPECT_EQ(rig.mock.Count("Pair 00:11:22:33:44:AA"), 1u);
+    EXPECT_TRUE(c.error.empty() || TextHas(*rig.platform, c.expected, c.error));
   }
 }
 
 TEST(BluezPlatform, PairingFindsADroppedDeviceAgain) {
-  const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-  mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-  mock->AddDiscoverableDevice("hci0", kAnalyser, "Korvanta", kUncategorised, kPin, 50);
-  FakedPlatform faked;
-  uint32_t lastError = 0;
-  ASSERT_EQ(Search(*faked.platform, 2, lastError).size(), 1u);
-  mock->DropUnpairedDevices("hci0");
-  ASSERT_FALSE(mock->DeviceState(kAnalyser).exists);
-  BtDeviceRecord device;
-  device.address = kAnalyserAddress;
-  EXPECT_EQ(faked.platform->AuthenticateDevice(nullptr, BtRadio::kNone, device, u"73914"), kErrorSuccess);
-  EXPECT_TRUE(mock->DeviceState(kAnalyser).paired);
-  EXPECT_EQ(Count(*mock, "StartDiscovery hci0"), 2u);
-  EXPECT_EQ(Count(*mock, "StopDiscovery hci0"), 2u);
-
-  // A device that never comes back is "not found", with nothing left registered.
-  BtDeviceRecord gone;
-  gone.address = 0x665544332211ull;
-  EXPECT_EQ(faked.platform->AuthenticateDevice(nullptr, BtRadio::kNone, gone, u"73914"), bluez::kErrorNotFound);
-  EXPECT_TRUE(mock->RegisteredAgents().empty());
-  EXPECT_FALSE(mock->Discovering("hci0"));
+  Rig rig(R"({"devices": [{"address": "00:11:22:33:44:AA", "found_ms": 50}]})");
+  EXPECT_EQ(Pair(*rig.platform, kAnalyser, u"73914"), kErrorSuccess);
+  EXPECT_EQ(rig.mock.Count("StopDiscovery hci0"), 1u);
+  // One that never comes back is "not found", with discovery stopped and no agent registered.
+  EXPECT_EQ(Pair(*rig.platform, kStranger, u"73914"), bluez::kErrorNotFound);
+  EXPECT_EQ(rig.mock.Count("StartDiscovery hci0"), 2u);
+  EXPECT_EQ(rig.mock.Count("StopDiscovery hci0"), 2u);
+  EXPECT_EQ(rig.mock.Count("RegisterAgent"), 1u);
+  EXPECT_EQ(rig.platform->LoadModule(u"bthprops.cpl"), BtModule::kNone);  // no newer pairing calls here
 }
 
-TEST(BluezPlatform, NewerPairingCallsAreAbsent) {
-  FakedPlatform faked;
-  EXPECT_EQ(faked.platform->LoadModule(u"bthprops.cpl"), BtModule::kNone);
-}
-
-// ---- Serial port service ----
-
+// BlueZ answers ConnectProfile before it hands the link to the profile: the platform waits for it.
 TEST(BluezPlatform, SerialServiceHandsTheLinkToTheRfcommLayer) {
-  const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-  mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-  mock->AddKnownDevice("hci0", kAnalyser, "Korvanta", kUncategorised, true, false, kPin);
-  FakedPlatform faked;
-  BtDeviceRecord device;
-  device.address = kAnalyserAddress;
-  EXPECT_EQ(faked.platform->SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, true), kErrorSuccess);
-  EXPECT_TRUE(mock->DeviceState(kAnalyser).trusted);
-  ASSERT_EQ(faked.rfcomm->firstLines.size(), 1u);
-  EXPECT_EQ(faked.rfcomm->firstLines[0], std::string("KVMOCK ") + kAnalyser);
-  ASSERT_EQ(faked.rfcomm->bound.size(), 1u);
-  EXPECT_EQ(faked.rfcomm->bound[0].address, kAnalyserAddress);
-  EXPECT_TRUE(Logged(*mock, "RegisterProfile /org/korvanta/sdk/serial_port 00001101-0000-1000-8000-00805f9b34fb"));
-  EXPECT_TRUE(Logged(*mock, "ConnectProfile 00:11:22:33:44:AA 00001101-0000-1000-8000-00805f9b34fb"));
-  EXPECT_TRUE(Logged(*mock, "UnregisterProfile /org/korvanta/sdk/serial_port"));
-  EXPECT_TRUE(mock->RegisteredProfiles().empty());
-
-  // Enabled already: the platform's "already in that state" answer, with nothing connected again.
-  EXPECT_EQ(faked.platform->SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, true),
-            kResultInvalidArg);
-  EXPECT_EQ(Count(*mock, "ConnectProfile"), 1u);
-  EXPECT_EQ(faked.platform->SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, false), kErrorSuccess);
-  EXPECT_EQ(faked.rfcomm->released, std::vector<int32_t>{0});
+  Rig rig(R"({"devices": [{"address": "00:11:22:33:44:AA", "paired": true, "late": true}]})");
+  EXPECT_EQ(Serial(*rig.platform, kAnalyser, true), kErrorSuccess);
+  EXPECT_EQ(rig.mock.Count("Set Trusted 00:11:22:33:44:AA True"), 1u);
+  EXPECT_EQ(rig.parts->firstLines, std::vector<std::string>{"KVMOCK 00:11:22:33:44:AA"});
+  ASSERT_EQ(rig.parts->bound.size(), 1u);
+  EXPECT_EQ(rig.parts->bound[0].address, kAnalyser);
+  EXPECT_EQ(rig.mock.Count("RegisterProfile /org/korvanta/sdk/serial_port" + kSerialUuid + " Role=client"), 1u);
+  EXPECT_EQ(rig.mock.Count("ConnectProfile 00:11:22:33:44:AA" + kSerialUuid), 1u);
+  EXPECT_EQ(rig.mock.Count("UnregisterProfile /org/korvanta/sdk/serial_port"), 1u);
+  // Enabled already: "already in that state", with nothing connected again; then disabled twice.
+  EXPECT_EQ(Serial(*rig.platform, kAnalyser, true), kResultInvalidArg);
+  EXPECT_EQ(rig.mock.Count("ConnectProfile"), 1u);
+  EXPECT_EQ(Serial(*rig.platform, kAnalyser, false), kErrorSuccess);
+  EXPECT_EQ(rig.parts->released, std::vector<int32_t>{0});
+  EXPECT_EQ(Serial(*rig.platform, kAnalyser, false), kResultInvalidArg);
+  EXPECT_EQ(Serial(*rig.platform, kStranger, true), bluez::kErrorNotFound);
 }
 
 TEST(BluezPlatform, SerialServiceFailuresUnregisterTheProfile) {
   for (const bool kernelFails : {false, true}) {
     SCOPED_TRACE(kernelFails ? "the kernel refuses the TTY" : "BlueZ refuses the connection");
-    const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-    mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-    mock->AddKnownDevice("hci0", kAnalyser, "Korvanta", kUncategorised, true, false, kPin);
-    FakedPlatform faked;
-    if (kernelFails) {
-      faked.rfcomm->failWithErrno = EPERM;
-    } else {
-      mock->SetConnectProfileError(kAnalyser, "org.bluez.Error.Failed", "Host is down");
-    }
-    BtDeviceRecord device;
-    device.address = kAnalyserAddress;
-    const uint32_t code = faked.platform->SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, true);
-    EXPECT_EQ(code, bluez::kErrorGenFailure);
-    EXPECT_TRUE(faked.rfcomm->bound.empty());
-    EXPECT_TRUE(mock->RegisteredProfiles().empty());
-    EXPECT_TRUE(Logged(*mock, "UnregisterProfile /org/korvanta/sdk/serial_port"));
-    std::u16string text;
-    ASSERT_TRUE(faked.platform->ErrorText(code, text));
-    EXPECT_NE(text.find(kernelFails ? u"could not be created" : u"Host is down"), std::u16string::npos);
+    Rig rig(kernelFails ? R"({"devices": [{"address": "00:11:22:33:44:AA"}]})"
+                        : R"({"devices": [{"address": "00:11:22:33:44:AA", "connect_error": "Host is down"}]})");
+    rig.parts->failWithErrno = kernelFails ? EPERM : 0;
+    EXPECT_EQ(Serial(*rig.platform, kAnalyser, true), bluez::kErrorGenFailure);
+    EXPECT_TRUE(rig.parts->bound.empty());
+    EXPECT_EQ(rig.mock.Count("UnregisterProfile /org/korvanta/sdk/serial_port"), 1u);
+    EXPECT_TRUE(TextHas(*rig.platform, bluez::kErrorGenFailure, kernelFails ? u"not permitted" : u"Host is down"));
   }
 }
 
-// ---- Removal ----
-
 TEST(BluezPlatform, RemovalOfPresentAndAbsentDevices) {
-  const std::unique_ptr<MockBluez> mock = MockBluez::Start();
-  mock->AddAdapter("hci0", "Desk", "AA:BB:CC:DD:EE:01");
-  mock->AddKnownDevice("hci0", kAnalyser, "Korvanta", kUncategorised, true, true, kPin);
-  FakedPlatform faked;
-  faked.rfcomm->bound.push_back({3, kAnalyserAddress, 1, false});
-  EXPECT_EQ(faked.platform->RemoveDevice(kAnalyserAddress), kErrorSuccess);
-  EXPECT_FALSE(mock->DeviceState(kAnalyser).exists);
-  EXPECT_EQ(faked.rfcomm->released, std::vector<int32_t>{3});
-  EXPECT_EQ(faked.platform->RemoveDevice(kAnalyserAddress), bluez::kErrorNotFound);
+  Rig rig(R"({"devices": [{"address": "00:11:22:33:44:AA", "paired": true}]})");
+  rig.parts->bound = {{3, kAnalyser, 1, false}, {4, kStranger, 1, false}};
+  EXPECT_EQ(rig.platform->RemoveDevice(kAnalyser), kErrorSuccess);
+  EXPECT_EQ(rig.mock.Count("RemoveDevice /org/bluez/hci0/dev_00_11_22_33_44_AA"), 1u);
+  EXPECT_EQ(rig.parts->released, std::vector<int32_t>{3});
+  EXPECT_EQ(rig.platform->RemoveDevice(kAnalyser), bluez::kErrorNotFound);
 }
 
-// ---- Ports and installations ----
-
-TEST(BluezPlatform, PortsListTheBoundRfcommDevices) {
-  FakedPlatform faked;
-  faked.rfcomm->bound = {{0, 0x0A0B0C0D0E0Full, 1, true}, {4, kAnalyserAddress, 1, false}};
+TEST(BluezPlatform, PortsListTheBoundRfcommDevicesAndInstallsFollowTheQueue) {
+  Rig rig;
+  BtPlatform& p = *rig.platform;
+  rig.parts->bound = {{0, 0x0A0B0C0D0E0Full, 1, true}, {4, kAnalyser, 1, false}};
   std::vector<BtGuid> classes;
-  EXPECT_FALSE(faked.platform->ClassGuidsFromName(u"net", classes));
-  ASSERT_TRUE(faked.platform->ClassGuidsFromName(u"Ports", classes));
+  EXPECT_FALSE(p.ClassGuidsFromName(u"portz", classes));
+  EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
+  ASSERT_TRUE(p.ClassGuidsFromName(u"Ports", classes));
   ASSERT_EQ(classes.size(), 1u);
-  const BtPortList list = faked.platform->GetPresentDevices(classes[0]);
-  ASSERT_NE(list, BtPortList::kNone);
-  EXPECT_TRUE(faked.platform->GetListDetail(list));
+  const BtPortList list = p.GetPresentDevices(classes[0]);
+  EXPECT_TRUE(p.GetListDetail(list));
   BtPortDevice port;
-  ASSERT_TRUE(faked.platform->EnumDevice(list, 1, port));
+  ASSERT_TRUE(p.EnumDevice(list, 1, port));
+  EXPECT_EQ(port.instance, 4u);
   std::u16string id;
   std::u16string name;
-  EXPECT_EQ(faked.platform->GetDeviceId(list, port, id), kErrorSuccess);
-  EXPECT_NE(id.find(u"0011223344AA"), std::u16string::npos);
-  ASSERT_TRUE(faked.platform->GetFriendlyName(list, port, name));
+  EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
+  EXPECT_EQ(id, u"RFCOMM\\" + AddressKey(kAnalyser) + u"\\4");
+  ASSERT_TRUE(p.GetFriendlyName(list, port, name));
   EXPECT_EQ(ComPortFromFriendlyName(name).value_or(u""), std::u16string_view(u"/dev/rfcomm4"));
-  EXPECT_FALSE(faked.platform->EnumDevice(list, 2, port));
-  faked.platform->DestroyDeviceList(list);
-  EXPECT_FALSE(faked.platform->GetListDetail(list));
+  EXPECT_FALSE(p.EnumDevice(list, 2, port));
+  port.index = 2;
+  EXPECT_EQ(p.GetDeviceId(list, port, id), bluez::kErrorNotFound);
+  EXPECT_FALSE(p.GetFriendlyName(list, port, name));
+  p.DestroyDeviceList(list);
+  EXPECT_FALSE(p.GetListDetail(list));
+  rig.parts->listUnavailable = true;
+  EXPECT_EQ(p.GetPresentDevices(classes[0]), BtPortList::kNone);
 
-  faked.rfcomm->listUnavailable = true;
-  EXPECT_EQ(faked.platform->GetPresentDevices(classes[0]), BtPortList::kNone);
+  rig.parts->installs = {std::nullopt};
+  EXPECT_EQ(p.WaitNoPendingInstallEvents(0), std::nullopt);
+  rig.parts->installs = {true, true, false};
+  EXPECT_EQ(p.WaitNoPendingInstallEvents(5000), std::optional<uint32_t>(kErrorSuccess));
+  EXPECT_TRUE(rig.parts->installs.empty());
+  rig.parts->installs = std::deque<std::optional<bool>>(20, true);
+  EXPECT_EQ(p.WaitNoPendingInstallEvents(30), std::optional<uint32_t>(kWaitTimeout));
 }
 
-TEST(BluezPlatform, InstallationStateFollowsTheUdevQueue) {
-  FakedPlatform faked;
-  *faked.installs = {std::nullopt};
-  EXPECT_EQ(faked.platform->WaitNoPendingInstallEvents(0), std::nullopt);
-  *faked.installs = {false};
-  EXPECT_EQ(faked.platform->WaitNoPendingInstallEvents(500), std::optional<uint32_t>(kErrorSuccess));
-  *faked.installs = {true, true, false};
-  EXPECT_EQ(faked.platform->WaitNoPendingInstallEvents(5000), std::optional<uint32_t>(kErrorSuccess));
-  EXPECT_TRUE(faked.installs->empty());
-  *faked.installs = {true, true, true, true, true, true, true, true, true, true, true, true};
-  EXPECT_EQ(faked.platform->WaitNoPendingInstallEvents(30), std::optional<uint32_t>(kWaitTimeout));
-}
-
-// ---- Error codes ----
-
+// The mappings the platform cases above do not reach.
 TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
   using bluez::Step;
   struct Case {
@@ -431,26 +295,24 @@ TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
     uint32_t code;
   };
   const Case cases[] = {
-      {"org.freedesktop.DBus.Error.ServiceUnknown", Step::kGeneral, kRpcServerUnavailable},
-      {"org.freedesktop.DBus.Error.NoReply", Step::kPairing, kRpcServerUnavailable},
+      {"org.freedesktop.DBus.Error.NameHasNoOwner", Step::kGeneral, kRpcServerUnavailable},
+      {"org.freedesktop.DBus.Error.NoServer", Step::kGeneral, kRpcServerUnavailable},
+      {"org.freedesktop.DBus.Error.FileNotFound", Step::kGeneral, kRpcServerUnavailable},
       {"org.freedesktop.DBus.Error.Disconnected", Step::kDiscovery, kRpcServerUnavailable},
-      {"org.bluez.Error.NotReady", Step::kDiscovery, kResultInvalidHandle},
-      {"org.bluez.Error.AlreadyExists", Step::kPairing, kErrorSuccess},
       {"org.bluez.Error.AlreadyExists", Step::kGeneral, bluez::kErrorGenFailure},
       {"org.bluez.Error.AuthenticationCanceled", Step::kPairing, kErrorCancelled},
-      {"org.bluez.Error.AuthenticationFailed", Step::kPairing, kErrorNotAuthenticated},
-      {"org.bluez.Error.AuthenticationRejected", Step::kPairing, kErrorNotAuthenticated},
       {"org.bluez.Error.AuthenticationTimeout", Step::kPairing, kErrorNotAuthenticated},
-      {"org.bluez.Error.DoesNotExist", Step::kRemoval, bluez::kErrorNotFound},
+      {"org.bluez.Error.AuthenticationFailed", Step::kRemoval, bluez::kErrorGenFailure},
       {"org.bluez.Error.DoesNotExist", Step::kGeneral, bluez::kErrorGenFailure},
-      {"org.bluez.Error.Failed", Step::kGeneral, bluez::kErrorGenFailure},
-      {"", Step::kGeneral, kErrorSuccess},
+      {"org.bluez.Error.DoesNotExist", Step::kRemoval, bluez::kErrorNotFound},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(bluez::CodeOf({c.name, "x"}, c.step), c.code);
-  }
+  for (const Case& c : cases) EXPECT_EQ(bluez::CodeOf({c.name, "x"}, c.step), c.code) << c.name;
   EXPECT_EQ(bluez::TextOf({"org.bluez.Error.Failed", "Host is down"}), u"Host is down (org.bluez.Error.Failed)");
+  EXPECT_EQ(bluez::TextOf({"", ""}), u"Bluetooth error");
+  for (const uint32_t code : {kErrorNoMoreItems, kErrorCancelled, kErrorNotAuthenticated, bluez::kErrorTimeout}) {
+    EXPECT_FALSE(bluez::DefaultText(code).empty()) << code;
+  }
+  EXPECT_TRUE(bluez::DefaultText(kErrorSuccess).empty());
 }
 
 }  // namespace
