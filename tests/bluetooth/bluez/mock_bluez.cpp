@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,10 +46,22 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-// The daemon's socket and the mock's call log appear once each is up.
-bool Await(const std::string& path) {
+// A socket file exists from bind(), before listen(): the bus is up once a connect succeeds.
+bool Accepts(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof(address.sun_path)) return false;
+  path.copy(address.sun_path, path.size());
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const bool ok = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  if (fd >= 0) close(fd);
+  return ok;
+}
+
+// The daemon's socket accepts, and the mock's call log appears, once each is up.
+bool Await(const std::string& path, bool socket) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!std::filesystem::exists(path)) {
+  while (socket ? !Accepts(path) : !std::filesystem::exists(path)) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -66,13 +80,13 @@ MockBluez::MockBluez(const char* scenario) {
   daemon_ = Spawn({"/usr/bin/dbus-daemon", "--nofork", std::string("--config-file=") + KV_MOCK_BLUEZ_BUS_CONFIG,
                    "--address=" + address},
                   dir_ + "/bus.log");
-  bool up = Await(dir_ + "/bus");
+  bool up = Await(dir_ + "/bus", true);
   if (up && scenario != nullptr) {
     // Debian's python3 with its dbusmock, not whatever python3 comes first on PATH.
     bluez_ = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", KV_MOCK_BLUEZ_TEMPLATE, "-p",
                     scenario},
                    dir_ + "/bluez.log");
-    up = Await(dir_ + "/calls");
+    up = Await(dir_ + "/calls", false);
   }
   if (!up) {
     Stop(bluez_);
