@@ -1,6 +1,7 @@
 // names_fuzz.cpp: port names of any length and content, and caller buffers of every length and
 // capacity: device paths (both path styles) through the opening sequence, and the model-name
 // exports into buffers exactly as large as their stated capacity. Fuzzing only.
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -34,8 +35,8 @@ void FuzzPortName(FuzzedDataProvider& in) {
   port.SetStyle(style);
   kv::link::CKVComm comm(port, clock);
   const int rc = comm.Open(name);
-  Require(rc == 0 || rc == -50 || rc == -51, "open returned a code outside its set");
-  Require((rc == 0) == comm.IsOpen(), "open's result and the port's state disagree");
+  Require(rc == KV_OK || rc == KV_ERR_PORT_OPEN || rc == KV_ERR_PORT_QUEUES, "open returned a code outside its set");
+  Require((rc == KV_OK) == comm.IsOpen(), "open's result and the port's state disagree");
 }
 
 void FuzzModelName(FuzzedDataProvider& in) {
@@ -46,14 +47,13 @@ void FuzzModelName(FuzzedDataProvider& in) {
   const int32_t rc = in.ConsumeBool() ? KVGetDeviceModelName(model, name, capacity)
                                       : KVGetDeviceModelNameShort(model, name, capacity);
   if (name == nullptr || capacity < 32) {
-    Require(rc == -18, "a short or missing name buffer accepted");
+    Require(rc == KV_ERR_ARGUMENT, "a short or missing name buffer accepted");
     return;
   }
-  Require(rc == 0 || rc == -1, "model name code outside its set");
-  Require((rc == 0) == (KVGetDeviceFamily(model) != 0), "name code and family disagree");
-  bool terminated = false;
-  for (int32_t i = 0; i < capacity && !terminated; ++i) terminated = buffer[size_t(i)] == 0;
-  Require(terminated, "model name without its terminator");
+  Require(rc == KV_OK || rc == KV_ERR_WRONG_KIND, "model name code outside its set");
+  Require((rc == KV_OK) == (KVGetDeviceFamily(model) != 0), "name code and family disagree");
+  Require(std::find(buffer.get(), buffer.get() + capacity, KVWChar{0}) != buffer.get() + capacity,
+          "model name without its terminator");
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "KorvantaSDK.h"
-#include "spectrum_samples.h"
+#include "calc_cases.h"
 
 namespace {
 
@@ -25,25 +25,9 @@ Outcome Calculate(int i) {
   using kv::calc::testing::kColeSpectrum;
   using kv::calc::testing::kDepressedSpectrum;
   const int32_t models[] = {1, 2, 5, 7, 8, 14, 15};
-  const KVTestRecord human{models[i % 7],
-                           0,
-                           0,
-                           i % 2,
-                           5 + i % 80,
-                           140 + i % 60,
-                           40.0f + static_cast<float>(i % 50),
-                           1 + i % 5,
-                           80,
-                           100,
-                           600 - i,
-                           540 - i,
-                           0,
-                           500 - i,
-                           530 - i,
-                           0,
-                           0,
-                           i % 2 ? 7 : 8,
-                           i % 2 ? kColeSpectrum : kDepressedSpectrum};
+  const KVTestRecord human = kv::calc::testing::Person(
+      models[i % 7], i % 2, 5 + i % 80, 140 + i % 60, 40.0f + static_cast<float>(i % 50), 1 + i % 5, 80, 100,
+      {600 - i, 540 - i, 500 - i, 530 - i}, i % 2 ? kColeSpectrum : kDepressedSpectrum, i % 2 ? 7 : 8);
   const CXTestRecord horse{12 + i % 2, 0,       0,       120 + i % 60, i % 10, 400, 390 - i,
                            380 - i,    370 - i, 360 - i, 350,          340,    0};
   Outcome o;

@@ -2,52 +2,18 @@
 // the order of the checks and the children's bands.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <vector>
 
-#include "KorvantaSDK.h"
-#include "spectrum_samples.h"
-
-// Test records are written with designated initializers; the fields they leave out are meant to be 0.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#include "calc_cases.h"
 
 namespace {
 
-using kv::calc::testing::kColeSpectrum;
-using kv::calc::testing::kDepressedSpectrum;
+using namespace kv::calc::testing;
 using R = KVResults;
 using T = KVTestRecord;
-using Bits = std::array<uint32_t, sizeof(R) / sizeof(float)>;
-
-// clang-format off
-T Adult(int32_t model) {
-  return {.modelCode = model, .sex = 1, .age = 35, .height = 180, .weight = 80.0f, .activityLevel = 3, .waist = 84,
-          .hip = 100, .impedanceF1 = 560, .impedanceF2 = 500, .impedanceF3 = 470, .impedanceF4 = 450,
-          .resistance = 480, .spectrumCount = 7, .spectrum = kColeSpectrum};
-}
-T Panel(const KVSpectrumPoint* spectrum, int32_t count) {
-  return {.modelCode = 15, .sex = 1, .age = 40, .height = 170, .weight = 70.0f, .activityLevel = 3, .waist = 84,
-          .hip = 100, .impedanceF1 = 560, .impedanceF2 = 500, .impedanceF4 = 450, .resistance = 500,
-          .spectrumCount = count, .spectrum = spectrum};
-}
-const T kModel1Man{.modelCode = 1, .sex = 1, .age = 35, .height = 180, .weight = 80.0f, .activityLevel = 3,
-                   .waist = 84, .hip = 100, .impedanceF2 = 500};
-const T kModel7Woman{.modelCode = 7, .sex = 0, .age = 45, .height = 165, .weight = 62.5f, .activityLevel = 2,
-                     .waist = 72, .hip = 96, .impedanceF1 = 620, .impedanceF2 = 560, .impedanceF4 = 500};
-const T kModel2Boy{.modelCode = 2, .sex = 1, .age = 12, .height = 150, .weight = 40.0f, .activityLevel = 4,
-                   .waist = 60, .hip = 75, .impedanceF1 = 700, .impedanceF2 = 640};
-const T kModel2ChildOf9{.modelCode = 2, .sex = 1, .age = 9, .height = 121, .weight = 24.5f, .activityLevel = 3,
-                        .waist = 60, .hip = 70, .impedanceF1 = 600, .impedanceF2 = 500};
-// clang-format on
-
-Bits BitsOf(const R& results) {
-  Bits bits;
-  std::memcpy(bits.data(), &results, sizeof results);
-  return bits;
-}
+constexpr size_t kFields = sizeof(R) / 4;
 
 R Calculate(const T& test, uint32_t waterEquation = 0) {
   R results;
@@ -55,6 +21,7 @@ R Calculate(const T& test, uint32_t waterEquation = 0) {
   EXPECT_EQ(KV_OK, KVCalculateResults(&test, &results, waterEquation));
   return results;
 }
+T With(T test, int32_t activity) { return test.activityLevel = activity, test; }
 
 struct Figure {
   float R::*field;
@@ -66,55 +33,45 @@ struct Case {
   T test;
   uint32_t waterEquation;
   std::vector<Figure> figures;  // the worked example's figures, to the decimals they are given with
-  Bits bits;                    // all 33 fields in record order; 0 where the family fills nothing
+  const char* pin;              // all fields: see Pin()
 };
 
+const T kWoman = Person(7, 0, 45, 165, 62.5f, 2, 72, 96, {620, 560, 500, 0});
 // clang-format off
 const Case kCases[] = {
-    {"Model1Man", kModel1Man, 0,
+    {"Model1Man", Person(1, 1, 35, 180, 80.0f, 3, 84, 100, {0, 500, 0, 0}), 0,
      {{&R::leanKg, 65.4946, 4}, {&R::fatKg, 14.5054, 4}, {&R::fatPercent, 18.132, 3}, {&R::tbwLitres, 45.5202, 4},
       {&R::dryLeanKg, 19.9744, 4}, {&R::bmrKcal, 2003.52, 2}, {&R::energyRequirementKcal, 3205.64, 2},
       {&R::bmi, 24.6914, 4}, {&R::waistHipRatio, 0.84, 2}},
-     {0x41910dd4, 0x41681620, 0x42a3bc8b, 0x4282fd3c, 0x42a00000, 0x419fcb7c, 0x426399e8, 0x423614ba, 0, 0, 0, 0, 0,
-      0, 0, 0, 0x44fa70c2, 0x41c85a35, 0x45485a35, 0x41c587e7, 0, 0, 0x3f570a3d, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-    {"Model7Woman", kModel7Woman, 0,
+     "41910dd4 41681620 42a3bc8b 4282fd3c 42a00000 419fcb7c 426399e8 423614ba 0 0 0 0 0 0 0 0 44fa70c2 41c85a35 "
+     "45485a35 41c587e7 0 0 3f570a3d"},
+    {"Model7Woman", kWoman, 0,
      {{&R::leanKg, 44.7568, 4}, {&R::tbwLitres, 33.4660, 4}, {&R::ecwLitres, 15.7734, 4}, {&R::icwLitres, 17.4947, 4},
       {&R::bodyCellMass, 24.9925, 4}, {&R::tbwDifference, 0.1979, 4}, {&R::ecwTbwRatio, 0.4741, 4},
       {&R::bmrKcal, 1417.06, 2}, {&R::bmi, 22.9568, 4}, {&R::waistHipRatio, 0.75, 2}},
-     {0x41e31cfc, 0x418df220, 0x428f38c1, 0x423306f0, 0x427a0000, 0x4134a704, 0x42562eb1, 0x4205dd2f, 0x41c9e651,
-      0x417c5fe5, 0x41dfeeb3, 0x418bf530, 0x41c7f08e, 0x3e4a9e00, 0x3ef2c123, 0x3f4e739d, 0x44b121ea, 0x41b56237,
-      0x4504d970, 0x41b7a79c, 0x40d08d59, 0x41838446, 0x3f400000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-    {"Model7WomanHighWater", kModel7Woman, 2, {{&R::tbwLitres, 33.2681, 4}, {&R::icwLitres, 17.4947, 4}},
-     {0x41e31cfc, 0x418df220, 0x428f38c1, 0x423306f0, 0x427a0000, 0x4137d17c, 0x4254ea82, 0x42051291, 0x41c9e651,
-      0x417c5fe5, 0x41dfeeb3, 0x418bf530, 0x41c7f08e, 0x3e4a9e00, 0x3ef2c123, 0x3f4e739d, 0x44b121ea, 0x41b56237,
-      0x4504d970, 0x41b7a79c, 0x40d08d59, 0x41838446, 0x3f400000, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+     "41e31cfc 418df220 428f38c1 423306f0 427a0000 4134a704 42562eb1 4205dd2f 41c9e651 417c5fe5 41dfeeb3 418bf530 "
+     "41c7f08e 3e4a9e00 3ef2c123 3f4e739d 44b121ea 41b56237 4504d970 41b7a79c 40d08d59 41838446 3f400000"},
+    {"Model7WomanHighWater", kWoman, 2, {{&R::tbwLitres, 33.2681, 4}, {&R::icwLitres, 17.4947, 4}},
+     "= = = = = 4137d17c 4254ea82 42051291 = = = = = = = = = = = = = = ="},
     // Children's lean mass 32.7553; water 32.7553 x 0.754; metabolic rate 17.7 x 40 + 657.
-    {"Model2Boy", kModel2Boy, 0,
+    {"Model2Boy", Person(2, 1, 12, 150, 40.0f, 4, 60, 75, {700, 640, 0, 0}), 0,
      {{&R::leanKg, 32.7553, 4}, {&R::tbwLitres, 24.6975, 4}, {&R::icwLitres, 12.5314, 4}, {&R::bmrKcal, 1365.0, 2},
       {&R::impedanceRatioF2F1, 0.9143, 4}},
-     {0x4190e4c8, 0x40e7d478, 0x42a3c6ce, 0x42030571, 0x42200000, 0x4100ecc6, 0x4276f99e, 0x41c5947f, 0x41f352a6,
-      0x4142a885, 0x41faa098, 0x41488079, 0, 0, 0, 0, 0x44aaa000, 0x42088000, 0x45110800, 0x418e38e4, 0x404e1231,
-      0x4168ed3b, 0x3f4ccccd, 0x3f6a0ea1, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+     "4190e4c8 40e7d478 42a3c6ce 42030571 42200000 4100ecc6 4276f99e 41c5947f 41f352a6 4142a885 41faa098 41488079 0 0 "
+     "0 0 44aaa000 42088000 45110800 418e38e4 404e1231 4168ed3b 3f4ccccd 3f6a0ea1"},
     // Children's water 14641 x 0.593 / 500 + 24.5 x 0.065 + 0.04 in double (single precision: 0x41980000 + 0x14d).
-    {"Model2ChildOf9", kModel2ChildOf9, 0, {{&R::tbwLitres, 18.9967, 4}},
-     {0xbfe0b240, 0xbedc3400, 0x42cb82c9, 0x41c770d0, 0x41c40000, 0x40bdde14, 0x429b1347, 0x4197f94b, 0x421f1a40,
-      0x411beba5, 0x42170c4f, 0x411406f1, 0, 0, 0, 0, 0x448364cd, 0x422b9dc8, 0x44d23ae2, 0x4185dee2, 0xbe9666d5,
-      0x4188387d, 0x3f5b6db7, 0x3f555555, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-    {"Model2AdultActivity1", [] { T t = Adult(2); t.activityLevel = 1; return t; }(), 0, {},
-     {0x41910dd4, 0x41681620, 0x42a3bc8b, 0x4282fd3c, 0x42a00000, 0x419fcb7c, 0x426399e8, 0x423614ba, 0x41c22898,
-      0x419b53ad, 0x4202859c, 0x41d0d5c7, 0, 0, 0, 0, 0x44fa70c2, 0x41c85a35, 0x452f4eee, 0x41c587e7, 0x408f4363,
-      0x41a1b70e, 0x3f570a3d, 0x3f649249, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+    {"Model2ChildOf9", Person(2, 1, 9, 121, 24.5f, 3, 60, 70, {600, 500, 0, 0}), 0, {{&R::tbwLitres, 18.9967, 4}},
+     "bfe0b240 bedc3400 42cb82c9 41c770d0 41c40000 40bdde14 429b1347 4197f94b 421f1a40 411beba5 42170c4f 411406f1 0 0 "
+     "0 0 448364cd 422b9dc8 44d23ae2 4185dee2 be9666d5 4188387d 3f5b6db7 3f555555"},
+    {"Model2AdultActivity1", With(Adult(2), 1), 0, {},
+     "41910dd4 41681620 42a3bc8b 4282fd3c 42a00000 419fcb7c 426399e8 423614ba 41c22898 419b53ad 4202859c 41d0d5c7 0 0 "
+     "0 0 44fa70c2 41c85a35 452f4eee 41c587e7 408f4363 41a1b70e 3f570a3d 3f649249"},
     // ECW = 32400 x 0.1746 / 560 + 80 x 0.069 + 3.794; ICW = main water 45.5202 less it.
     {"Model8", Adult(8), 0, {{&R::ecwLitres, 19.4159, 4}, {&R::icwLitres, 26.1044, 4}},
-     {0x41910dd4, 0x41681620, 0x42a3bc8b, 0x4282fd3c, 0x42a00000, 0x41ae491c, 0x425a8b65, 0x422ed5ea, 0x41c22898,
-      0x419b53ad, 0x4202859c, 0x41d0d5c7, 0x42152afc, 0x3f1ad6c0, 0x3ee36f46, 0x3f4db6db, 0x44fa70c2, 0x41c85a35,
-      0x45485a35, 0x41c587e7, 0x408f4363, 0x41a1b70e, 0x3f570a3d, 0, 0, 0x423614ba, 0x3f17eaa5, 0x42053c6a,
-      0x35ed5957, 0x4415ffff, 0x44960002, 0x42480003, 0x3f7ffffe}},
-    {"Model8HighWaterActivity5", [] { T t = Adult(8); t.activityLevel = 5; return t; }(), 2, {},
-     {0x41910dd4, 0x41681620, 0x42a3bc8b, 0x4282fd3c, 0x42a00000, 0x41ae491c, 0x425a8b65, 0x422ed5ea, 0x41c22898,
-      0x419b53ad, 0x4202859c, 0x41d0d5c7, 0x42152afc, 0x3f1ad6c0, 0x3ee36f46, 0x3f4db6db, 0x44fa70c2, 0x41c85a35,
-      0x4561657b, 0x41c587e7, 0x408f4363, 0x41a1b70e, 0x3f570a3d, 0, 0, 0x4233a95f, 0x3f17eaa5, 0x42053c6a,
-      0x35ed5957, 0x4415ffff, 0x44960002, 0x42480003, 0x3f7ffffe}},
+     "= = = = = 41ae491c 425a8b65 422ed5ea = = = = 42152afc 3f1ad6c0 3ee36f46 3f4db6db = = 45485a35 = = = = 0 0 "
+     "423614ba 3f17eaa5 42053c6a 35ed5957 4415ffff 44960002 42480003 3f7ffffe"},
+    {"Model8HighWaterActivity5", With(Adult(8), 5), 2, {},
+     "= = = = = = = = = = = = = = = = = = 4561657b = = = = 0 0 4233a95f = = = = = = ="},
     // R0 600, Ri 1 / (1/400 - 1/600), fc 50, alpha 1, Cm (600 - 400) / (50 x 2 pi x 600 x 600); muscle
     // 28900 / 500 = 57: 57 x 0.401 + 3.825 - 40 x 0.071 + 5.102; ECW by regression 17.6346.
     {"Panel15Cole", Panel(kColeSpectrum, 7), 0,
@@ -122,28 +79,27 @@ const Case kCases[] = {
       {&R::alpha, 1.0, 1}, {&R::membraneCapacitance, 1.7684e-6, 10}, {&R::ecwLitres, 16.153, 3},
       {&R::icwLitres, 22.752, 3}, {&R::tbwLitres, 38.905, 3}, {&R::overhydrationLitres, 0.570, 3},
       {&R::skeletalMuscleKg, 28.944, 3}, {&R::ecwRegressionLitres, 17.6346, 4}},
-     {0x419733b0, 0x4153aec4, 0x42a23314, 0x4263144f, 0x428c0000, 0x418eeb02, 0x425e5094, 0x421b9ece, 0x41b89a48,
-      0x418138cc, 0x42020370, 0x41b604cf, 0x4202036f, 0x3f16f200, 0x3ed492e1, 0x3f4db6db, 0x44dc3661, 0x41c9564a,
-      0x45302b81, 0x41c1c589, 0x40927e43, 0x419d25f8, 0x3f570a3d, 0, 0x418d13ad, 0x422543ba, 0x3f11e3b0, 0x41e78d50,
-      0x35ed5957, 0x4415ffff, 0x44960002, 0x42480003, 0x3f7ffffe}},
+     "419733b0 4153aec4 42a23314 4263144f 428c0000 418eeb02 425e5094 421b9ece 41b89a48 418138cc 42020370 41b604cf "
+     "4202036f 3f16f200 3ed492e1 = 44dc3661 41c9564a 45302b81 41c1c589 40927e43 419d25f8 = 0 418d13ad 422543ba "
+     "3f11e3b0 41e78d50 = = = = ="},
     // The circle fit runs all its passes without meeting its tolerance; its last arc is used.
     {"Panel15Depressed", Panel(kDepressedSpectrum, 8), 0, {{&R::resistanceZero, 600.0, 1}, {&R::alpha, 0.809, 3}},
-     {0x419733b0, 0x4153aec4, 0x42a23314, 0x4263144f, 0x428c0000, 0x418eec06, 0x425e4fdb, 0x421b9e4c, 0x41b89a80,
-      0x418138f3, 0x4202029a, 0x41b603a4, 0x4202029a, 0x3f16f200, 0x3ed493d3, 0x3f4db6db, 0x44dc3661, 0x41c9564a,
-      0x45302b81, 0x41c1c589, 0x40927e43, 0x419d25f8, 0x3f570a3d, 0, 0x418d13ad, 0x422543ba, 0x3f11f953, 0x41e78d50,
-      0x35ed5735, 0x4415ffbc, 0x44960173, 0x424800a5, 0x3f4f29d5}},
+     "= = = = = 418eec06 425e4fdb 421b9e4c 41b89a80 418138f3 4202029a 41b603a4 4202029a = 3ed493d3 = = = = = = = = 0 "
+     "= = 3f11f953 = 35ed5735 4415ffbc 44960173 424800a5 3f4f29d5"},
 };
 // clang-format on
 
 TEST(Results, WorkedExamplesAndEveryFieldBitForBit) {
+  std::vector<uint32_t> before;
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     const R r = Calculate(c.test, c.waterEquation);
     for (const Figure& f : c.figures) EXPECT_NEAR(r.*f.field, f.value, 0.5 * std::pow(10.0, -f.decimals) + 1e-9);
-    const Bits got = BitsOf(r);
-    for (size_t k = 0; k < got.size(); ++k) {
-      if (got[k] != c.bits[k]) ADD_FAILURE() << "field " << k + 1 << std::hex << ": 0x" << got[k];
+    const std::vector<uint32_t> got = WordsOf(r), pinned = Pin(c.pin, kFields, before);
+    for (size_t k = 0; k < kFields; ++k) {
+      if (got[k] != pinned[k]) ADD_FAILURE() << "field " << k + 1 << std::hex << ": " << got[k];
     }
+    before = pinned;
   }
 }
 
@@ -155,13 +111,12 @@ TEST(Results, ModelsOfOneFamilyAndEquationsOtherThanTwoGiveIdenticalRecords) {
   for (const Same& s : {Same{1, 99, 0}, Same{1, 0, 0}, Same{1, 5, 0}, Same{1, 3, 2}, Same{2, 10, 2}, Same{7, 11, 1},
                         Same{7, 14, 3}, Same{8, 8, 1}, Same{15, 15, 3}}) {
     SCOPED_TRACE(::testing::Message() << s.model << " and " << s.otherModel << " on " << s.otherEquation);
-    EXPECT_EQ(BitsOf(Calculate(Adult(s.model))), BitsOf(Calculate(Adult(s.otherModel), s.otherEquation)));
+    EXPECT_EQ(WordsOf(Calculate(Adult(s.model))), WordsOf(Calculate(Adult(s.otherModel), s.otherEquation)));
   }
 }
 
 TEST(Results, ChecksInOrderAndRejectionLeavesZero) {
   constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-  constexpr float kInf = std::numeric_limits<float>::infinity();
   static KVSpectrumPoint fifty[50];
   for (int i = 0; i < 50; ++i) fifty[i] = kColeSpectrum[i % 7];
   struct Check {
@@ -172,23 +127,19 @@ TEST(Results, ChecksInOrderAndRejectionLeavesZero) {
   // Of Adult(8). A rejection also spoils the next check, which must not be the one reported.
   // clang-format off
   const Check checks[] = {
-      {[](T& t) { t.modelCode = 12; }, 0, KV_ERR_WRONG_KIND},
-      {[](T& t) { t.modelCode = 13; }, 4, KV_ERR_WRONG_KIND},
-      {[](T& t) { t.sex = 2; }, 4, KV_ERR_WATER_EQUATION},
-      {[](T& t) { t.sex = 2; }, ~0u, KV_ERR_WATER_EQUATION},
-      {[](T& t) { t.sex = 2, t.age = 0; }, 0, KV_ERR_SEX},          {[](T& t) { t.sex = -1; }, 0, KV_ERR_SEX},
-      {[](T& t) { t.age = 0, t.height = 9; }, 0, KV_ERR_AGE},       {[](T& t) { t.age = 100; }, 0, KV_ERR_AGE},
+      {[](T& t) { t.modelCode = 12; }, 0, KV_ERR_WRONG_KIND}, {[](T& t) { t.modelCode = 13; }, 4, KV_ERR_WRONG_KIND},
+      {[](T& t) { t.sex = 2; }, 4, KV_ERR_WATER_EQUATION}, {[](T& t) { t.sex = 2; }, ~0u, KV_ERR_WATER_EQUATION},
+      {[](T& t) { t.sex = 2, t.age = 0; }, 0, KV_ERR_SEX}, {[](T& t) { t.sex = -1; }, 0, KV_ERR_SEX},
+      {[](T& t) { t.age = 0, t.height = 9; }, 0, KV_ERR_AGE}, {[](T& t) { t.age = 100; }, 0, KV_ERR_AGE},
       {[](T& t) { t.height = 9, t.weight = 0; }, 0, KV_ERR_HEIGHT}, {[](T& t) { t.height = 230; }, 0, KV_ERR_HEIGHT},
-      {[](T& t) { t.weight = 300.1f; }, 0, KV_ERR_WEIGHT},          {[](T& t) { t.weight = -kInf; }, 0, KV_ERR_WEIGHT},
-      {[](T& t) { t.weight = kInf; }, 0, KV_ERR_WEIGHT},
+      {[](T& t) { t.weight = 300.1f; }, 0, KV_ERR_WEIGHT},
       {[](T& t) { t.weight = std::nextafter(0.001f, 0.0f); }, 0, KV_ERR_WEIGHT},
       {[](T& t) { t.weight = kNaN, t.activityLevel = 0; }, 0, KV_ERR_WEIGHT},
       {[](T& t) { t.activityLevel = 0, t.waist = 4; }, 0, KV_ERR_ACTIVITY},
-      {[](T& t) { t.activityLevel = 6; }, 0, KV_ERR_ACTIVITY},      {[](T& t) { t.waist = 649; }, 0, KV_ERR_WAIST},
-      {[](T& t) { t.waist = 4, t.hip = 4; }, 0, KV_ERR_WAIST},      {[](T& t) { t.hip = 649; }, 0, KV_ERR_HIP},
+      {[](T& t) { t.activityLevel = 6; }, 0, KV_ERR_ACTIVITY}, {[](T& t) { t.waist = 649; }, 0, KV_ERR_WAIST},
+      {[](T& t) { t.waist = 4, t.hip = 4; }, 0, KV_ERR_WAIST}, {[](T& t) { t.hip = 649; }, 0, KV_ERR_HIP},
       {[](T& t) { t.hip = 4, t.spectrum = nullptr; }, 0, KV_ERR_HIP},
-      {[](T& t) { t.spectrum = nullptr; }, 0, KV_ERR_ARGUMENT},
-      {[](T& t) { t.spectrumCount = 0; }, 0, KV_ERR_ARGUMENT},
+      {[](T& t) { t.spectrum = nullptr; }, 0, KV_ERR_ARGUMENT}, {[](T& t) { t.spectrumCount = 0; }, 0, KV_ERR_ARGUMENT},
       {[](T& t) { t.spectrumCount = 51; }, 0, KV_ERR_ARGUMENT},
       {[](T& t) { t.modelCode = 15, t.spectrumCount = -3; }, 0, KV_ERR_ARGUMENT},
       // Model 14 must carry a spectrum although its results do not use it.
@@ -210,13 +161,13 @@ TEST(Results, ChecksInOrderAndRejectionLeavesZero) {
     std::memset(&results, 0x5A, sizeof results);
     EXPECT_EQ(c.code, KVCalculateResults(&test, &results, c.waterEquation));
     if (c.code != KV_OK) {
-      EXPECT_EQ(Bits{}, BitsOf(results));
+      EXPECT_EQ(std::vector<uint32_t>(kFields), WordsOf(results));
     }
   }
-  const Bits before = BitsOf(results);
+  const std::vector<uint32_t> before = WordsOf(results);
   EXPECT_EQ(KV_ERR_ARGUMENT, KVCalculateResults(nullptr, &results, 0));
-  EXPECT_EQ(before, BitsOf(results));
-  EXPECT_EQ(KV_ERR_ARGUMENT, KVCalculateResults(&kModel1Man, nullptr, 0));
+  EXPECT_EQ(before, WordsOf(results));
+  EXPECT_EQ(KV_ERR_ARGUMENT, KVCalculateResults(&kWoman, nullptr, 0));
 }
 
 TEST(Results, ZeroImpedanceIsNotCheckedAndGivesInfiniteFields) {
@@ -249,9 +200,7 @@ TEST(Results, ChildrensHydrationAndMetabolicRateByAge) {
   for (const Child& c : children) {
     SCOPED_TRACE(::testing::Message() << "model " << c.model << " sex " << c.sex << " age " << c.age);
     T test = Adult(c.model);
-    test.sex = c.sex;
-    test.age = c.age;
-    test.weight = 40.0f;
+    test.sex = c.sex, test.age = c.age, test.weight = 40.0f;
     const R r = Calculate(test);
     EXPECT_NEAR(c.bmr, r.bmrKcal, 2e-3);
     if (c.hydration != 0.0) {

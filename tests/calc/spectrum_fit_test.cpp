@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "KorvantaSDK.h"
-#include "spectrum_samples.h"
+#include "calc_cases.h"
 
 namespace {
 
@@ -68,8 +68,7 @@ TEST(SpectrumFit, NearestByRoundedDistanceEarliestOnTies) {
 
 KVResults Analyse(const KVSpectrumPoint* spectrum, int32_t count, int32_t sex = 1, int32_t height = 170,
                   int32_t resistance = 500) {
-  const KVTestRecord test{15,  0,   0, sex, 40,         height, 70.0f, 3,     84,      100,
-                          560, 500, 0, 450, resistance, 0,      0,     count, spectrum};
+  const KVTestRecord test = kv::calc::testing::Panel(spectrum, count, sex, height, resistance);
   KVResults results;
   EXPECT_EQ(KV_OK, KVCalculateResults(&test, &results, 0));
   return results;
@@ -95,14 +94,13 @@ TEST(SpectrumFit, SkeletalMuscleFromTheIntegerQuotientOfHeightSquaredByResistanc
 
 TEST(SpectrumFit, SpectraWithoutAnArcSucceedAndLeaveTheOtherResultsAlone) {
   const KVResults good = Analyse(kColeSpectrum, 7);
-  const std::vector<std::vector<KVSpectrumPoint>> spectra = {{{50, 500, -10}},
-                                                             {{5, 600, -2}, {50, 500, -10}},
-                                                             {{50, 500, -10}, {50, 500, -10}, {50, 500, -10}},
-                                                             {{5, 600, 0}, {50, 500, 0}, {500, 400, 0}},
-                                                             {{5, 0, 0}, {50, 0, 0}, {500, 0, 0}},
-                                                             {{5, 600, -2}, {50, kNaN, -10}, {500, 400, -2}},
-                                                             {{5, 600, kInf}, {50, 500, -10}, {500, 400, -2}},
-                                                             {{kInf, 600, -2}, {50, 500, -10}, {500, 400, -2}}};
+  // clang-format off
+  const std::vector<std::vector<KVSpectrumPoint>> spectra = {
+      {{50, 500, -10}}, {{5, 600, -2}, {50, 500, -10}}, {{50, 500, -10}, {50, 500, -10}, {50, 500, -10}},
+      {{5, 600, 0}, {50, 500, 0}, {500, 400, 0}}, {{5, 0, 0}, {50, 0, 0}, {500, 0, 0}},
+      {{5, 600, -2}, {50, kNaN, -10}, {500, 400, -2}}, {{5, 600, kInf}, {50, 500, -10}, {500, 400, -2}},
+      {{kInf, 600, -2}, {50, 500, -10}, {500, 400, -2}}};
+  // clang-format on
   for (const auto& points : spectra) {
     const KVResults r = Analyse(points.data(), static_cast<int32_t>(points.size()));
     for (float KVResults::*field :
