@@ -18,7 +18,9 @@ TEST(Log10fExact, TableIsSortedAndEveryEntryIsTheCorrectlyRoundedValue) {
   ASSERT_GT(kv::calc::kLog10fExceptionCount, 0u);
   for (std::size_t i = 0; i < kv::calc::kLog10fExceptionCount; ++i) {
     const auto& e = kv::calc::kLog10fExceptions[i];
-    if (i > 0) EXPECT_LT(kv::calc::kLog10fExceptions[i - 1].inputBits, e.inputBits);
+    if (i > 0) {
+      EXPECT_LT(kv::calc::kLog10fExceptions[i - 1].inputBits, e.inputBits);
+    }
     const float x = std::bit_cast<float>(e.inputBits);
     EXPECT_EQ(std::bit_cast<uint32_t>(Log10fExact(x)), e.resultBits) << x;
     EXPECT_EQ(std::bit_cast<uint32_t>(Reference(x)), e.resultBits) << x;

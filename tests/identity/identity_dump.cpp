@@ -110,8 +110,8 @@ std::vector<uint32_t> Run(const Case& c) {
   } else {
     KVResults results{};
     KVNormals normals{};
-    // The fields before the pointer, whose layout every platform shares; then the points.
-    words[0] = Hash(c.spectrum, sizeof c.spectrum, Hash(&c.human, offsetof(KVTestRecord, spectrum)));
+    // The fields up to the pointer, laid out alike on every platform; then the points.
+    words[0] = Hash(c.spectrum, sizeof c.spectrum, Hash(&c.human, offsetof(KVTestRecord, spectrumCount) + sizeof(int32_t)));
     words[1] = static_cast<uint32_t>(KVCalculateResults(&c.human, &results, c.waterEquation));
     words[2] = static_cast<uint32_t>(KVCalculateNormals(&c.human, &results, &normals));
     std::memcpy(&words[3], &results, sizeof results);
