@@ -7,6 +7,7 @@
 #include <atomic>
 #include <bit>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +29,7 @@ constexpr uint32_t kChunk = 1u << 20;
 
 struct Tally {
   uint64_t checked = 0, wrongExact = 0, wrongDoubleRounding = 0, wrongRuntimeLog10f = 0;
-  uint64_t runtimeInUnitToTenK = 0, unitToTenK = 0;
+  uint64_t runtimeInUnitToTenK = 0, unitToTenK = 0, runtimeMaxUlps = 0;
   std::vector<kv::calc::Log10fException> table;
 };
 
@@ -47,9 +48,15 @@ void Check(uint32_t begin, uint32_t end, Tally& t) {
     }
     ++t.checked;
     if (kv::calc::Log10fExact(x) != correct) ++t.wrongExact;
-    if (static_cast<float>(std::log10(static_cast<double>(x))) != correct) ++t.wrongDoubleRounding;
-    const bool runtimeWrong = log10f(x) != correct;
+    // What Log10fExact would answer without its table.
+    if (static_cast<float>(std::log(static_cast<double>(x)) * 0.43429448190325182765) != correct) ++t.wrongDoubleRounding;
+    const float runtime = log10f(x);
+    const bool runtimeWrong = runtime != correct;
     if (runtimeWrong) ++t.wrongRuntimeLog10f;
+    // Same sign on both sides: the distance of the bit patterns counts units in the last place.
+    const auto ulps = static_cast<uint64_t>(std::abs(static_cast<int64_t>(std::bit_cast<uint32_t>(runtime)) -
+                                                     static_cast<int64_t>(std::bit_cast<uint32_t>(correct))));
+    t.runtimeMaxUlps = std::max(t.runtimeMaxUlps, ulps);
     if (x >= 1.0f && x < 1e4f) {
       ++t.unitToTenK;
       if (runtimeWrong) ++t.runtimeInUnitToTenK;
@@ -95,6 +102,7 @@ int main(int argc, char** argv) {
     all.wrongDoubleRounding += t.wrongDoubleRounding;
     all.wrongRuntimeLog10f += t.wrongRuntimeLog10f;
     all.unitToTenK += t.unitToTenK;
+    all.runtimeMaxUlps = std::max(all.runtimeMaxUlps, t.runtimeMaxUlps);
     all.runtimeInUnitToTenK += t.runtimeInUnitToTenK;
     all.table.insert(all.table.end(), t.table.begin(), t.table.end());
   }
@@ -105,11 +113,12 @@ int main(int argc, char** argv) {
               seconds);
   std::printf("table entries (within %.0f double units of a midpoint): %zu\n", static_cast<double>(kTableUlps),
               all.table.size());
-  std::printf("wrong: Log10fExact %llu, double log10 rounded to float %llu, runtime log10f %llu"
-              " (%llu of %llu in [1, 1e4))\n",
+  std::printf("wrong: Log10fExact %llu, its double rounded to float without the table %llu, runtime log10f %llu"
+              " (%llu of %llu in [1, 1e4)), at most %llu units in the last place\n",
               static_cast<unsigned long long>(all.wrongExact), static_cast<unsigned long long>(all.wrongDoubleRounding),
               static_cast<unsigned long long>(all.wrongRuntimeLog10f),
-              static_cast<unsigned long long>(all.runtimeInUnitToTenK), static_cast<unsigned long long>(all.unitToTenK));
+              static_cast<unsigned long long>(all.runtimeInUnitToTenK), static_cast<unsigned long long>(all.unitToTenK),
+              static_cast<unsigned long long>(all.runtimeMaxUlps));
   if (argc > 1) WriteTable(argv[1], all.table);
   return all.wrongExact == 0 ? 0 : 1;
 }

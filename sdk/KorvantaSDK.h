@@ -281,6 +281,12 @@ KV_API int32_t KV_CALL KVGetDeviceModelNameShort(int32_t modelCode, KVWChar* nam
 
 /* ---- Calculation (reentrant; no allocation) ---------------------------- */
 
+/* Every build (Linux, Windows x64, Windows x86) gives the same result bits for the same inputs:
+ * all arithmetic is IEEE single or double precision in SSE registers, without fused multiply-add, and
+ * the base-10 logarithm of the equine fit is the library's own, correctly rounded for every positive
+ * float. Against a given C runtime's own log10f that logarithm differs by at most one unit in the
+ * last place, so results computed with such a log10f may differ in their last bits. */
+
 /* Results of one human test: fills the 33 fields of results from test by the equations of the
  * model's family (KVGetDeviceFamily; a model outside the catalogue is calculated like family -1).
  * test: read only; its spectrum (spectrumCount points) is read for family -5 only.

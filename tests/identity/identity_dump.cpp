@@ -99,23 +99,24 @@ uint32_t Hash(const void* data, std::size_t size, uint32_t h = 2166136261u) {
 // One record through its two exports: the input hash, the two codes, the output words.
 std::vector<uint32_t> Run(const Case& c) {
   std::vector<uint32_t> words(kWords, 0);
+  const auto store = [&words](uint32_t hash, int32_t first, int32_t second, const auto& results, const auto& normals) {
+    words[0] = hash, words[1] = static_cast<uint32_t>(first), words[2] = static_cast<uint32_t>(second);
+    std::memcpy(&words[3], &results, sizeof results);
+    std::memcpy(&words[3 + sizeof results / 4], &normals, sizeof normals);
+  };
   if (c.equine) {
     CXResults results{};
     CXNormals normals{};
-    words[0] = Hash(&c.horse, offsetof(CXTestRecord, decimalReading) + sizeof(float));
-    words[1] = static_cast<uint32_t>(CXCalculateResults(&c.horse, &results));
-    words[2] = static_cast<uint32_t>(CXCalculateNormals(&c.horse, &results, &normals));
-    std::memcpy(&words[3], &results, sizeof results);
-    std::memcpy(&words[3 + sizeof results / 4], &normals, sizeof normals);
+    const int32_t first = CXCalculateResults(&c.horse, &results);
+    store(Hash(&c.horse, offsetof(CXTestRecord, decimalReading) + sizeof(float)), first,
+          CXCalculateNormals(&c.horse, &results, &normals), results, normals);
   } else {
     KVResults results{};
     KVNormals normals{};
+    const int32_t first = KVCalculateResults(&c.human, &results, c.waterEquation);
     // The fields up to the pointer, laid out alike on every platform; then the points.
-    words[0] = Hash(c.spectrum, sizeof c.spectrum, Hash(&c.human, offsetof(KVTestRecord, spectrumCount) + sizeof(int32_t)));
-    words[1] = static_cast<uint32_t>(KVCalculateResults(&c.human, &results, c.waterEquation));
-    words[2] = static_cast<uint32_t>(KVCalculateNormals(&c.human, &results, &normals));
-    std::memcpy(&words[3], &results, sizeof results);
-    std::memcpy(&words[3 + sizeof results / 4], &normals, sizeof normals);
+    store(Hash(c.spectrum, sizeof c.spectrum, Hash(&c.human, offsetof(KVTestRecord, spectrumCount) + sizeof(int32_t))),
+          first, KVCalculateNormals(&c.human, &results, &normals), results, normals);
   }
   return words;
 }
