@@ -24,6 +24,12 @@ TEST(Log10fExact, TableIsSortedAndEveryEntryIsTheCorrectlyRoundedValue) {
     const float x = std::bit_cast<float>(e.inputBits);
     EXPECT_EQ(std::bit_cast<uint32_t>(Log10fExact(x)), e.resultBits) << x;
     EXPECT_EQ(std::bit_cast<uint32_t>(Reference(x)), e.resultBits) << x;
+    // A C runtime whose double logarithm is a few units off still gets the right answer.
+    double wide = std::nextafter(static_cast<double>(std::log10(static_cast<long double>(x))), -1e300);
+    for (int step = 0; step < 4; ++step) wide = std::nextafter(wide, -1e300);
+    for (int step = -4; step <= 4; ++step, wide = std::nextafter(wide, 1e300)) {
+      EXPECT_EQ(std::bit_cast<uint32_t>(kv::calc::Log10fRounded(x, wide)), e.resultBits) << x << " off by " << step;
+    }
   }
 }
 
