@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "calc/log10f_exact.h"
 #include "catalogue.h"
 
 namespace kv::calc {
@@ -63,8 +64,8 @@ int32_t TruncateToWhole(float value) {
 LogLogFit FitLogLog(const EquineReadings& readings) {
   float s1 = 0.0f, s2 = 0.0f, s3 = 0.0f, s4 = 0.0f, t0 = 0.0f, t1 = 0.0f, t2 = 0.0f;
   for (std::size_t i = 0; i < kEquineReadingCount; ++i) {
-    const float x = std::log10(kEquineFrequencies[i]);
-    const float y = std::log10(readings[i]);
+    const float x = Log10fExact(kEquineFrequencies[i]);
+    const float y = Log10fExact(readings[i]);
     const float xx = x * x;
     s1 += x;
     s2 += xx;

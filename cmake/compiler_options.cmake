@@ -11,6 +11,13 @@ elseif(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
   target_compile_options(kv_options INTERFACE -fno-builtin-log10f)
 endif()
 
+# A 32-bit x86 build computes in SSE registers as the 64-bit builds do: x87 arithmetic would carry
+# 80-bit intermediates and round differently. Hosts may call in with a 4-byte aligned stack, so
+# functions that spill SSE values realign it.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
+  target_compile_options(kv_options INTERFACE -msse2 -mfpmath=sse -mstackrealign)
+endif()
+
 target_compile_options(kv_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
 if(KV_WARNINGS_AS_ERRORS)
   target_compile_options(kv_options INTERFACE -Werror)
