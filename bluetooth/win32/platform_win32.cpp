@@ -322,11 +322,15 @@ bool Win32BtPlatform::UnregisterAuthentication(BtRegistration registration) {
   lastError_ = ::GetLastError();
   const auto found = registrations_.find(handle);
   if (found != registrations_.end()) {
-    // If it was the active one, the callback now serves another registration still live, if any.
+    // If it was the active one, the callback serves another registration still live, if any, before the
+    // binding is freed.
     const AuthRegistration* binding = found->second.get();
-    registrations_.erase(found);
-    const AuthRegistration* next = registrations_.empty() ? nullptr : registrations_.begin()->second.get();
+    const AuthRegistration* next = nullptr;
+    for (const auto& entry : registrations_) {
+      if (entry.first != handle) next = entry.second.get();
+    }
     activeRegistration.compare_exchange_strong(binding, next);
+    registrations_.erase(found);
   }
   return ok != FALSE;
 }
