@@ -1,4 +1,4 @@
-# Cross build of the 32-bit Windows DLL (i686): checks the __stdcall exports; its tests are not run.
+# Cross build of the 32-bit Windows DLL with mingw-w64 (i686, posix threads); tests run under 32-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(KV_MINGW_PREFIX i686-w64-mingw32)
@@ -9,3 +9,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/${KV_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine32-run.sh)

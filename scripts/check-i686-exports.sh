@@ -9,7 +9,7 @@ dll=$build/bin/KorvantaSDK.dll
 objdump=i686-w64-mingw32-objdump
 
 if [ "${KV_NO_BUILD:-0}" != 1 ]; then
-  (cd "$root" && cmake --preset windows-i686 >/dev/null && cmake --build "$build" -j2 >/dev/null)
+  (cd "$root" && cmake --preset windows-i686 >/dev/null && cmake --build "$build" --target KorvantaSDK -j2 >/dev/null)
 fi
 if [ ! -f "$dll" ]; then
   echo "no 32-bit DLL at $dll (build the windows-i686 preset first)"

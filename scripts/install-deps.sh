@@ -7,7 +7,7 @@ packages="
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
-  wine64 wine
+  wine64 wine32:i386 wine
   gcovr clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-dbusmock
 "
@@ -26,6 +26,10 @@ if [ "$(id -u)" -ne 0 ]; then
   exec sudo "$0" "$@"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# The 32-bit Wine loader that runs the i686 build's tests comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -q
 # shellcheck disable=SC2086
 apt-get install -y -q --no-install-recommends $packages

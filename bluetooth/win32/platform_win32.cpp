@@ -6,9 +6,11 @@
 #include <cfgmgr32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
+#include "bluetooth/win32/entry_points_win32.h"
 #include "bluetooth/win32/records_win32.h"
 #include "bluetooth/win32/win32_owners.h"
 
@@ -50,7 +52,7 @@ To FunctionCast(From function) {
 template <typename Fn>
 Fn Lookup(HMODULE module, const char* name) {
   if (module == nullptr) return nullptr;
-  return FunctionCast<Fn>(::GetProcAddress(module, name));
+  return FunctionCast<Fn>(BackendEntryPoints().getProcAddress(module, name));
 }
 
 HMODULE ToModule(BtModule module) { return static_cast<HMODULE>(FromOpaque(module)); }
@@ -62,9 +64,29 @@ struct FilterBinding {
   void* context;
 };
 
-// Runs inside the platform's dialog: nothing may be thrown through its frames.
-BOOL CALLBACK FilterTrampoline(LPVOID param, PBLUETOOTH_DEVICE_INFO device) {
-  const auto* binding = static_cast<const FilterBinding*>(param);
+// The platform is given a null context for both callbacks, so each finds what it serves here: the filter
+// of the dialog in progress, and the pairing registration that is live. Process-wide rather than per
+// thread, as the platform may call back on a thread of its own; the exports run on one thread at a time.
+std::atomic<const FilterBinding*> activeFilter{nullptr};
+std::atomic<const Win32BtPlatform::AuthRegistration*> activeRegistration{nullptr};
+
+// Makes a filter the active one for the duration of one dialog, whatever way the call ends.
+class ActiveFilterScope {
+ public:
+  explicit ActiveFilterScope(const FilterBinding* binding) noexcept : previous_(activeFilter.exchange(binding)) {}
+  ActiveFilterScope(const ActiveFilterScope&) = delete;
+  ActiveFilterScope& operator=(const ActiveFilterScope&) = delete;
+  ~ActiveFilterScope() { activeFilter.store(previous_); }
+
+ private:
+  const FilterBinding* previous_;
+};
+
+// Runs inside the platform's dialog: nothing may be thrown through its frames. Outside a dialog of this
+// backend every device is refused.
+BOOL CALLBACK FilterTrampoline(LPVOID /*param*/, PBLUETOOTH_DEVICE_INFO device) {
+  const FilterBinding* binding = activeFilter.load();
+  if (binding == nullptr || binding->filter == nullptr) return FALSE;
   try {
     if (device == nullptr) return binding->filter(binding->context, nullptr) ? TRUE : FALSE;
     const BtDeviceRecord record = FromDeviceInfo(*device);
@@ -75,8 +97,8 @@ BOOL CALLBACK FilterTrampoline(LPVOID param, PBLUETOOTH_DEVICE_INFO device) {
 }
 
 // Runs on a thread of the platform's while a newer pairing call is in progress.
-BOOL CALLBACK AuthTrampoline(LPVOID param, PBLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS request) {
-  const auto* registration = static_cast<const Win32BtPlatform::AuthRegistration*>(param);
+BOOL CALLBACK AuthTrampoline(LPVOID /*param*/, PBLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS request) {
+  const Win32BtPlatform::AuthRegistration* registration = activeRegistration.load();
   if (registration == nullptr || registration->callback == nullptr) return FALSE;
   try {
     if (request == nullptr) {
@@ -91,12 +113,19 @@ BOOL CALLBACK AuthTrampoline(LPVOID param, PBLUETOOTH_AUTHENTICATION_CALLBACK_PA
 
 }  // namespace
 
+EntryPoints& BackendEntryPoints() {
+  static EntryPoints entries{::BluetoothSelectDevices, ::BluetoothUnregisterAuthentication, ::GetProcAddress};
+  return entries;
+}
+
 Win32BtPlatform::Win32BtPlatform() = default;
 
 // Registrations the logic did not end are ended here, so the platform never calls into freed memory.
 Win32BtPlatform::~Win32BtPlatform() {
   for (auto& entry : registrations_) {
-    ::BluetoothUnregisterAuthentication(entry.first);
+    BackendEntryPoints().unregisterAuthentication(entry.first);
+    const AuthRegistration* binding = entry.second.get();
+    activeRegistration.compare_exchange_strong(binding, nullptr);
   }
 }
 
@@ -191,18 +220,19 @@ bool Win32BtPlatform::SelectDevices(const BtSelectDialog& dialog, std::vector<Bt
   params.fShowUnknown = dialog.showUnknown ? TRUE : FALSE;
   params.fAddNewDeviceWizard = dialog.addNewDeviceWizard ? TRUE : FALSE;
   params.fSkipServicesPage = dialog.skipServicesPage ? TRUE : FALSE;
-  if (dialog.filter != nullptr) {
-    params.pfnDeviceCallback = FunctionCast<PFN_DEVICE_CALLBACK>(static_cast<DeviceCallback>(FilterTrampoline));
-    params.pvParam = &binding;
-  } else {
-    params.pfnDeviceCallback = nullptr;
-    params.pvParam = dialog.filterContext;
-  }
+  params.pfnDeviceCallback =
+      dialog.filter != nullptr ? FunctionCast<PFN_DEVICE_CALLBACK>(static_cast<DeviceCallback>(FilterTrampoline))
+                               : nullptr;
+  params.pvParam = nullptr;
   params.cNumDevices = dialog.numDevices;
   params.pDevices = nullptr;
 
-  const BOOL ok = ::BluetoothSelectDevices(&params);
-  lastError_ = ::GetLastError();
+  BOOL ok = FALSE;
+  {
+    const ActiveFilterScope active(dialog.filter != nullptr ? &binding : nullptr);
+    ok = BackendEntryPoints().selectDevices(&params);
+    lastError_ = ::GetLastError();
+  }
   if (!ok) return false;
 
   SelectedDevices release(params);
@@ -248,12 +278,16 @@ std::optional<uint32_t> Win32BtPlatform::RegisterForAuthenticationEx(BtModule mo
   auto binding = std::make_unique<AuthRegistration>(AuthRegistration{this, callback, context});
   const BLUETOOTH_DEVICE_INFO info = ToDeviceInfo(device);
   HBLUETOOTH_AUTHENTICATION_REGISTRATION handle = nullptr;
-  const HRESULT result = registerEx(&info, &handle, AuthTrampoline, binding.get());
+  // Active before the call: the platform may call back as soon as it has registered.
+  const AuthRegistration* previous = activeRegistration.exchange(binding.get());
+  const HRESULT result = registerEx(&info, &handle, AuthTrampoline, nullptr);
   lastError_ = ::GetLastError();
   // Any handle the platform gave may call back until it is unregistered, so its binding stays alive.
   if (handle != nullptr) {
     registrations_[handle] = std::move(binding);
     registration = ToOpaque<BtRegistration>(handle);
+  } else {
+    activeRegistration.store(previous);
   }
   return static_cast<uint32_t>(result);
 }
@@ -284,9 +318,20 @@ std::optional<uint32_t> Win32BtPlatform::SendAuthenticationResponseEx(BtModule m
 bool Win32BtPlatform::UnregisterAuthentication(BtRegistration registration) {
   if (registration == BtRegistration::kNone) return false;
   auto handle = static_cast<HBLUETOOTH_AUTHENTICATION_REGISTRATION>(FromOpaque(registration));
-  const BOOL ok = ::BluetoothUnregisterAuthentication(handle);
+  const BOOL ok = BackendEntryPoints().unregisterAuthentication(handle);
   lastError_ = ::GetLastError();
-  registrations_.erase(handle);
+  const auto found = registrations_.find(handle);
+  if (found != registrations_.end()) {
+    // If it was the active one, the callback serves another registration still live, if any, before the
+    // binding is freed.
+    const AuthRegistration* binding = found->second.get();
+    const AuthRegistration* next = nullptr;
+    for (const auto& entry : registrations_) {
+      if (entry.first != handle) next = entry.second.get();
+    }
+    activeRegistration.compare_exchange_strong(binding, next);
+    registrations_.erase(found);
+  }
   return ok != FALSE;
 }
 

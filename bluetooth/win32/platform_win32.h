@@ -78,7 +78,8 @@ class Win32BtPlatform final : public BtPlatform {
   // that links the backend), else the module named "KorvantaSDK.dll"; null if neither is found.
   static HMODULE OwnModule();
 
-  // What the platform needs to call a registered pairing callback back into the portable one.
+  // What a pairing request from the platform needs to reach the portable callback; the platform is given
+  // no context, so its trampoline finds the live registration's one itself.
   struct AuthRegistration {
     Win32BtPlatform* platform;
     BtAuthCallback callback;

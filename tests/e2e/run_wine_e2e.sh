@@ -16,7 +16,7 @@ if [ ! -x "$SIMULATOR" ]; then
   exit 77
 fi
 
-: "${WINEPREFIX:=${KV_WINEPREFIX:-$HOME/.wine-korvanta}}"
+WINEPREFIX=$("$WINE_RUN" --prefix)  # the prefix of this build's Wine (32 or 64-bit)
 export WINEPREFIX
 if [ ! -d "$WINEPREFIX/dosdevices" ]; then
   "$WINE_RUN" cmd.exe /c exit >/dev/null 2>&1  # wine-run.sh creates the prefix on first use

@@ -206,7 +206,7 @@ Scenario FromJson(const json& j) {
     for (size_t i = 0; i < tests.size(); ++i) {
       const std::string where = "tests[" + std::to_string(i) + "]";
       if (tests[i].is_object() && tests[i].contains("slot")) {
-        next = Unsigned(tests[i]["slot"], where + ".slot", kSlotCount - 1);
+        next = static_cast<size_t>(Unsigned(tests[i]["slot"], where + ".slot", kSlotCount - 1));
       }
       if (next >= kSlotCount) throw ScenarioError(where + ": more than 100 slots");
       m.slots[next++] = ParseSlot(tests[i], m.layout, where);
