@@ -10,8 +10,6 @@
 namespace kv::link {
 namespace {
 
-static_assert(kBlockSize == kStoredTestsBlockBytes && kBlockHeaderSize == kStoredTestsHeaderBytes);
-
 // The block arrives in slot-sized pieces so a progress callback can follow it.
 constexpr size_t kProgressStep = kSlotSize;
 

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "link/comm.h"
+#include "link/slot_geometry.h"
 
 namespace kv::link {
 
@@ -27,11 +28,6 @@ inline constexpr uint8_t kCmdWriteCurrentTime = 0x91;
 inline constexpr uint8_t kCmdStoredTests = 0x30;
 inline constexpr uint8_t kCmdSingleTest = 0x40;
 
-inline constexpr size_t kStoredTestsHeaderBytes = 3;
-inline constexpr size_t kStoredTestSlots = 100;
-inline constexpr size_t kStoredTestSlotBytes = 32;
-inline constexpr size_t kStoredTestsBlockBytes = kStoredTestSlots * kStoredTestSlotBytes;  // 3200
-
 struct CommandInfo {
   uint8_t command;
   uint16_t dataBytes;     // sent by the library after the echo (write commands)
@@ -48,7 +44,7 @@ inline constexpr CommandInfo kCommandTable[] = {
     {kCmdReadCurrentTime, 0, 6},
     {kCmdReadCalibrationTime, 0, 6},
     {kCmdWriteCurrentTime, 6, 0},
-    {kCmdStoredTests, 0, kStoredTestsHeaderBytes + kStoredTestsBlockBytes},
+    {kCmdStoredTests, 0, kBlockHeaderSize + kBlockSize},
     {kCmdSingleTest, 0, 32},
 };
 

@@ -139,13 +139,13 @@ TEST_F(ExchangeTest, WriteWithWrongAckGivesAckFailure) {
 
 TEST_F(ExchangeTest, StepsCanBeRunOneByOneForALongPayload) {
   std::vector<uint8_t> reply = {0x5A, 0x30, 0xAB, 0xCD, 0xEF};
-  std::vector<uint8_t> block(kStoredTestsBlockBytes);
+  std::vector<uint8_t> block(kBlockSize);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7);
   reply.insert(reply.end(), block.begin(), block.end());
   reply.insert(reply.end(), {0x5A, 0x00});
   port.ExpectSent({0x5A, 0x30}).Reply(reply);
-  std::array<uint8_t, kStoredTestsHeaderBytes> header{};
-  std::vector<uint8_t> received(kStoredTestsBlockBytes);
+  std::array<uint8_t, kBlockHeaderSize> header{};
+  std::vector<uint8_t> received(kBlockSize);
   ASSERT_EQ(0, SendRequest(comm, kCmdStoredTests));
   ASSERT_EQ(0, ReceivePayload(comm, header));
   ASSERT_EQ(0, ReceivePayload(comm, received));

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "catalogue.h"
+
 namespace kv::cli {
 
 namespace {
@@ -76,8 +78,6 @@ std::string ModelNameOf(int32_t modelCode, bool shortName) {
 }  // namespace
 
 std::unique_ptr<AnalyserLink> MakeExportLink() { return std::make_unique<ExportLink>(); }
-
-bool IsEquineFamily(int32_t family) { return family == KV_FAMILY_CABALLIX_BASIC || family == KV_FAMILY_CABALLIX_PLUS; }
 
 Road::~Road() {
   if (open_) link_.Close();

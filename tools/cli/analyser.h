@@ -110,6 +110,4 @@ int32_t Download(Road& road, AnalyserKind kind, const DownloadProgress& progress
 // KVWriteCurrentTimeAs(time), or KVWriteCurrentTime() with no time; then reads the clock back.
 int32_t SetClock(Road& road, const std::optional<int64_t>& time, int64_t& clockAfter);
 
-bool IsEquineFamily(int32_t family);
-
 }  // namespace kv::cli

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "catalogue.h"
 #include "progress.h"
 #include "record_fields.h"
 
@@ -59,16 +60,8 @@ std::optional<std::pair<int, int32_t>> FirstFailure(const Rows& rows) {
 }  // namespace
 
 std::string FamilyName(int32_t family) {
-  switch (family) {
-    case KV_FAMILY_MONO: return "Mono";
-    case KV_FAMILY_MONOXD: return "MonoXD";
-    case KV_FAMILY_DUOTRACE: return "Duotrace";
-    case KV_FAMILY_QUATTRON: return "Quattron";
-    case KV_FAMILY_POLYTRACE: return "Polytrace";
-    case KV_FAMILY_CABALLIX_BASIC: return "Caballix Basic";
-    case KV_FAMILY_CABALLIX_PLUS: return "Caballix Plus";
-    default: return "none (model outside the catalogue)";
-  }
+  const std::string_view name = kv::FamilyName(family);
+  return name.empty() ? "none (model outside the catalogue)" : std::string(name);
 }
 
 ExitStatus ReportRoadFailure(const Road& road, const std::string& port, Streams& io) {
