@@ -18,7 +18,7 @@
 #endif
 
 #if defined(_WIN32)
-/* The Windows export list comes from KorvantaSDK.def: nothing to mark here. */
+/* The Windows export list is the .def written from export_names.txt: nothing to mark here. */
 #define KV_API
 #elif defined(KV_BUILDING_SDK)
 #define KV_API __attribute__((visibility("default")))
