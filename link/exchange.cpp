@@ -26,7 +26,7 @@ int Connect(CKVComm& comm) {
     if (comm.CommReceive(byte, deadline - now) != 0) return KV_ERR_NO_HANDSHAKE;
     if (byte[0] == kHandshakeByte) break;
   }
-  // Not tested: the analyser shows whether it heard the answer by what it sends next.
+  // Result ignored: the analyser shows whether it heard the answer by what it sends next.
   comm.CommSend({char16_t{kHandshakeByte}});
   // The analyser may repeat its 0xA5 until our answer lands; let it settle, then drop all of it.
   clock.Sleep(kConnectSettle);

@@ -64,7 +64,7 @@ inline constexpr uint16_t DataBytes(uint8_t command) {
 
 // KVConnect: waits for the analyser's 0xA5 (skipping any other byte), answers it, pauses
 // 150 ms and empties the input queue. 0, or -52 when the receive fails or no 0xA5 comes
-// within kConnectTimeLimit (no port open: -52 at once). The answer's send result is not tested.
+// within kConnectTimeLimit (no port open: -52 at once). The answer's send result is ignored.
 inline constexpr Duration kConnectTimeLimit = std::chrono::seconds{60};
 inline constexpr Duration kConnectSettle = std::chrono::milliseconds{150};
 int Connect(CKVComm& comm);

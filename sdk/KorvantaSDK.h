@@ -274,7 +274,7 @@ KV_API int32_t KV_CALL KVGetSdkLibraryVersion(uint32_t* major, uint32_t* minor) 
 KV_API int32_t KV_CALL KVGetDeviceFamily(int32_t modelCode) KV_NOEXCEPT;
 
 /* Copy the long (short) model name with its terminator into name.
- * Returns 0; -1 for a model outside the catalogue ("Unknown" is copied) KV_NOEXCEPT;
+ * Returns 0; -1 for a model outside the catalogue ("Unknown" is copied);
  * -18 if name is null or capacity is below 32 (nothing written). */
 KV_API int32_t KV_CALL KVGetDeviceModelName(int32_t modelCode, KVWChar* name, int32_t capacity) KV_NOEXCEPT;
 KV_API int32_t KV_CALL KVGetDeviceModelNameShort(int32_t modelCode, KVWChar* name, int32_t capacity) KV_NOEXCEPT;
