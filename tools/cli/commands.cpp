@@ -9,7 +9,6 @@
 #include <sstream>
 
 #include "catalogue.h"
-#include "progress.h"
 #include "record_fields.h"
 
 namespace kv::cli {
@@ -166,22 +165,19 @@ ExitStatus RunDownload(const DownloadOptions& options, Streams& io) {
   const AnalyserKind kind = options.kind == "human"    ? AnalyserKind::kHuman
                             : options.kind == "equine" ? AnalyserKind::kEquine
                                                        : AnalyserKind::kAuto;
-  const bool wantProgress = options.progress == "on" || (options.progress == "auto" && io.errIsTerminal);
-  std::unique_ptr<AnalyserLink> link = wantProgress ? MakeProgressLink() : nullptr;
-  const bool showProgress = link != nullptr;
-  if (!link) link = MakeExportLink();
-
-  ProgressDisplay display(io.err, io.errIsTerminal, "downloading stored tests");
-  DownloadProgress progress;
-  if (showProgress) progress = [&](size_t received, size_t total) { display.Update(received, total); };
+  // The exports give no progress within the block, so the notice says only that it is coming.
+  const bool showProgress = options.progress == "on" || (options.progress == "auto" && io.errIsTerminal);
+  std::unique_ptr<AnalyserLink> link = MakeExportLink();
 
   TestSet tests;
   DownloadOutcome outcome;
   {
     Road road(*link);
-    const int32_t code = road.Connect(options.port) == KV_OK ? Download(road, kind, progress, tests, outcome)
-                                                             : road.Failure()->code;
-    display.Finish();
+    int32_t code = road.Connect(options.port);
+    if (code == KV_OK) {
+      if (showProgress) io.err << "korvanta: downloading the stored tests (some seconds)\n" << std::flush;
+      code = Download(road, kind, tests, outcome);
+    }
     if (code != KV_OK) {
       if (code == KV_ERR_WRONG_KIND) {
         const int32_t family = KVGetDeviceFamily(outcome.modelCode);
