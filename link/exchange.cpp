@@ -7,12 +7,6 @@
 
 namespace kv::link {
 
-const CommandInfo* FindCommand(uint8_t command) {
-  for (const CommandInfo& info : kCommandTable)
-    if (info.command == command) return &info;
-  return nullptr;
-}
-
 int Connect(CKVComm& comm) {
   Clock& clock = comm.GetClock();
   const Duration deadline = clock.Now() + kConnectTimeLimit;

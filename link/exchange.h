@@ -48,17 +48,10 @@ inline constexpr CommandInfo kCommandTable[] = {
     {kCmdSingleTest, 0, 32},
 };
 
-// nullptr for a byte that is not a command.
-const CommandInfo* FindCommand(uint8_t command);
-// Payload (or data) length of a command of the table; 0 for a byte that is not one.
+// Payload length of a command of the table; 0 for a byte that is not one.
 inline constexpr uint16_t PayloadBytes(uint8_t command) {
   for (const CommandInfo& info : kCommandTable)
     if (info.command == command) return info.payloadBytes;
-  return 0;
-}
-inline constexpr uint16_t DataBytes(uint8_t command) {
-  for (const CommandInfo& info : kCommandTable)
-    if (info.command == command) return info.dataBytes;
   return 0;
 }
 
