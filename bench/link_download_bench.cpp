@@ -113,21 +113,17 @@ void BM_DownloadOverReplayPort(benchmark::State& state) {
   if (comm.Open(u"5") != 0) state.SkipWithError("open failed");
   auto stored = std::make_unique<KVStoredTests>();
   stored->capacity = KV_STORED_TEST_CAPACITY;
-  const bool withProgress = state.range(0) != 0;
-  size_t lastProgress = 0;
-  const kv::link::DownloadProgress progress = [&](size_t received, size_t) { lastProgress = received; };
   for (auto _ : state) {
     state.PauseTiming();
     port.Load(answers);
     state.ResumeTiming();
-    const int rc = kv::link::ReadStoredTestData(comm, stored.get(), withProgress ? progress : kv::link::DownloadProgress{});
+    const int rc = kv::link::ReadStoredTestData(comm, stored.get());
     if (rc != 0) state.SkipWithError("download failed");
     benchmark::DoNotOptimize(stored->testCount);
   }
-  benchmark::DoNotOptimize(lastProgress);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(answers.size()));
 }
-BENCHMARK(BM_DownloadOverReplayPort)->ArgName("progress")->Arg(0)->Arg(1);
+BENCHMARK(BM_DownloadOverReplayPort);
 
 }  // namespace
 

@@ -44,13 +44,6 @@ std::size_t AgeBand(const int32_t (&upperAge)[N], int32_t age) {
   return band;
 }
 
-// The families whose results carry the water compartments and the mass indices.
-bool HasCompartments(int32_t family) {
-  return family == KV_FAMILY_MONOXD || family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE;
-}
-
-bool HasHighFrequency(int32_t family) { return family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE; }
-
 // (100 - percent) / 100 in double from the single-precision numerator, narrowed before it divides.
 float LeanFraction(int32_t fatPercent) {
   const float numerator = static_cast<float>(100 - fatPercent);
@@ -122,14 +115,14 @@ int32_t CalculateNormals(const KVTestRecord& test, const KVResults& results, KVN
   normals.leanKgLow = RoundToWhole(PercentOf(100 - fat.high, middle));
   normals.leanKgHigh = RoundToWhole(PercentOf(100 - fat.low, middle));
 
-  const std::size_t waterBand = HasCompartments(family) ? AgeBand(kWaterBandUpperAge, test.age) : kAdultWaterBand;
+  const std::size_t waterBand = HasWaterCompartments(family) ? AgeBand(kWaterBandUpperAge, test.age) : kAdultWaterBand;
   const PercentRange water = kTbwPercent[test.sex][waterBand];
   normals.tbwPercentLow = water.low;
   normals.tbwPercentHigh = water.high;
   normals.tbwLitresLow = RoundToWhole(PercentOf(water.low, test.weight));
   normals.tbwLitresHigh = RoundToWhole(PercentOf(water.high, test.weight));
 
-  if (HasCompartments(family)) {
+  if (HasWaterCompartments(family)) {
     // From the rounded whole kilograms, divided first and then scaled.
     normals.fatMassIndexLow = IndexPerSquareMetre(normals.fatKgLow, heightSquared);
     normals.fatMassIndexHigh = IndexPerSquareMetre(normals.fatKgHigh, heightSquared);
@@ -141,7 +134,7 @@ int32_t CalculateNormals(const KVTestRecord& test, const KVResults& results, KVN
     normals.impedanceRatioF4F1Low = 0.70f;
     normals.impedanceRatioF4F1High = 0.82f;
   }
-  if (HasCompartments(family)) {
+  if (HasWaterCompartments(family)) {
     normals.ecwPercentNormal = female ? 20 : 26;
     normals.icwPercentNormal = female ? 30 : 34;
   }

@@ -9,7 +9,6 @@
 namespace kv::calc {
 namespace {
 
-constexpr int32_t kModelQuattronPanel = 14;
 constexpr int32_t kModelPolytracePanel = 15;
 
 // Coefficient tables are indexed by sex: 0 female, 1 male.
@@ -46,16 +45,6 @@ constexpr double kBodyCellMassDivisor = 0.7;
 
 bool InRange(int32_t value, int32_t low, int32_t high) { return value >= low && value <= high; }
 
-// Model 14 shares family -4 but must carry a spectrum although its results do not use it.
-bool RequiresSpectrum(int32_t modelCode, int32_t family) {
-  return family == KV_FAMILY_POLYTRACE || modelCode == kModelQuattronPanel;
-}
-
-// The families with extracellular water, the children's equations and the mass indices.
-bool HasWaterCompartments(int32_t family) {
-  return family == KV_FAMILY_MONOXD || family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE;
-}
-
 int32_t Validate(const KVTestRecord& test, int32_t family, uint32_t waterEquation) {
   if (IsEquineFamily(family)) return KV_ERR_WRONG_KIND;
   if (waterEquation > 3) return KV_ERR_WATER_EQUATION;
@@ -68,7 +57,7 @@ int32_t Validate(const KVTestRecord& test, int32_t family, uint32_t waterEquatio
   if (!InRange(test.waist, 5, 648)) return KV_ERR_WAIST;
   if (!InRange(test.hip, 5, 648)) return KV_ERR_HIP;
   // More than 50 points is refused rather than cut short: the analysis holds no more.
-  if (RequiresSpectrum(test.modelCode, family) &&
+  if (RequiresSpectrum(test.modelCode) &&
       (test.spectrumCount < 1 || test.spectrumCount > kMaxSpectrumPoints || test.spectrum == nullptr)) {
     return KV_ERR_ARGUMENT;
   }

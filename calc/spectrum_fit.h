@@ -7,11 +7,10 @@
 #include <span>
 
 #include "KorvantaSDK.h"
+#include "catalogue.h"
 
 namespace kv::calc {
 
-// The largest spectrum the analysis holds; KVCalculateResults rejects longer ones.
-constexpr int32_t kMaxSpectrumPoints = 50;
 // A circle fit stops after this many passes whether or not it met its tolerance.
 constexpr int32_t kMaxCirclePasses = 256;
 

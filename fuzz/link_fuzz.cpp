@@ -100,7 +100,7 @@ int RunOne(kv::link::CKVComm& comm, kv::fuzz::FuzzPort& port, FuzzedDataProvider
       return ReadTestCaballix(comm, r[0], r[1], r[2], r[3], r[4], r[5], r[6], d);
     }
     default: {
-      uint8_t junk[kStoredTestsBlockBytes];
+      uint8_t junk[kBlockSize];
       return comm.CommReceive(std::span(junk).first(in.ConsumeIntegralInRange<size_t>(0, sizeof junk)));
     }
   }

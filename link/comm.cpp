@@ -56,7 +56,7 @@ int CKVComm::OpenPath(std::u16string_view devicePath) {
     ClosePort();
     return KV_ERR_PORT_QUEUES;
   }
-  // Not tested: without it reads could block, but the open has already succeeded by every
+  // Result ignored: without it reads could block, but the open has already succeeded by every
   // other measure and the driver's defaults are kept.
   port_.SetReadsReturnAtOnce();
   LineSettings settings;

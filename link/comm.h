@@ -85,6 +85,6 @@ class CKVComm {
 
 // The one process-wide link, alive from load to unload. Defined by the export layer
 // (sdk/exports_link.cpp); only the export shims call it.
-CKVComm& ProcessComm() noexcept;
+CKVComm& ProcessComm();
 
 }  // namespace kv::link

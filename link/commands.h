@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "KorvantaSDK.h"
 #include "link/comm.h"
@@ -44,16 +43,13 @@ int WriteCurrentTime(CKVComm& comm);
 
 // ---- Stored tests (download.cpp)
 
-// Called while the 3200-byte block arrives: bytes of it received so far, and the total.
-using DownloadProgress = std::function<void(size_t received, size_t total)>;
-
 // The human download: -18 (null container or capacity not 100, nothing sent), model
 // exchange, -1 for an equine analyser, serial-number exchange, then the block exchange.
 // blockHeader is written as soon as it is in; records and testCount are complete once
 // the block is in, also when the final acknowledgement then fails (-54).
-int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored, const DownloadProgress& progress = {});
+int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored);
 // The same for the equine analysers: -1 for any analyser that is not one.
-int ReadEquineStoredTestData(CKVComm& comm, CXStoredTests* stored, const DownloadProgress& progress = {});
+int ReadEquineStoredTestData(CKVComm& comm, CXStoredTests* stored);
 
 // Exchange 0x40, read the human way; outputs written as soon as the payload is in.
 int ReadTestKorvanta(CKVComm& comm, int32_t& reading1, int32_t& reading2, int32_t& reading3, int32_t& reading4,

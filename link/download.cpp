@@ -10,11 +10,6 @@
 namespace kv::link {
 namespace {
 
-static_assert(kBlockSize == kStoredTestsBlockBytes && kBlockHeaderSize == kStoredTestsHeaderBytes);
-
-// The block arrives in slot-sized pieces so a progress callback can follow it.
-constexpr size_t kProgressStep = kSlotSize;
-
 enum class AnalyserKind { kHuman, kEquine };
 
 // Model exchange, the kind check, serial-number exchange. Only the model byte of the
@@ -34,40 +29,34 @@ int ReadIdentity(CKVComm& comm, AnalyserKind wanted, AnalyserIdentity& identity)
 }
 
 // Request 0x30 and its echo, the three header bytes (stored at once), then the block.
-int ReceiveBlock(CKVComm& comm, uint32_t& blockHeader, std::array<uint8_t, kBlockSize>& block,
-                 const DownloadProgress& progress) {
+int ReceiveBlock(CKVComm& comm, uint32_t& blockHeader, std::array<uint8_t, kBlockSize>& block) {
   if (int rc = SendRequest(comm, kCmdStoredTests); rc != 0) return rc;
   std::span<uint8_t> header = comm.PayloadBuffer().first(kBlockHeaderSize);
   if (int rc = ReceivePayload(comm, header); rc != 0) return rc;
   blockHeader = BigEndian24(header.data());
-  for (size_t received = 0; received < kBlockSize; received += kProgressStep) {
-    if (int rc = ReceivePayload(comm, std::span(block).subspan(received, kProgressStep)); rc != 0) return rc;
-    if (progress) progress(received + kProgressStep, kBlockSize);
-  }
-  return KV_OK;
+  return ReceivePayload(comm, block);
 }
 
 template <typename Container, typename DecodeBlock>
-int Download(CKVComm& comm, Container* stored, AnalyserKind wanted, const DownloadProgress& progress,
-             DecodeBlock decodeBlock) {
+int Download(CKVComm& comm, Container* stored, AnalyserKind wanted, DecodeBlock decodeBlock) {
   if (stored == nullptr || stored->capacity != KV_STORED_TEST_CAPACITY) return KV_ERR_ARGUMENT;
   AnalyserIdentity identity;
   if (int rc = ReadIdentity(comm, wanted, identity); rc != 0) return rc;
   // The download's own buffer: the process-wide payload buffer is far too small.
   std::array<uint8_t, kBlockSize> block;
-  if (int rc = ReceiveBlock(comm, stored->blockHeader, block, progress); rc != 0) return rc;
+  if (int rc = ReceiveBlock(comm, stored->blockHeader, block); rc != 0) return rc;
   stored->testCount = decodeBlock(BlockBytes{block}, identity, std::span{stored->tests});
   return ReceiveAcknowledgement(comm);
 }
 
 }  // namespace
 
-int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored, const DownloadProgress& progress) {
-  return Download(comm, stored, AnalyserKind::kHuman, progress, DecodeHumanBlock);
+int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored) {
+  return Download(comm, stored, AnalyserKind::kHuman, DecodeHumanBlock);
 }
 
-int ReadEquineStoredTestData(CKVComm& comm, CXStoredTests* stored, const DownloadProgress& progress) {
-  return Download(comm, stored, AnalyserKind::kEquine, progress, DecodeEquineBlock);
+int ReadEquineStoredTestData(CKVComm& comm, CXStoredTests* stored) {
+  return Download(comm, stored, AnalyserKind::kEquine, DecodeEquineBlock);
 }
 
 int ReadTestKorvanta(CKVComm& comm, int32_t& reading1, int32_t& reading2, int32_t& reading3, int32_t& reading4,

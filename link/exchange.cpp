@@ -7,12 +7,6 @@
 
 namespace kv::link {
 
-const CommandInfo* FindCommand(uint8_t command) {
-  for (const CommandInfo& info : kCommandTable)
-    if (info.command == command) return &info;
-  return nullptr;
-}
-
 int Connect(CKVComm& comm) {
   Clock& clock = comm.GetClock();
   const Duration deadline = clock.Now() + kConnectTimeLimit;
@@ -26,7 +20,7 @@ int Connect(CKVComm& comm) {
     if (comm.CommReceive(byte, deadline - now) != 0) return KV_ERR_NO_HANDSHAKE;
     if (byte[0] == kHandshakeByte) break;
   }
-  // Not tested: the analyser shows whether it heard the answer by what it sends next.
+  // Result ignored: the analyser shows whether it heard the answer by what it sends next.
   comm.CommSend({char16_t{kHandshakeByte}});
   // The analyser may repeat its 0xA5 until our answer lands; let it settle, then drop all of it.
   clock.Sleep(kConnectSettle);

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "link/comm.h"
+#include "link/slot_geometry.h"
 
 namespace kv::link {
 
@@ -27,11 +28,6 @@ inline constexpr uint8_t kCmdWriteCurrentTime = 0x91;
 inline constexpr uint8_t kCmdStoredTests = 0x30;
 inline constexpr uint8_t kCmdSingleTest = 0x40;
 
-inline constexpr size_t kStoredTestsHeaderBytes = 3;
-inline constexpr size_t kStoredTestSlots = 100;
-inline constexpr size_t kStoredTestSlotBytes = 32;
-inline constexpr size_t kStoredTestsBlockBytes = kStoredTestSlots * kStoredTestSlotBytes;  // 3200
-
 struct CommandInfo {
   uint8_t command;
   uint16_t dataBytes;     // sent by the library after the echo (write commands)
@@ -48,27 +44,20 @@ inline constexpr CommandInfo kCommandTable[] = {
     {kCmdReadCurrentTime, 0, 6},
     {kCmdReadCalibrationTime, 0, 6},
     {kCmdWriteCurrentTime, 6, 0},
-    {kCmdStoredTests, 0, kStoredTestsHeaderBytes + kStoredTestsBlockBytes},
+    {kCmdStoredTests, 0, kBlockHeaderSize + kBlockSize},
     {kCmdSingleTest, 0, 32},
 };
 
-// nullptr for a byte that is not a command.
-const CommandInfo* FindCommand(uint8_t command);
-// Payload (or data) length of a command of the table; 0 for a byte that is not one.
+// Payload length of a command of the table; 0 for a byte that is not one.
 inline constexpr uint16_t PayloadBytes(uint8_t command) {
   for (const CommandInfo& info : kCommandTable)
     if (info.command == command) return info.payloadBytes;
   return 0;
 }
-inline constexpr uint16_t DataBytes(uint8_t command) {
-  for (const CommandInfo& info : kCommandTable)
-    if (info.command == command) return info.dataBytes;
-  return 0;
-}
 
 // KVConnect: waits for the analyser's 0xA5 (skipping any other byte), answers it, pauses
 // 150 ms and empties the input queue. 0, or -52 when the receive fails or no 0xA5 comes
-// within kConnectTimeLimit (no port open: -52 at once). The answer's send result is not tested.
+// within kConnectTimeLimit (no port open: -52 at once). The answer's send result is ignored.
 inline constexpr Duration kConnectTimeLimit = std::chrono::seconds{60};
 inline constexpr Duration kConnectSettle = std::chrono::milliseconds{150};
 int Connect(CKVComm& comm);

@@ -7,13 +7,9 @@
 #include <span>
 
 #include "KorvantaSDK.h"
+#include "link/slot_geometry.h"
 
 namespace kv::link {
-
-inline constexpr size_t kSlotSize = 32;
-inline constexpr size_t kSlotCount = KV_STORED_TEST_CAPACITY;
-inline constexpr size_t kBlockSize = kSlotSize * kSlotCount;  // 3200
-inline constexpr size_t kBlockHeaderSize = 3;
 
 using SlotBytes = std::span<const uint8_t, kSlotSize>;
 using BlockBytes = std::span<const uint8_t, kBlockSize>;

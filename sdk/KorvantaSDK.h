@@ -18,7 +18,7 @@
 #endif
 
 #if defined(_WIN32)
-/* The Windows export list comes from KorvantaSDK.def: nothing to mark here. */
+/* The Windows export list is the .def written from export_names.txt: nothing to mark here. */
 #define KV_API
 #elif defined(KV_BUILDING_SDK)
 #define KV_API __attribute__((visibility("default")))
@@ -274,7 +274,7 @@ KV_API int32_t KV_CALL KVGetSdkLibraryVersion(uint32_t* major, uint32_t* minor) 
 KV_API int32_t KV_CALL KVGetDeviceFamily(int32_t modelCode) KV_NOEXCEPT;
 
 /* Copy the long (short) model name with its terminator into name.
- * Returns 0; -1 for a model outside the catalogue ("Unknown" is copied) KV_NOEXCEPT;
+ * Returns 0; -1 for a model outside the catalogue ("Unknown" is copied);
  * -18 if name is null or capacity is below 32 (nothing written). */
 KV_API int32_t KV_CALL KVGetDeviceModelName(int32_t modelCode, KVWChar* name, int32_t capacity) KV_NOEXCEPT;
 KV_API int32_t KV_CALL KVGetDeviceModelNameShort(int32_t modelCode, KVWChar* name, int32_t capacity) KV_NOEXCEPT;

@@ -43,4 +43,28 @@ bool IsEquineFamily(int32_t family) {
   return family == KV_FAMILY_CABALLIX_BASIC || family == KV_FAMILY_CABALLIX_PLUS;
 }
 
+std::string_view FamilyName(int32_t family) {
+  switch (family) {
+    case KV_FAMILY_MONO: return "Mono";
+    case KV_FAMILY_MONOXD: return "MonoXD";
+    case KV_FAMILY_DUOTRACE: return "Duotrace";
+    case KV_FAMILY_QUATTRON: return "Quattron";
+    case KV_FAMILY_POLYTRACE: return "Polytrace";
+    case KV_FAMILY_CABALLIX_BASIC: return "Caballix Basic";
+    case KV_FAMILY_CABALLIX_PLUS: return "Caballix Plus";
+    default: return {};
+  }
+}
+
+bool HasWaterCompartments(int32_t family) {
+  return family == KV_FAMILY_MONOXD || family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE;
+}
+
+bool HasHighFrequency(int32_t family) { return family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE; }
+
+bool RequiresSpectrum(int32_t modelCode) {
+  constexpr int32_t kModelQuattronPanel = 14;
+  return DeviceFamily(modelCode) == KV_FAMILY_POLYTRACE || modelCode == kModelQuattronPanel;
+}
+
 }  // namespace kv

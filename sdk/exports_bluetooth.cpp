@@ -3,72 +3,67 @@
 // process ends). No decision is taken here; nothing is thrown across the interface.
 #include "KorvantaSDK.h"
 #include "bluetooth/setup.h"
+#include "export_guard.h"
 
 namespace {
 
 kv::bt::CBluetoothStack* g_pBluetoothStack = nullptr;
 
-// A failure to allocate inside the setup answers false, as any other failure does.
-template <typename Call>
-int32_t Guarded(Call call) noexcept {
-  try {
-    return call();
-  } catch (...) {
-    return 0;
-  }
-}
+// A failure to allocate inside the setup answers false (0), as any other failure does.
+constexpr int32_t kFalse = 0;
 
 }  // namespace
 
 extern "C" {
 
 KV_API int32_t KV_CALL KVIsBTAvailable(void) noexcept {
-  return Guarded([] { return kv::bt::IsBTAvailable(kv::bt::DefaultBtPlatform(), g_pBluetoothStack); });
+  return kv::Guarded(kFalse, [] { return kv::bt::IsBTAvailable(kv::bt::DefaultBtPlatform(), g_pBluetoothStack); });
 }
 
 KV_API int32_t KV_CALL KVGetBTStackInfo(KVWChar* info, int32_t capacity) noexcept {
-  return Guarded(
-      [&] { return kv::bt::GetBTStackInfo(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, info, capacity); });
+  return kv::Guarded(
+      kFalse, [&] { return kv::bt::GetBTStackInfo(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, info, capacity); });
 }
 
 KV_API int32_t KV_CALL KVSearchBTDevices(int32_t* newDeviceCount, int32_t* pairedDeviceCount, int32_t interactive,
                                          KVWindowHandle parent, uint16_t timeoutMultiplier) noexcept {
-  return Guarded([&] {
-    return kv::bt::SearchBTDevices(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, newDeviceCount,
-                                   pairedDeviceCount, interactive != 0, parent, timeoutMultiplier);
+  return kv::Guarded(kFalse, [&] {
+    return kv::bt::SearchBTDevices(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, newDeviceCount, pairedDeviceCount,
+                                   interactive != 0, parent, timeoutMultiplier);
   });
 }
 
 KV_API int32_t KV_CALL KVGetBTKorvantaDevice(KVWChar* name, int32_t nameCapacity, KVWChar* address,
                                              int32_t addressCapacity, KVWChar* comPort, int32_t comPortCapacity,
                                              uint16_t timeoutMultiplier) noexcept {
-  return Guarded([&] {
+  return kv::Guarded(kFalse, [&] {
     return kv::bt::GetBTKorvantaDevice(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, name, nameCapacity, address,
                                        addressCapacity, comPort, comPortCapacity, timeoutMultiplier);
   });
 }
 
 KV_API int32_t KV_CALL KVAuthenticateBTDevice(KVWindowHandle parent, uint16_t timeoutMultiplier) noexcept {
-  return Guarded([&] {
+  return kv::Guarded(kFalse, [&] {
     return kv::bt::AuthenticateBTDevice(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, parent, timeoutMultiplier);
   });
 }
 
 KV_API int32_t KV_CALL KVUnAuthenticateBTDevices(int32_t interactive, KVWindowHandle parent,
                                                  uint16_t timeoutMultiplier) noexcept {
-  return Guarded([&] {
+  return kv::Guarded(kFalse, [&] {
     return kv::bt::UnAuthenticateBTDevices(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, interactive != 0, parent,
                                            timeoutMultiplier);
   });
 }
 
 KV_API int32_t KV_CALL KVIsDeviceInstallInProgress(uint32_t timeoutMilliseconds) noexcept {
-  return Guarded([&] { return kv::bt::IsDeviceInstallInProgress(kv::bt::DefaultBtPlatform(), timeoutMilliseconds); });
+  return kv::Guarded(
+      kFalse, [&] { return kv::bt::IsDeviceInstallInProgress(kv::bt::DefaultBtPlatform(), timeoutMilliseconds); });
 }
 
 KV_API int32_t KV_CALL KVAutoSetupBT(KVWChar* comPort, int32_t capacity, int32_t interactive,
                                      KVWindowHandle parent) noexcept {
-  return Guarded([&] {
+  return kv::Guarded(kFalse, [&] {
     return kv::bt::AutoSetupBT(kv::bt::DefaultBtPlatform(), g_pBluetoothStack, comPort, capacity, interactive != 0,
                                parent);
   });

@@ -1,6 +1,7 @@
 // exports_link.cpp: C shims of the serial port and the handshake, and the one process-wide
 // link object they share with the command shims. Thin: no logic beyond calling CKVComm.
 #include "KorvantaSDK.h"
+#include "export_guard.h"
 #include "link/comm.h"
 #include "link/exchange.h"
 #include "wide_text.h"
@@ -18,7 +19,7 @@ struct ProcessLink {
 
 }  // namespace
 
-CKVComm& ProcessComm() noexcept {
+CKVComm& ProcessComm() {
   static ProcessLink link;
   return link.comm;
 }
@@ -28,11 +29,17 @@ CKVComm& ProcessComm() noexcept {
 extern "C" {
 
 KV_API int32_t KV_CALL KVOpenComport(const KVWChar* portName) noexcept {
-  return kv::link::ProcessComm().Open(kv::ViewOf(portName));
+  return kv::Guarded([&]() -> int32_t { return kv::link::ProcessComm().Open(kv::ViewOf(portName)); });
 }
 
-KV_API void KV_CALL KVCloseComport(void) noexcept { kv::link::ProcessComm().Close(); }
+// Close allocates nothing; only building the link on a first call here can throw, and then
+// there is no port to close.
+KV_API void KV_CALL KVCloseComport(void) noexcept {
+  kv::GuardedVoid([&] { kv::link::ProcessComm().Close(); });
+}
 
-KV_API int32_t KV_CALL KVConnect(void) noexcept { return kv::link::Connect(kv::link::ProcessComm()); }
+KV_API int32_t KV_CALL KVConnect(void) noexcept {
+  return kv::Guarded([&]() -> int32_t { return kv::link::Connect(kv::link::ProcessComm()); });
+}
 
 }  // extern "C"

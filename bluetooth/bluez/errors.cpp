@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "bluetooth/bluez/system/utf8.h"
+#include "utf_convert.h"
 #include "bluetooth/platform.h"
 
 namespace kv::bt::bluez {

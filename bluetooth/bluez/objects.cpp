@@ -4,7 +4,7 @@
 
 #include <cctype>
 
-#include "bluetooth/bluez/system/utf8.h"
+#include "utf_convert.h"
 
 namespace kv::bt::bluez {
 namespace {

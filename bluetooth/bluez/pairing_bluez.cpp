@@ -10,7 +10,7 @@
 #include "bluetooth/bluez/exported_objects.h"
 #include "bluetooth/bluez/objects.h"
 #include "bluetooth/bluez/platform_bluez.h"
-#include "bluetooth/bluez/system/utf8.h"
+#include "utf_convert.h"
 
 namespace kv::bt::bluez {
 namespace {

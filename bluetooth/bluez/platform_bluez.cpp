@@ -8,7 +8,7 @@
 
 #include "bluetooth/bluez/discovery.h"
 #include "bluetooth/bluez/objects.h"
-#include "bluetooth/bluez/system/utf8.h"
+#include "utf_convert.h"
 #include "bluetooth/stack.h"
 #include "messages.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "bluetooth/bluez/platform_bluez.h"
-#include "bluetooth/bluez/system/utf8.h"
+#include "utf_convert.h"
 #include "bluetooth/stack.h"
 
 namespace kv::bt::bluez {

@@ -333,31 +333,6 @@ TEST_F(DownloadTest, EquineFirstSlotEmptyAndConditionScoreZero) {
   ExpectSameRecord(expected, stored->tests[1]);
 }
 
-TEST_F(DownloadTest, ProgressFollowsTheBlockToItsEnd) {
-  ScriptIdentity(7);
-  ScriptBlock(HumanBlock());
-  auto stored = PatternedContainer<KVStoredTests>();
-  std::vector<size_t> seen;
-  const DownloadProgress progress = [&](size_t received, size_t total) {
-    EXPECT_EQ(3200u, total);
-    seen.push_back(received);
-  };
-  EXPECT_EQ(0, ReadStoredTestData(comm, stored.get(), progress));
-  ASSERT_FALSE(seen.empty());
-  EXPECT_EQ(3200u, seen.back());
-  for (size_t i = 1; i < seen.size(); ++i) EXPECT_LT(seen[i - 1], seen[i]);
-}
-
-TEST_F(DownloadTest, ProgressStopsShortWhenTheBlockDoes) {
-  ScriptIdentity(12);
-  Exchange(0x30, FirstBytes(Block30(EquineBlock()), 5 + 1000));
-  auto stored = PatternedContainer<CXStoredTests>();
-  size_t last = 0;
-  EXPECT_EQ(-55, ReadEquineStoredTestData(comm, stored.get(), [&](size_t received, size_t) { last = received; }));
-  EXPECT_GT(last, 0u);
-  EXPECT_LE(last, 1000u);
-}
-
 // ---- Single tests
 
 TEST_F(CommandTest, KorvantaSingleTestAsksNothingElse) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "KorvantaSDK.h"
 #include "fake_serial_port.h"
 
@@ -139,13 +141,13 @@ TEST_F(ExchangeTest, WriteWithWrongAckGivesAckFailure) {
 
 TEST_F(ExchangeTest, StepsCanBeRunOneByOneForALongPayload) {
   std::vector<uint8_t> reply = {0x5A, 0x30, 0xAB, 0xCD, 0xEF};
-  std::vector<uint8_t> block(kStoredTestsBlockBytes);
+  std::vector<uint8_t> block(kBlockSize);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7);
   reply.insert(reply.end(), block.begin(), block.end());
   reply.insert(reply.end(), {0x5A, 0x00});
   port.ExpectSent({0x5A, 0x30}).Reply(reply);
-  std::array<uint8_t, kStoredTestsHeaderBytes> header{};
-  std::vector<uint8_t> received(kStoredTestsBlockBytes);
+  std::array<uint8_t, kBlockHeaderSize> header{};
+  std::vector<uint8_t> received(kBlockSize);
   ASSERT_EQ(0, SendRequest(comm, kCmdStoredTests));
   ASSERT_EQ(0, ReceivePayload(comm, header));
   ASSERT_EQ(0, ReceivePayload(comm, received));
@@ -156,10 +158,11 @@ TEST_F(ExchangeTest, StepsCanBeRunOneByOneForALongPayload) {
 
 TEST(CommandTable, EveryCommandIsReadOrWriteAndListedOnce) {
   for (const CommandInfo& info : kCommandTable) {
-    EXPECT_EQ(&info, FindCommand(info.command));
+    EXPECT_EQ(1, std::count_if(std::begin(kCommandTable), std::end(kCommandTable),
+                               [&](const CommandInfo& other) { return other.command == info.command; }));
     EXPECT_TRUE((info.dataBytes == 0) != (info.payloadBytes == 0)) << int{info.command};
   }
-  EXPECT_EQ(nullptr, FindCommand(0x25));
+  EXPECT_EQ(0, PayloadBytes(0x25));
   EXPECT_EQ(3203, PayloadBytes(kCmdStoredTests));  // 3 header bytes and 100 slots of 32
 }
 

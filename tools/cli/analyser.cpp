@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "catalogue.h"
+
 namespace kv::cli {
 
 namespace {
@@ -32,10 +34,10 @@ class ExportLink final : public AnalyserLink {
   int32_t ReadCalibrationTime(int64_t& time) override { return KVReadCalibrationTime(&time); }
   int32_t WriteCurrentTimeAs(int64_t time) override { return KVWriteCurrentTimeAs(time); }
   int32_t WriteCurrentTime() override { return KVWriteCurrentTime(); }
-  int32_t ReadStoredTests(KVStoredTests& stored, const DownloadProgress&) override {
+  int32_t ReadStoredTests(KVStoredTests& stored) override {
     return KVReadStoredTestData(&stored);
   }
-  int32_t ReadEquineStoredTests(CXStoredTests& stored, const DownloadProgress&) override {
+  int32_t ReadEquineStoredTests(CXStoredTests& stored) override {
     return CXReadStoredTestData(&stored);
   }
 };
@@ -76,8 +78,6 @@ std::string ModelNameOf(int32_t modelCode, bool shortName) {
 }  // namespace
 
 std::unique_ptr<AnalyserLink> MakeExportLink() { return std::make_unique<ExportLink>(); }
-
-bool IsEquineFamily(int32_t family) { return family == KV_FAMILY_CABALLIX_BASIC || family == KV_FAMILY_CABALLIX_PLUS; }
 
 Road::~Road() {
   if (open_) link_.Close();
@@ -133,8 +133,7 @@ int32_t ReadInfo(Road& road, DeviceInfo& info) {
   return road.Step("read calibration time", [&] { return link.ReadCalibrationTime(info.calibrationTime); });
 }
 
-int32_t Download(Road& road, AnalyserKind kind, const DownloadProgress& progress, TestSet& tests,
-                 DownloadOutcome& outcome) {
+int32_t Download(Road& road, AnalyserKind kind, TestSet& tests, DownloadOutcome& outcome) {
   AnalyserLink& link = road.link();
   std::array<uint8_t, 5> version{};
   if (int32_t code = road.Step("read model", [&] { return link.ReadModelVersion(outcome.modelCode, version); });
@@ -147,7 +146,7 @@ int32_t Download(Road& road, AnalyserKind kind, const DownloadProgress& progress
     auto stored = std::make_unique<CXStoredTests>();
     stored->capacity = KV_STORED_TEST_CAPACITY;
     if (int32_t code = road.Step("download stored tests (equine)",
-                                 [&] { return link.ReadEquineStoredTests(*stored, progress); });
+                                 [&] { return link.ReadEquineStoredTests(*stored); });
         code != KV_OK)
       return code;
     outcome.blockHeader = stored->blockHeader;
@@ -157,7 +156,7 @@ int32_t Download(Road& road, AnalyserKind kind, const DownloadProgress& progress
     auto stored = std::make_unique<KVStoredTests>();
     stored->capacity = KV_STORED_TEST_CAPACITY;
     if (int32_t code =
-            road.Step("download stored tests", [&] { return link.ReadStoredTests(*stored, progress); });
+            road.Step("download stored tests", [&] { return link.ReadStoredTests(*stored); });
         code != KV_OK)
       return code;
     outcome.blockHeader = stored->blockHeader;

@@ -1,6 +1,5 @@
-// analyser.h: the tool's road to an analyser: a link (the exports, or the library's C++ interface
-// where a download wants progress), and the steps of `info`, `download` and `set-clock` over it,
-// each step named and timed. No output here: callers print what comes back.
+// analyser.h: the tool's road to an analyser: a link (the exports), and the steps of `info`,
+// `download` and `set-clock` over it, each step named and timed. No output here: callers print what comes back.
 #pragma once
 
 #include <array>
@@ -17,9 +16,6 @@
 
 namespace kv::cli {
 
-// Bytes of the stored-test block received so far, and its size.
-using DownloadProgress = std::function<void(size_t received, size_t total)>;
-
 // The device-link calls the tool makes, one per export.
 class AnalyserLink {
  public:
@@ -35,15 +31,12 @@ class AnalyserLink {
   virtual int32_t ReadCalibrationTime(int64_t& time) = 0;
   virtual int32_t WriteCurrentTimeAs(int64_t time) = 0;
   virtual int32_t WriteCurrentTime() = 0;
-  // Only a link that can follow the block reports progress; the exports cannot.
-  virtual int32_t ReadStoredTests(KVStoredTests& stored, const DownloadProgress& progress) = 0;
-  virtual int32_t ReadEquineStoredTests(CXStoredTests& stored, const DownloadProgress& progress) = 0;
+  virtual int32_t ReadStoredTests(KVStoredTests& stored) = 0;
+  virtual int32_t ReadEquineStoredTests(CXStoredTests& stored) = 0;
 };
 
 // Over the public exports: the link of every command.
 std::unique_ptr<AnalyserLink> MakeExportLink();
-// Over the library's C++ link with a progress callback; nullptr in a build without it.
-std::unique_ptr<AnalyserLink> MakeProgressLink();
 
 struct StepTiming {
   std::string name;
@@ -104,12 +97,9 @@ struct DownloadOutcome {
 // Asks the model, picks the human or equine download by its family (or by `kind`), downloads and
 // turns the container into one row per test: the slots before testCount, and any later slot
 // holding a test. Rows are not calculated yet.
-int32_t Download(Road& road, AnalyserKind kind, const DownloadProgress& progress, TestSet& tests,
-                 DownloadOutcome& outcome);
+int32_t Download(Road& road, AnalyserKind kind, TestSet& tests, DownloadOutcome& outcome);
 
 // KVWriteCurrentTimeAs(time), or KVWriteCurrentTime() with no time; then reads the clock back.
 int32_t SetClock(Road& road, const std::optional<int64_t>& time, int64_t& clockAfter);
-
-bool IsEquineFamily(int32_t family);
 
 }  // namespace kv::cli

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "progress.h"
+#include "catalogue.h"
 #include "record_fields.h"
 
 namespace kv::cli {
@@ -59,16 +59,8 @@ std::optional<std::pair<int, int32_t>> FirstFailure(const Rows& rows) {
 }  // namespace
 
 std::string FamilyName(int32_t family) {
-  switch (family) {
-    case KV_FAMILY_MONO: return "Mono";
-    case KV_FAMILY_MONOXD: return "MonoXD";
-    case KV_FAMILY_DUOTRACE: return "Duotrace";
-    case KV_FAMILY_QUATTRON: return "Quattron";
-    case KV_FAMILY_POLYTRACE: return "Polytrace";
-    case KV_FAMILY_CABALLIX_BASIC: return "Caballix Basic";
-    case KV_FAMILY_CABALLIX_PLUS: return "Caballix Plus";
-    default: return "none (model outside the catalogue)";
-  }
+  const std::string_view name = kv::FamilyName(family);
+  return name.empty() ? "none (model outside the catalogue)" : std::string(name);
 }
 
 ExitStatus ReportRoadFailure(const Road& road, const std::string& port, Streams& io) {
@@ -173,22 +165,19 @@ ExitStatus RunDownload(const DownloadOptions& options, Streams& io) {
   const AnalyserKind kind = options.kind == "human"    ? AnalyserKind::kHuman
                             : options.kind == "equine" ? AnalyserKind::kEquine
                                                        : AnalyserKind::kAuto;
-  const bool wantProgress = options.progress == "on" || (options.progress == "auto" && io.errIsTerminal);
-  std::unique_ptr<AnalyserLink> link = wantProgress ? MakeProgressLink() : nullptr;
-  const bool showProgress = link != nullptr;
-  if (!link) link = MakeExportLink();
-
-  ProgressDisplay display(io.err, io.errIsTerminal, "downloading stored tests");
-  DownloadProgress progress;
-  if (showProgress) progress = [&](size_t received, size_t total) { display.Update(received, total); };
+  // The exports give no progress within the block, so the notice says only that it is coming.
+  const bool showProgress = options.progress == "on" || (options.progress == "auto" && io.errIsTerminal);
+  std::unique_ptr<AnalyserLink> link = MakeExportLink();
 
   TestSet tests;
   DownloadOutcome outcome;
   {
     Road road(*link);
-    const int32_t code = road.Connect(options.port) == KV_OK ? Download(road, kind, progress, tests, outcome)
-                                                             : road.Failure()->code;
-    display.Finish();
+    int32_t code = road.Connect(options.port);
+    if (code == KV_OK) {
+      if (showProgress) io.err << "korvanta: downloading the stored tests (some seconds)\n" << std::flush;
+      code = Download(road, kind, tests, outcome);
+    }
     if (code != KV_OK) {
       if (code == KV_ERR_WRONG_KIND) {
         const int32_t family = KVGetDeviceFamily(outcome.modelCode);

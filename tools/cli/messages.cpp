@@ -52,6 +52,24 @@ constexpr std::array kAdvice{
     Advice{KV_ERR_SEND, ExitStatus::kNoAnswer, "nothing could be sent on the port: check the cable and the port"},
 };
 
+struct ExitMeaning {
+  ExitStatus status;
+  std::string_view meaning;
+};
+
+constexpr std::array kExitMeanings{
+    ExitMeaning{ExitStatus::kOk, "success"},
+    ExitMeaning{ExitStatus::kFailure, "some tests not calculated or another failure"},
+    ExitMeaning{ExitStatus::kUsage, "bad arguments or input"},
+    ExitMeaning{ExitStatus::kPort, "port cannot be opened"},
+    ExitMeaning{ExitStatus::kNoAnswer, "analyser does not answer"},
+    ExitMeaning{ExitStatus::kProtocol, "analyser answers wrongly"},
+    ExitMeaning{ExitStatus::kWrongFamily, "analyser or model of the other kind"},
+    ExitMeaning{ExitStatus::kInvalidTest, "test refused by the calculation"},
+    ExitMeaning{ExitStatus::kNoBluetooth, "no Bluetooth radio or a Bluetooth step failed"},
+    ExitMeaning{ExitStatus::kOutput, "output cannot be written"},
+};
+
 const Advice* FindAdvice(int32_t code) {
   for (const Advice& entry : kAdvice)
     if (entry.code == code) return &entry;
@@ -94,10 +112,12 @@ std::string FailureLine(std::string_view what, int32_t code) {
 }
 
 std::string ExitStatusHelp() {
-  return "Exit status: 0 success; 1 some tests not calculated or another failure; 2 bad arguments or input; "
-         "3 port cannot be opened; 4 analyser does not answer; 5 analyser answers wrongly; 6 analyser or model of "
-         "the other kind; 7 test refused by the calculation; 8 no Bluetooth radio or a Bluetooth step failed; "
-         "9 output cannot be written.";
+  std::string help = "Exit status:";
+  for (const auto& [status, meaning] : kExitMeanings) {
+    help += status == ExitStatus::kOk ? " " : "; ";
+    help += std::to_string(ToInt(status)) + " " + std::string(meaning);
+  }
+  return help + ".";
 }
 
 }  // namespace kv::cli

@@ -8,18 +8,19 @@
 
 namespace kv::cli {
 
-// The tool's exit statuses; each failing code maps to one (see --help).
+// The tool's exit statuses; each failing code maps to one. Their meanings are the table behind
+// ExitStatusHelp (messages.cpp), which --help prints.
 enum class ExitStatus : int {
   kOk = 0,
-  kFailure = 1,       // some tests could not be calculated, or another failure
-  kUsage = 2,         // bad arguments or unreadable input
-  kPort = 3,          // the port cannot be opened or set up
-  kNoAnswer = 4,      // the analyser does not answer
-  kProtocol = 5,      // the analyser answers wrongly
-  kWrongFamily = 6,   // the analyser or model is of the other kind
-  kInvalidTest = 7,   // the calculation refused the test
-  kNoBluetooth = 8,   // no Bluetooth radio, or a Bluetooth step failed
-  kOutput = 9,        // the output file cannot be written
+  kFailure = 1,
+  kUsage = 2,
+  kPort = 3,
+  kNoAnswer = 4,
+  kProtocol = 5,
+  kWrongFamily = 6,
+  kInvalidTest = 7,
+  kNoBluetooth = 8,
+  kOutput = 9,
 };
 
 inline int ToInt(ExitStatus status) { return static_cast<int>(status); }
@@ -35,7 +36,7 @@ ExitStatus ExitStatusFor(int32_t code);
 // One line: "<what> failed: <meaning> (<name>, <code>); <advice>".
 std::string FailureLine(std::string_view what, int32_t code);
 
-// The line of the table of exit statuses for --help.
+// "Exit status: 0 success; 1 ...", written from the table of meanings, for --help.
 std::string ExitStatusHelp();
 
 }  // namespace kv::cli

@@ -14,7 +14,7 @@ namespace kv::cli {
 bool LocalBreakDown(int64_t seconds, std::tm& local, int32_t& utcOffsetSeconds);
 // The seconds since 1970 UTC of a local calendar time, summer time found from the zone's rules.
 std::optional<int64_t> LocalMake(const std::tm& local);
-// True when `stream` writes to a terminal (progress is drawn only there).
+// True when `stream` writes to a terminal (the download notice shows there by default).
 bool IsTerminal(std::FILE* stream);
 
 }  // namespace kv::cli

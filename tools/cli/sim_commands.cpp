@@ -84,7 +84,7 @@ ExitStatus RunDemo(const DemoOptions& options, Streams& io) {
   DownloadOutcome outcome;
   const TimeStyle style = options.utc ? TimeStyle::kUtc : TimeStyle::kLocal;
   if (road.Connect(port) != KV_OK || ReadInfo(road, info) != KV_OK ||
-      Download(road, AnalyserKind::kAuto, {}, tests, outcome) != KV_OK) {
+      Download(road, AnalyserKind::kAuto, tests, outcome) != KV_OK) {
     ExitStatus status = ReportRoadFailure(road, port, io);
     simulator.Stop();
     return status;

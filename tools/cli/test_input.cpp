@@ -5,14 +5,13 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "catalogue.h"
 #include "record_fields.h"
 #include "text.h"
 
 namespace kv::cli {
 
 namespace {
-
-constexpr int kMaxSpectrumPoints = 50;
 
 constexpr std::string_view kOutputOnly[] = {"slot", "resultsCode", "normalsCode", "resultsError", "normalsError"};
 
@@ -22,14 +21,11 @@ bool IsOutputOnly(std::string_view name) {
          FindField(EquineResultsFields(), name) != nullptr || FindField(EquineNormalsFields(), name) != nullptr;
 }
 
-bool IsEquineFamily(int32_t family) { return family == KV_FAMILY_CABALLIX_BASIC || family == KV_FAMILY_CABALLIX_PLUS; }
-
 // The readings each family's calculation reads, besides the subject's data.
 std::vector<std::string_view> RequiredHuman(int32_t family) {
   std::vector<std::string_view> names{"sex", "age", "height", "weight", "activityLevel", "waist", "hip", "impedanceF2"};
-  if (family == KV_FAMILY_MONOXD || family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE)
-    names.push_back("impedanceF1");
-  if (family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE) names.push_back("impedanceF4");
+  if (HasWaterCompartments(family)) names.push_back("impedanceF1");
+  if (HasHighFrequency(family)) names.push_back("impedanceF4");
   if (family == KV_FAMILY_POLYTRACE) names.push_back("resistance");
   return names;
 }
@@ -166,7 +162,7 @@ std::optional<std::vector<KVSpectrumPoint>> ParseSpectrum(std::string_view text,
     }
     points.push_back({*f, *m, *p});
   }
-  if (points.size() > kMaxSpectrumPoints) {
+  if (points.size() > static_cast<size_t>(kMaxSpectrumPoints)) {
     *error = "a spectrum has at most " + std::to_string(kMaxSpectrumPoints) + " points, this one " +
              std::to_string(points.size());
     return std::nullopt;

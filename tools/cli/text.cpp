@@ -1,4 +1,5 @@
-// text.cpp: UTF conversions, number texts and CSV cells for the tool. No I/O.
+// text.cpp: the library's UTF-16 as the tool's UTF-8 (by the shared converter), number texts and
+// CSV cells for the tool. No I/O.
 #include "text.h"
 
 #include <cctype>
@@ -7,104 +8,19 @@
 #include <cstdio>
 #include <system_error>
 
+#include "utf_convert.h"
+
 namespace kv::cli {
 
-namespace {
-
-void AppendUtf16(WideString& out, char32_t code) {
-  if (code >= 0x10000) {
-    code -= 0x10000;
-    out.push_back(static_cast<KVWChar>(0xD800 + (code >> 10)));
-    out.push_back(static_cast<KVWChar>(0xDC00 + (code & 0x3FF)));
-  } else {
-    out.push_back(static_cast<KVWChar>(code));
-  }
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out.push_back(static_cast<char>(code));
-  } else if (code < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else if (code < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-  }
-}
-
-constexpr char32_t kReplacement = 0xFFFD;
-
-}  // namespace
-
 WideString ToWide(std::string_view utf8) {
-  WideString out;
-  size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    int extra = 0;
-    char32_t code = 0;
-    if (lead < 0x80) {
-      code = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      extra = 1;
-      code = lead & 0x1Fu;
-    } else if ((lead & 0xF0) == 0xE0) {
-      extra = 2;
-      code = lead & 0x0Fu;
-    } else if ((lead & 0xF8) == 0xF0) {
-      extra = 3;
-      code = lead & 0x07u;
-    } else {
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
-    }
-    bool valid = i + static_cast<size_t>(extra) < utf8.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
-      if ((next & 0xC0) != 0x80) {
-        valid = false;
-      } else {
-        code = (code << 6) | (next & 0x3Fu);
-      }
-    }
-    static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-    if (!valid || code < kLeast[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
-    }
-    AppendUtf16(out, code);
-    i += static_cast<size_t>(extra) + 1;
-  }
-  return out;
+  const std::u16string wide = Utf16FromUtf8(utf8);
+  return WideString(wide.begin(), wide.end());
 }
 
 std::string FromWide(const KVWChar* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length && text[i] != 0; ++i) {
-    char32_t code = static_cast<char16_t>(text[i]);
-    if (code >= 0xD800 && code <= 0xDBFF && i + 1 < length) {
-      const char32_t low = static_cast<char16_t>(text[i + 1]);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        ++i;
-      } else {
-        code = kReplacement;
-      }
-    } else if (code >= 0xD800 && code <= 0xDFFF) {
-      code = kReplacement;
-    }
-    AppendUtf8(out, code);
-  }
-  return out;
+  std::u16string units;
+  for (size_t i = 0; i < length && text[i] != 0; ++i) units.push_back(static_cast<char16_t>(text[i]));
+  return Utf8FromUtf16(units);
 }
 
 std::string FloatText(float value) {

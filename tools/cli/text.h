@@ -14,7 +14,8 @@ namespace kv::cli {
 
 using WideString = std::basic_string<KVWChar>;
 
-// Invalid UTF-8 becomes U+FFFD, so a port name never reaches the library half-converted.
+// Ill-formed UTF-8 becomes U+FFFD, one per maximal ill-formed subpart, so a port name never
+// reaches the library half-converted.
 WideString ToWide(std::string_view utf8);
 // Stops at the first zero unit or at `length` units, whichever comes first.
 std::string FromWide(const KVWChar* text, size_t length);

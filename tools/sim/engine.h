@@ -1,6 +1,7 @@
-// engine.h: the analyser's side of the wire protocol as a state machine over bytes and time.
-// It consumes what the host sent and schedules the analyser's replies; it never touches a line,
-// a clock or a thread: runners feed it bytes with timestamps and take the bytes that fall due.
+// engine.h: the analyser's side of the wire protocol as a state machine over bytes and time; runners
+// feed it bytes with timestamps and take the replies that fall due (no line, clock or thread here).
+// It keeps its own encoding of the protocol on purpose, sharing no table with link/: an independent
+// peer catches what a shared table would hide.
 #pragma once
 
 #include <array>

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "bluetooth/bluez/system/prompter.h"
-#include "bluetooth/bluez/system/utf8.h"
+#include "utf_convert.h"
 #include "bluetooth/platform.h"
 
 namespace kv::bt::bluez {

@@ -1,18 +1,18 @@
-// utf8.cpp: UTF-8 <-> UTF-16 with every ill-formed sequence replaced by U+FFFD, one per maximal bad
-// subpart as Unicode recommends, so a broken byte never swallows the characters after it.
-#include "bluetooth/bluez/system/utf8.h"
+// utf_convert.cpp: UTF-8 <-> UTF-16. The decoder checks the second byte against the lead byte
+// (Unicode table 3-7), which rules out overlongs, surrogates and values above U+10FFFF in one place.
+#include "utf_convert.h"
 
 #include <cstdint>
 
-namespace kv::bt::bluez {
+namespace kv {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// The allowed range of the second byte after a given lead byte (Unicode table 3-7); this rules out
-// overlongs, surrogates and values above U+10FFFF in one place.
 bool SecondByteAllowed(unsigned char lead, unsigned char second) {
   if (lead == 0xE0) return second >= 0xA0 && second <= 0xBF;
   if (lead == 0xED) return second >= 0x80 && second <= 0x9F;
@@ -49,6 +49,26 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+// UTF-16 to UTF-8; a lone surrogate is replaced, or ends the conversion with false when
+// `refuse` is set.
+bool ToUtf8(std::u16string_view text, std::string& out, bool refuse) {
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      AppendUtf8(
+          out, 0x10000 + ((static_cast<char32_t>(unit - 0xD800) << 10) | static_cast<char32_t>(text[i + 1] - 0xDC00)));
+      ++i;
+    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
+      if (refuse) return false;
+      AppendUtf8(out, kReplacement);
+    } else {
+      AppendUtf8(out, unit);
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::u16string Utf16FromUtf8(std::string_view text) {
@@ -57,14 +77,12 @@ std::u16string Utf16FromUtf8(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    }
     size_t length = 0;
     char32_t cp = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
+    if (lead < 0x80) {
+      length = 1;
+      cp = lead;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
       length = 2;
       cp = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
@@ -74,17 +92,14 @@ std::u16string Utf16FromUtf8(std::string_view text) {
       length = 4;
       cp = lead & 0x07;
     } else {  // a stray continuation, C0/C1 (always overlong) or F5..FF
-      AppendUtf16(out, kReplacement);
-      ++i;
-      continue;
+      length = 0;
     }
-    // Consume the well-formed prefix; stop at the first byte that cannot continue this sequence and
-    // leave it to start the next one.
+    // Take the well-formed prefix; the first byte that cannot continue this sequence is left to
+    // start the next one.
     size_t taken = 1;
     while (taken < length && i + taken < text.size()) {
       const auto next = static_cast<unsigned char>(text[i + taken]);
-      const bool allowed = taken == 1 ? SecondByteAllowed(lead, next) : IsContinuation(next);
-      if (!allowed) break;
+      if (!(taken == 1 ? SecondByteAllowed(lead, next) : IsContinuation(next))) break;
       cp = (cp << 6) | (next & 0x3F);
       ++taken;
     }
@@ -96,21 +111,14 @@ std::u16string Utf16FromUtf8(std::string_view text) {
 
 std::string Utf8FromUtf16(std::u16string_view text) {
   std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      const char32_t cp =
-          0x10000 + ((static_cast<char32_t>(unit - 0xD800) << 10) | static_cast<char32_t>(text[i + 1] - 0xDC00));
-      AppendUtf8(out, cp);
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      AppendUtf8(out, kReplacement);  // a lone high or low surrogate
-    } else {
-      AppendUtf8(out, unit);
-    }
-  }
+  ToUtf8(text, out, false);
   return out;
 }
 
-}  // namespace kv::bt::bluez
+std::optional<std::string> CheckedUtf8FromUtf16(std::u16string_view text) {
+  std::string out;
+  if (!ToUtf8(text, out, true)) return std::nullopt;
+  return out;
+}
+
+}  // namespace kv
