@@ -218,6 +218,7 @@ BtPortList FakeBtPlatform::GetPresentDevices(const BtGuid& classId) {
   const FakePortClass& portClass = portClasses.at(classId.data1 - 1);
   if (portClass.listFails) return BtPortList::kNone;
   std::vector<const FakePort*>& visible = lists[classId.data1];
+  visible.clear();
   for (const FakePort& port : portClass.ports) {
     if (port.fromLookup <= portLookups) visible.push_back(&port);
   }
