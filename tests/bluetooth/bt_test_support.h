@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,20 @@ inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned
   if (extra != 0) text += u"\n" + Msg(extra);
   return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
 }
+
+// A radio and the devices words such as "K1+:5 P2" name: K an analyser "Korvanta n", P a phone "Pixel n", at
+// AddressOf(n); + paired; :5 with its serial port COM5.
+inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
+  std::istringstream in(words);
+  p.SimulateRadio();
+  for (std::string w; in >> w;) {
+    const int n = std::stoi(w.substr(1));
+    p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
+    if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+  }
+  return p;
+}
+inline Prompt FoundNew(int n) { return FoundNew(u"Korvanta " + Text(n), u"00:11:22:33:44:A" + Text(n)); }
 
 // A caller's buffer of units filled with '#'.
 struct Buffer {

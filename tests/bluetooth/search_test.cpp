@@ -8,57 +8,43 @@ namespace {
 std::string Inquiry(int timeout) { return "FindFirstDevice(1," + std::to_string(timeout) + ",1111,0)"; }
 
 TEST(Search, ListsDistinctDevicesAndCountsAnalysersByTheirRefreshedName) {
-    const struct { const char* name; Script setup; int fresh, paired, selected; size_t found; } rows[] = {  // selected -1: none
-      {"named only on refresh", [](FakeBtPlatform& p) {
-         p.SimulateDeviceInRange(u"Korvanta 8124", AddressOf(1)).devices.back().nameless = true;
-       }, 1, 0, 1, 1},
-      {"paired then new", [](FakeBtPlatform& p) {
-         p.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true).SimulateDeviceInRange(u"Korvanta 2", AddressOf(2));
-       }, 1, 1, 2, 2},
-      {"new then paired", [](FakeBtPlatform& p) {
-         p.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1)).SimulateDeviceInRange(u"Korvanta 2", AddressOf(2), true);
-       }, 1, 1, 1, 2},
-      {"two paired: the last", [](FakeBtPlatform& p) {
-         p.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true).SimulateDeviceInRange(u"Pixel", AddressOf(2));
-         p.SimulateDeviceInRange(u"Caballix 3", AddressOf(3), true);
-       }, 0, 2, 3, 3},
-      {"given twice: listed once, counted twice", [](FakeBtPlatform& p) {
-         p.SimulateDeviceInRange(u"Korvanta 1", AddressOf(1)).SimulateDeviceInRange(u"Pixel", AddressOf(2));
-         p.devices.push_back(p.devices.front());
-       }, 2, 0, 1, 2},
-      {"no analyser", [](FakeBtPlatform& p) { p.SimulateDeviceInRange(u"Pixel", AddressOf(1)); }, 0, 0, -1, 1},
-      // 0 to 63 are phones but 10 (a paired analyser); 64 to 69 are new analysers, counted beyond the list.
-      {"seventy devices", [](FakeBtPlatform& p) {
-         for (int n = 0; n < 70; ++n) p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
-       }, 6, 1, 64, 64}};
+  const Script nameless = [](FakeBtPlatform& p) { p.devices[0].nameless = true; };
+  const Script twice = [](FakeBtPlatform& p) { p.devices.push_back(p.devices.front()); };
+  // 0 to 63 are phones but 10 (a paired analyser); 64 to 69 are new analysers, counted beyond the list.
+  const Script seventy = [](FakeBtPlatform& p) {
+    for (int n = 0; n < 70; ++n) p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
+  };
+  const struct { const char* name; const char* devices; Script extra; int fresh, paired, selected; size_t found; } rows[] = {
+      {"named only on refresh", "K1", nameless, 1, 0, 1, 1},  // selected -1: none
+      {"paired then new", "K1+ K2", nullptr, 1, 1, 2, 2},
+      {"new then paired", "K1 K2+", nullptr, 1, 1, 1, 2},
+      {"two paired: the last", "K1+ P2 K3+", nullptr, 0, 2, 3, 3},
+      {"given twice: listed once, counted twice", "K1 P2", twice, 2, 0, 1, 2},
+      {"no analyser", "P1", nullptr, 0, 0, -1, 1},
+      {"seventy devices", "", seventy, 6, 1, 64, 64}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Scene s;
-    s.p.SimulateRadio();
-    row.setup(s.p);
+    Devices(s.p, row.devices);
+    if (row.extra != nullptr) row.extra(s.p);
     ASSERT_TRUE(CreateStack(s.p, s.held)->SearchDevices(7, true, Parent()));
     EXPECT_EQ(s.held->GetNewDeviceCount(), row.fresh);
     EXPECT_EQ(s.held->GetPairedDeviceCount(), row.paired);
     EXPECT_EQ(s.held->GetSelectedDevice()->address, row.selected < 0 ? 0 : AddressOf(row.selected));
     ASSERT_EQ(s.held->FoundDevices().size(), row.found);
     EXPECT_EQ(s.held->FoundDevices().back().address, s.p.devices[row.found - 1].record.address);
+    EXPECT_EQ(s.p.Count("GetDeviceInfo"), s.p.devices.size());
     EXPECT_TRUE(s.p.prompts.empty());
     EXPECT_EQ(s.p.OpenHandles(), 0);
   }
 }
 
-TEST(Search, RefreshesEachDeviceCapsTheInquiryAndStartsFromEmptyLists) {
+TEST(Search, CapsTheInquiryAndStartsFromEmptyLists) {
   Scene s;
-  s.p.SimulateRadio().SimulateDeviceInRange(u"Pixel", AddressOf(1)).SimulateDeviceInRange(u"Korvanta", AddressOf(2));
-  CBluetoothStack& stack = s.Searched();
-  EXPECT_THAT(s.p.Named({"FindFirstDevice", "FindNextDevice", "GetDeviceInfo", "FindDeviceClose"}),
-              ElementsAre(Inquiry(7), "GetDeviceInfo(0,11223344A1)", "FindNextDevice()", "GetDeviceInfo(0,11223344A2)",
-                          "FindNextDevice()", "FindDeviceClose()"));
-  for (int multiplier : {0, 45, 46, 1000}) ASSERT_TRUE(stack.SearchDevices(static_cast<uint16_t>(multiplier), false, nullptr));
-  EXPECT_THAT(s.p.Named({"FindFirstDevice"}),
-              ElementsAre(Inquiry(7), Inquiry(0), Inquiry(45), Inquiry(45), Inquiry(45)));
+  CBluetoothStack& stack = (Devices(s.p, "P1 K2"), s.Searched());
+  for (int multiplier : {0, 46}) ASSERT_TRUE(stack.SearchDevices(static_cast<uint16_t>(multiplier), false, nullptr));
+  EXPECT_THAT(s.p.Named({"FindFirstDevice"}), ElementsAre(Inquiry(7), Inquiry(0), Inquiry(45)));
   EXPECT_EQ(stack.FoundDevices().size(), 2u);
-  EXPECT_EQ(stack.GetNewDeviceCount(), 1);
   s.p.findFailures = {5};
   EXPECT_FALSE(stack.SearchDevices(7, false, nullptr));  // a failure keeps the earlier completion, not its lists
   EXPECT_TRUE(stack.IsSearchDone());
@@ -68,24 +54,22 @@ TEST(Search, RefreshesEachDeviceCapsTheInquiryAndStartsFromEmptyLists) {
 }
 
 TEST(Search, FailuresPromptAsTheirCodeCalls) {
-  const struct { uint32_t code; bool interactive; int32_t answer; bool result; Prompt box; size_t boxes; } rows[] = {
-      {kResultInvalidHandle, true, kButtonRetry, true, ErrorBox(kResultInvalidHandle, kMsgNoRadio, 0x35), 1},
-      {kResultInvalidHandle, true, kButtonCancel, false, ErrorBox(kResultInvalidHandle, kMsgNoRadio, 0x35), 1},
-      {kRpcServerUnavailable, true, kButtonRetry, true, ErrorBox(kRpcServerUnavailable, kMsgNoRadio, 0x35), 1},
-      {kRpcServerUnavailable, true, kButtonNone, false, ErrorBox(kRpcServerUnavailable, kMsgNoRadio, 0x35), 1},
-      {5, true, kButtonOk, false, ErrorBox(5, 0, 0x30, false), 1},
-      {kErrorSuccess, true, kButtonOk, false, {}, 0},
-      {kResultInvalidHandle, false, kButtonRetry, false, {}, 0},
-      {5, false, kButtonOk, false, {}, 0}};
+  const struct { uint32_t code; bool interactive; int32_t answer; bool result; std::vector<Prompt> boxes; } rows[] = {
+      {kResultInvalidHandle, true, kButtonRetry, true, {ErrorBox(kResultInvalidHandle, kMsgNoRadio, 0x35)}},
+      {kRpcServerUnavailable, true, kButtonRetry, true, {ErrorBox(kRpcServerUnavailable, kMsgNoRadio, 0x35)}},
+      {kRpcServerUnavailable, true, kButtonCancel, false, {ErrorBox(kRpcServerUnavailable, kMsgNoRadio, 0x35)}},
+      {5, true, kButtonOk, false, {ErrorBox(5, 0, 0x30, false)}},
+      {kErrorSuccess, true, kButtonOk, false, {}},
+      {kResultInvalidHandle, false, kButtonRetry, false, {}},
+      {5, false, kButtonOk, false, {}}};
   for (const auto& row : rows) {
     SCOPED_TRACE(::testing::Message() << row.code << (row.interactive ? " interactive, button " : " silent, button ")
                                       << row.answer);
     Scene s;
-    s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1)).AnswerPrompts({row.answer});
+    Devices(s.p, "K1").AnswerPrompts({row.answer});
     s.p.findFailures = {row.code};
     EXPECT_EQ(CreateStack(s.p, s.held)->SearchDevices(7, row.interactive, Parent()), row.result);
-    EXPECT_EQ(s.p.prompts, std::vector<Prompt>(row.boxes, row.box));
-    EXPECT_EQ(s.p.Count("FindFirstDevice"), row.result ? 2u : 1u);
+    EXPECT_EQ(s.p.prompts, row.boxes);
     EXPECT_EQ(s.held->GetNewDeviceCount(), row.result ? 1 : -1);
   }
 }
@@ -98,7 +82,7 @@ TEST(Search, SearchBTDevicesReportsBothCountsOrMinusOne) {
   EXPECT_EQ(fresh + paired, 18);
   EXPECT_EQ(SearchBTDevices(s.p, s.held, &fresh, &paired, true, nullptr, 7), 0);  // no radio
   EXPECT_EQ(fresh + paired, -2);
-  s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true).SimulateDeviceInRange(u"Korvanta 2", AddressOf(2));
+  Devices(s.p, "K1+ K2");
   EXPECT_EQ(SearchBTDevices(s.p, s.held, &fresh, &paired, false, nullptr, 1000), 1);
   EXPECT_EQ(fresh * 10 + paired, 11);
   const CBluetoothStack* first = s.held;
@@ -107,7 +91,6 @@ TEST(Search, SearchBTDevicesReportsBothCountsOrMinusOne) {
   EXPECT_EQ(fresh + paired, -2);
   EXPECT_EQ(s.held, first);
   EXPECT_THAT(s.p.Named({"FindFirstDevice"}), ElementsAre(Inquiry(45), Inquiry(7)));
-  EXPECT_TRUE(s.p.prompts.empty());
 }
 
 TEST(Search, KorvantaDeviceGivesTheSelectedAnalyserAfterASilentSearchIfNeeded) {
@@ -118,17 +101,14 @@ TEST(Search, KorvantaDeviceGivesTheSelectedAnalyserAfterASilentSearchIfNeeded) {
                                1000);
   };
   EXPECT_EQ(call(64), 0);  // no radio
-  s.p.SimulateRadio().SimulateDeviceInRange(u"Pixel", AddressOf(1));
+  Devices(s.p, "P1");
   EXPECT_EQ(call(64), 0);  // no analyser
-  EXPECT_TRUE(name.Untouched() && address.Untouched() && port.Untouched());
   s.p.SimulateDeviceInRange(u"Korvanta 8124", 0x0011223344AA).SimulatePortDevice(fake::BluetoothPort(0x0011223344AA, u"5"));
   ASSERT_EQ(IsBTAvailable(s.p, s.held), 1);
   EXPECT_EQ(call(13), 0);  // the name needs 14 units with its terminator: refused before anything is written
   EXPECT_TRUE(name.Untouched() && address.Untouched() && port.Untouched());
   EXPECT_EQ(call(14), 1);
-  EXPECT_EQ(name.Text(), u"Korvanta 8124");
-  EXPECT_EQ(address.Text(), u"00:11:22:33:44:AA");
-  EXPECT_EQ(port.Text(), u"5");
+  EXPECT_EQ(name.Text() + u" " + address.Text() + u" " + port.Text(), u"Korvanta 8124 00:11:22:33:44:AA 5");
   s.p.portClasses.clear();
   port = Buffer(8);
   EXPECT_EQ(call(64, 17), 1);  // a port not found and an address that does not fit do not fail the call
@@ -139,10 +119,7 @@ TEST(Search, KorvantaDeviceGivesTheSelectedAnalyserAfterASilentSearchIfNeeded) {
 
 TEST(Search, SelectionDialogsAskAsTheirCallerSaysAndKeepTheChoice) {
   Scene s;
-  s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1), true);
-  s.p.SimulateDeviceInRange(u"Korvanta 2", AddressOf(2), true).SimulateDeviceInRange(u"Pixel", AddressOf(3), true);
-  s.p.SimulateDeviceInRange(u"Korvanta 4", AddressOf(4));
-  CBluetoothStack& stack = s.Searched();
+  CBluetoothStack& stack = (Devices(s.p, "K1+ K2+ P3+ K4"), s.Searched());
   s.p.selections = {AddressOf(2), std::nullopt, 0, AddressOf(1), std::nullopt};
   EXPECT_TRUE(stack.SelectDevice(true, true, false, Parent(), true));
   EXPECT_EQ(stack.GetSelectedDevice()->address, AddressOf(2));
