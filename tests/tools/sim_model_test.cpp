@@ -1,204 +1,228 @@
-// sim_model_test.cpp: packed times, slot layouts (bytes written out by hand) and the presets of
-// every model code.
+// sim_model_test.cpp: the simulated analyser's packed times, slot layouts (bytes written out by
+// hand), the presets of every model code, scenario files and the simulator's command line.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include "KorvantaSDK.h"
-#include "analyser_model.h"
 #include "catalogue.h"
+#include "scenario.h"
+#include "simulator_options.h"
 
 namespace kv::sim {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes AsBytes(const std::array<uint8_t, kSlotSize>& a) { return Bytes(a.begin(), a.end()); }
-
-TEST(PackedTimeTest, PacksTwoDecimalDigitsPerByteSecondsFirst) {
-  EXPECT_EQ((PackedTime{0x09, 0x07, 0x14, 0x05, 0x03, 0x24}), PackDateTime({2024, 3, 5, 14, 7, 9}));
-  EXPECT_EQ((PackedTime{0x59, 0x59, 0x23, 0x31, 0x12, 0x99}), PackDateTime({2099, 12, 31, 23, 59, 59}));
-  // Year 2100: 100 / 10 = 10 tens, so the byte is 10 * 16 = 0xA0.
-  EXPECT_EQ(0xA0, PackDateTime({2100, 1, 1, 0, 0, 0})[5]);
+Bytes Encoded(const Slot& slot) {
+  const auto a = EncodeSlot(slot);
+  return Bytes(a.begin(), a.end());
 }
 
-TEST(PackedTimeTest, UnpacksOnlyRealDates) {
+TEST(PackedTime, PackUnpackAndCarry) {
+  EXPECT_EQ((PackedTime{0x09, 0x07, 0x14, 0x05, 0x03, 0x24}), PackDateTime({2024, 3, 5, 14, 7, 9}));
+  EXPECT_EQ(0xA0, PackDateTime({2100, 1, 1, 0, 0, 0})[5]);  // 10 tens of years
   DeviceDateTime t;
   ASSERT_TRUE(UnpackDateTime({0x30, 0x15, 0x09, 0x24, 0x12, 0x23}, &t));
-  EXPECT_EQ(2023, t.year);
-  EXPECT_EQ(12, t.month);
-  EXPECT_EQ(24, t.day);
-  EXPECT_EQ(9, t.hour);
-  EXPECT_EQ(15, t.minute);
-  EXPECT_EQ(30, t.second);
-  EXPECT_TRUE(UnpackDateTime({0, 0, 0, 0x29, 0x02, 0x24}, &t));    // 29 February 2024
-  EXPECT_FALSE(UnpackDateTime({0, 0, 0, 0x29, 0x02, 0x23}, &t));   // no 29 February 2023
-  EXPECT_FALSE(UnpackDateTime({0, 0, 0, 0x01, 0x13, 0x23}, &t));   // month 13
-  EXPECT_FALSE(UnpackDateTime({0xFF, 0, 0, 0x01, 0x01, 0x23}, &t)); // not decimal digits
-}
-
-TEST(PackedTimeTest, AddSecondsCarriesIntoEveryField) {
-  const DeviceDateTime t = AddSeconds({2024, 2, 28, 23, 59, 30}, 24 * 3600 + 45);
-  // 28 Feb 23:59:30 + 1 day 45 s = 29 Feb (leap year) 23:59:30 + 45 s = 1 March 00:00:15.
-  EXPECT_EQ((PackedTime{0x15, 0x00, 0x00, 0x01, 0x03, 0x24}), PackDateTime(t));
+  EXPECT_EQ((PackedTime{0x30, 0x15, 0x09, 0x24, 0x12, 0x23}), PackDateTime(t));
+  EXPECT_TRUE(UnpackDateTime({0, 0, 0, 0x29, 0x02, 0x24}, &t));      // 29 February 2024
+  EXPECT_FALSE(UnpackDateTime({0, 0, 0, 0x29, 0x02, 0x23}, &t));     // no 29 February 2023
+  EXPECT_FALSE(UnpackDateTime({0, 0, 0, 0x01, 0x13, 0x23}, &t));     // month 13
+  EXPECT_FALSE(UnpackDateTime({0xFF, 0, 0, 0x01, 0x01, 0x23}, &t));  // not decimal digits
+  // 28 Feb 2024 23:59:30 + 1 day 45 s: 29 February (leap year), then 1 March 00:00:15.
+  EXPECT_EQ((PackedTime{0x15, 0x00, 0x00, 0x01, 0x03, 0x24}),
+            PackDateTime(AddSeconds({2024, 2, 28, 23, 59, 30}, 86445)));
   EXPECT_EQ((PackedTime{0x59, 0x59, 0x23, 0x31, 0x12, 0x23}), PackDateTime(AddSeconds({2024, 1, 1, 0, 0, 0}, -1)));
 }
 
-TEST(SlotTest, HumanTestLaysOutEveryField) {
-  HumanTest h;
-  h.female = true;
-  h.activityLevel = 3;
-  h.flagBits = 0xB0;
-  h.byte1 = 0x99;
-  h.age = 35;
-  h.height = 172;
-  h.weightTenths = 750;
-  h.waist = 0x0102;
-  h.hip = 0x0304;
-  h.impedanceF2 = 0x0506;
-  h.time = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06};
-  h.impedanceF1 = 0x0708;
-  h.resistance = 0x090A;
-  h.reading1Tenths = 0x0B0C;
-  h.reading2Tenths = 0x0D0E;
-  h.impedanceF3 = 0x0F10;
-  h.impedanceF4 = 0x1112;
-  h.trailer = 0x1314;
-  // Flags: bits 4, 5, 7 (0xB0) | female bit 3 (0x08) | activity 3 - 1 = 2: 0xBA.
-  const Bytes expected{0xBA, 0x99, 35,   172,  0x02, 0xEE, 0x01, 0x02, 0x03, 0x04, 0x05,
-                       0x06, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x09, 0x0A,
-                       0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x11, 0x12, 0x13, 0x14};
-  EXPECT_EQ(expected, AsBytes(EncodeSlot(h)));
-  h.female = false;
-  h.activityLevel = 1;
-  h.flagBits = 0x40;  // bit 6 is the analyser's empty mark, never a free bit of a test
-  EXPECT_EQ(0x00, EncodeSlot(h)[0]);
-}
-
-TEST(SlotTest, EquineTestLaysOutEveryField) {
-  EquineTest e;
-  e.horseNumber = 0x0102;
-  e.height = 160;
-  e.readingTenths = 1000;  // 0x03E8
-  e.impedance50 = 0x0A0B;
-  e.time = {0x30, 0x15, 0x09, 0x24, 0x12, 0x23};
-  e.impedance5 = 0x1112;
-  e.impedance16 = 0x1314;
-  e.impedance24 = 0x1516;
-  e.impedance140 = 0x1718;
-  e.impedance200 = 0x191A;
-  e.impedance280 = 0x1B1C;
-  e.conditionScore = 3;
-  const Bytes expected{0x01, 0x01, 0x02, 160,  0,    0,    0,    0,    0x03, 0xE8, 0x0A,
-                       0x0B, 0x30, 0x15, 0x09, 0x24, 0x12, 0x23, 0x11, 0x12, 0x13, 0x14,
-                       0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x03, 0x00};
-  EXPECT_EQ(expected, AsBytes(EncodeSlot(e)));
-}
-
-TEST(SlotTest, EmptySlotSendsItsLeftoverWithBitSixSet) {
-  EXPECT_EQ(Bytes(32, 0xFF), AsBytes(EncodeSlot(EmptySlot{})));
+TEST(Slots, EveryFieldInItsPlace) {
+  // Flags: bits 4, 5, 7 (0xB0) | female bit 3 | activity 3 - 1 = 2: 0xBA.
+  HumanTest h{true,
+              3,
+              0xB0,
+              0x99,
+              35,
+              172,
+              750,
+              0x0102,
+              0x0304,
+              0x0708,
+              0x0506,
+              0x0F10,
+              0x1112,
+              0x090A,
+              0x0B0C,
+              0x0D0E,
+              {1, 2, 3, 4, 5, 6},
+              0x1314};
+  EXPECT_EQ((Bytes{0xBA, 0x99, 35, 172, 0x02, 0xEE, 1,  2,  3,  4,  5,  6,  1,  2,  3,  4,
+                   5,    6,    7,  8,   9,    10,   11, 12, 13, 14, 15, 16, 17, 18, 19, 20}),
+            Encoded(h));
+  h = HumanTest{.female = false, .activityLevel = 1, .flagBits = 0x40};  // bit 6 marks empty slots only
+  EXPECT_EQ(0x00, Encoded(h)[0]);
+  const EquineTest e{0x0102, 160,    1000,   0x1112, 0x1314, 0x1516,
+                     0x0A0B, 0x1718, 0x191A, 0x1B1C, 3,      {0x30, 0x15, 0x09, 0x24, 0x12, 0x23}};
+  EXPECT_EQ((Bytes{0x01, 0x01, 0x02, 160,  0,    0,    0,    0,    0x03, 0xE8, 0x0A, 0x0B, 0x30, 0x15, 0x09, 0x24,
+                   0x12, 0x23, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19, 0x1A, 0x1B, 0x1C, 0x03, 0x00}),
+            Encoded(e));
+  EXPECT_EQ(Bytes(32, 0xFF), Encoded(EmptySlot{}));
   EmptySlot deleted;
   deleted.leftover.fill(0x11);
-  const Bytes b = AsBytes(EncodeSlot(deleted));
-  EXPECT_EQ(0x51, b[0]);
-  EXPECT_EQ(Bytes(31, 0x11), Bytes(b.begin() + 1, b.end()));
+  EXPECT_EQ(0x51, Encoded(deleted)[0]);
+  const Bytes d = Encoded(deleted);
+  EXPECT_EQ(Bytes(31, 0x11), Bytes(d.begin() + 1, d.end()));
 }
 
-TEST(SlotTest, LeadingTestCountStopsAtTheFirstEmptySlot) {
+TEST(Slots, LeadingTestCountStopsAtTheFirstEmptySlot) {
   AnalyserModel m;
   m.slots.assign(kSlotCount, HumanTest{});
   EXPECT_EQ(100, LeadingTestCount(m));
-  m.slots[2] = EmptySlot{};
-  m.slots[5] = EmptySlot{};
+  m.slots[2] = m.slots[5] = EmptySlot{};
   EXPECT_EQ(2, LeadingTestCount(m));
   m.slots[0] = RawSlot{};  // flags 0: in use
   m.slots[1] = EmptySlot{};
   EXPECT_EQ(1, LeadingTestCount(m));
 }
 
-class Presets : public ::testing::TestWithParam<int> {};
-
-TEST_P(Presets, AreRealisticAndMatchTheFamily) {
-  const int code = GetParam();
-  const AnalyserModel m = PresetModel(code);
-  const int family = kv::DeviceFamily(code);
-  const bool equine = family == KV_FAMILY_CABALLIX_BASIC || family == KV_FAMILY_CABALLIX_PLUS;
-  EXPECT_EQ(code, m.modelCode);
-  EXPECT_EQ(equine ? SlotLayout::kEquine : SlotLayout::kHuman, m.layout);
-  EXPECT_LE(m.serialNumber, 0xFFFFFFu);
-  DeviceDateTime when;
-  EXPECT_TRUE(UnpackDateTime(m.clock, &when));
-  EXPECT_TRUE(UnpackDateTime(m.calibrationTime, &when));
-
-  const int leading = LeadingTestCount(m);
-  EXPECT_GE(leading, 10);
-  int inUse = 0;
-  int inUseAfterGap = 0;
-  bool deletedSeen = false;
-  for (int i = 0; i < kSlotCount; ++i) {
-    const auto bytes = EncodeSlot(m.slots[i]);
-    if (bytes[0] & 0x40) {
-      deletedSeen = deletedSeen || bytes != EmptySlot::ErasedMemory();
-      continue;
-    }
-    ++inUse;
-    if (i > leading) ++inUseAfterGap;
-    if (equine) {
-      const auto* e = std::get_if<EquineTest>(&m.slots[i]);
-      ASSERT_NE(nullptr, e) << "slot " << i;
-      EXPECT_TRUE(UnpackDateTime(e->time, &when)) << "slot " << i;
-      EXPECT_GE(e->height, 140);
-      EXPECT_LE(e->conditionScore, 9);
-      // Impedance falls as frequency rises.
-      EXPECT_GT(e->impedance5, e->impedance16);
-      EXPECT_GT(e->impedance50, e->impedance140);
-      EXPECT_GT(e->impedance200, e->impedance280);
-    } else {
-      const auto* h = std::get_if<HumanTest>(&m.slots[i]);
-      ASSERT_NE(nullptr, h) << "slot " << i;
-      EXPECT_TRUE(UnpackDateTime(h->time, &when)) << "slot " << i;
-      // Within what the calculation accepts, so every downloaded test can be calculated.
-      EXPECT_TRUE(h->age >= 1 && h->age <= 99);
-      EXPECT_TRUE(h->height >= 10 && h->height <= 229);
-      EXPECT_TRUE(h->weightTenths >= 1 && h->weightTenths <= 3000);
-      EXPECT_TRUE(h->activityLevel >= 1 && h->activityLevel <= 5);
-      EXPECT_TRUE(h->waist >= 5 && h->waist <= 648 && h->hip >= 5 && h->hip <= 648);
-      EXPECT_GT(h->impedanceF2, 0);
-      EXPECT_GT(h->resistance, 0);
-      // The readings each family's calculation divides by are present.
-      if (family == KV_FAMILY_MONOXD || family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE) {
-        EXPECT_GT(h->impedanceF1, h->impedanceF2);
-      }
-      if (family == KV_FAMILY_QUATTRON || family == KV_FAMILY_POLYTRACE) {
-        EXPECT_GT(h->impedanceF4, 0);
-      }
-    }
-  }
-  if (leading < kSlotCount) {
-    EXPECT_TRUE(deletedSeen) << "a deleted test among the stored ones";
-    EXPECT_GT(inUseAfterGap, 0) << "tests after the first empty slot";
-    EXPECT_LT(inUse, kSlotCount);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryModelCode, Presets, ::testing::Values(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14,
-                                                                    15, 16, 200, 255));
-
-TEST(PresetTest, SameCodeSameAnalyserOtherCodeOtherAnalyser) {
+// Every preset is reproducible, holds what the calculation accepts, a deleted test and tests after a gap.
+TEST(Presets, EveryModelCode) {
   std::set<uint32_t> serials;
-  for (int code = 0; code <= 15; ++code) {
-    const auto a = PresetModel(code);
-    const auto b = PresetModel(code);
-    EXPECT_EQ(a.serialNumber, b.serialNumber);
-    for (int i = 0; i < kSlotCount; ++i) ASSERT_EQ(EncodeSlot(a.slots[i]), EncodeSlot(b.slots[i]));
-    serials.insert(a.serialNumber);
+  for (int code : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 200, 255}) {
+    SCOPED_TRACE("model " + std::to_string(code));
+    const AnalyserModel m = PresetModel(code);
+    const int family = kv::DeviceFamily(code);
+    EXPECT_EQ(code, m.modelCode);
+    EXPECT_EQ(family <= KV_FAMILY_CABALLIX_BASIC ? SlotLayout::kEquine : SlotLayout::kHuman, m.layout);
+    EXPECT_EQ(m.serialNumber, PresetModel(code).serialNumber);
+    if (code <= 15) serials.insert(m.serialNumber);
+    DeviceDateTime when;
+    EXPECT_TRUE(UnpackDateTime(m.clock, &when) && UnpackDateTime(m.calibrationTime, &when));
+    const int leading = LeadingTestCount(m);
+    EXPECT_GE(leading, 10);
+    EXPECT_EQ(code == 11, leading == kSlotCount);  // model 11 stands for a full memory
+    int afterGap = 0;
+    bool deleted = false;
+    for (int i = 0; i < kSlotCount; ++i) {
+      const auto bytes = EncodeSlot(m.slots[i]);
+      deleted = deleted || ((bytes[0] & 0x40) && bytes != EmptySlot::ErasedMemory());
+      afterGap += i > leading && !(bytes[0] & 0x40);
+      if (const auto* h = std::get_if<HumanTest>(&m.slots[i])) {
+        EXPECT_TRUE(UnpackDateTime(h->time, &when) && h->age >= 1 && h->age <= 99 && h->height >= 10 &&
+                    h->height <= 229 && h->weightTenths >= 1 && h->weightTenths <= 3000 && h->activityLevel >= 1 &&
+                    h->activityLevel <= 5 && h->waist >= 5 && h->waist <= 648 && h->hip >= 5 && h->hip <= 648 &&
+                    h->impedanceF2 > 0 && h->resistance > 0)
+            << "slot " << i;
+        EXPECT_TRUE(h->impedanceF4 > 0 || (family != KV_FAMILY_QUATTRON && family != KV_FAMILY_POLYTRACE));
+      } else if (const auto* e = std::get_if<EquineTest>(&m.slots[i])) {
+        EXPECT_TRUE(UnpackDateTime(e->time, &when) && e->height >= 140 && e->conditionScore <= 9) << "slot " << i;
+      }
+    }
+    EXPECT_TRUE(leading == kSlotCount || (deleted && afterGap > 0));
   }
   EXPECT_EQ(16u, serials.size());
 }
 
-TEST(PresetTest, OneModelIsFull) {
-  // Model 11 stands for an analyser whose memory is full: no empty slot at all.
-  EXPECT_EQ(100, LeadingTestCount(PresetModel(11)));
+TEST(Scenarios, FilesAndKeysOverThePreset) {
+  std::string error;
+  const auto human = LoadScenarioFile(KV_SCENARIO_DIR "/quattron_clinic.json", &error);
+  ASSERT_TRUE(human) << error;
+  EXPECT_EQ(7, human->model.modelCode);
+  EXPECT_EQ(4, LeadingTestCount(human->model));
+  EXPECT_EQ(824, std::get<HumanTest>(human->model.slots[0]).weightTenths);
+  EXPECT_EQ((PackedTime{0x17, 0x41, 0x08, 0x12, 0x02, 0x24}), std::get<HumanTest>(human->model.slots[0]).time);
+  EXPECT_TRUE(std::holds_alternative<HumanTest>(human->model.slots[6]));
+  EXPECT_TRUE(std::holds_alternative<EmptySlot>(human->model.slots[7]));
+  const auto horse = LoadScenarioFile(KV_SCENARIO_DIR "/caballix_stable.json", &error);
+  ASSERT_TRUE(horse) << error;
+  EXPECT_EQ(SlotLayout::kEquine, horse->model.layout);
+  EXPECT_EQ(0, std::get<EquineTest>(horse->model.slots[2]).conditionScore);
+  EXPECT_EQ(4682, std::get<EquineTest>(horse->model.slots[2]).readingTenths);
+
+  const auto s = ParseScenario(R"({"model": 5, "serialNumber": 66051, "clock": "30 15 09 24 13 23",
+      "printerAddress": "AB", "faults": ["wrong-ack:cmd=0x23"], "tests": [{"empty": true},
+      {"sex": "female", "activityLevel": 3, "weightKg": 75}, {"slot": 9, "raw": [10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1]}]})",
+                               &error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ(66051u, s->model.serialNumber);
+  EXPECT_EQ(PresetModel(5).version, s->model.version);
+  EXPECT_EQ((PackedTime{0x30, 0x15, 0x09, 0x24, 0x13, 0x23}), s->model.clock);  // month 13 kept as given
+  EXPECT_EQ((std::array<uint8_t, 12>{'A', 'B'}), s->model.printerAddress);
+  ASSERT_EQ(1u, s->faults.size());
+  EXPECT_EQ(FaultKind::kWrongAck, s->faults[0].kind);
+  EXPECT_EQ(0, LeadingTestCount(s->model));
+  const Bytes slot1 = Encoded(s->model.slots[1]);
+  EXPECT_EQ((Bytes{0x0A, 0x00, 0x00, 0x00, 0x02, 0xEE}), Bytes(slot1.begin(), slot1.begin() + 6));
+  EXPECT_EQ(0x01, Encoded(s->model.slots[9])[31]);
+  EXPECT_TRUE(std::holds_alternative<EmptySlot>(s->model.slots[10]));
+}
+
+TEST(Scenarios, RefusedWithTheKeyNamed) {
+  // Pairs: the scenario, and what its message names.
+  const char* const bad[] = {"{model: 7}",
+                             "parse",
+                             R"({"serialNumber": 1})",
+                             "model",
+                             R"({"model": 7, "serial": 1})",
+                             "serial",
+                             R"({"model": 256})",
+                             "model",
+                             R"({"model": 7, "serialNumber": 16777216})",
+                             "serialNumber",
+                             R"({"model": 7, "version": [1, 2]})",
+                             "version",
+                             R"({"model": 7, "clock": "2024-02-30 10:00:00"})",
+                             "clock",
+                             R"({"model": 7, "clock": "1999-02-03 10:00:00"})",
+                             "clock",
+                             R"({"model": 7, "tests": [{"sex": "f"}]})",
+                             "tests[0].sex",
+                             R"({"model": 7, "tests": [{"wieght": 1}]})",
+                             "wieght",
+                             R"({"model": 7, "tests": [{"conditionScore": 1}]})",
+                             "conditionScore",
+                             R"({"model": 7, "printerAddress": "0123456789ABC"})",
+                             "printerAddress",
+                             R"({"model": 7, "faults": ["wrong-ack:cmd=0x999"]})",
+                             "faults",
+                             R"({"model": 7, "tests": [{"slot": 100, "empty": true}]})",
+                             "slot"};
+  for (size_t i = 0; i < std::size(bad); i += 2) {
+    std::string error;
+    EXPECT_FALSE(ParseScenario(bad[i], &error)) << bad[i];
+    EXPECT_NE(std::string::npos, error.find(bad[i + 1])) << bad[i] << ": " << error;
+  }
+}
+
+TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
+  std::string error;
+  auto o = ParseSimulatorArgs(
+      {"--model", "12", "--fault", "wrong-ack:cmd=0x23", "--fault", "garbage", "--record", "/tmp/x"}, &error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(12, o->scenario.model.modelCode);
+  EXPECT_EQ(2u, o->scenario.faults.size());
+  EXPECT_EQ("/tmp/x", o->recordPath);
+  EXPECT_FALSE(o->help);
+  EXPECT_EQ(7, ParseSimulatorArgs({}, &error)->scenario.model.modelCode);
+  o = ParseSimulatorArgs({"--scenario", KV_SCENARIO_DIR "/caballix_stable.json", "--fault", "no-answer:cmd=0x24"},
+                         &error);
+  ASSERT_TRUE(o) << error;
+  EXPECT_EQ(12, o->scenario.model.modelCode);
+  EXPECT_EQ(1u, o->scenario.faults.size());
+  EXPECT_TRUE(ParseSimulatorArgs({"--help"}, &error)->help);
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--model", "256"},
+                                                                {"--model", "7x"},
+                                                                {"--model"},
+                                                                {"--fault", "nonsense"},
+                                                                {"--model", "7", "--scenario", "a.json"},
+                                                                {"--scenario", "/no/such/file.json"},
+                                                                {"--colour"}}) {
+    EXPECT_FALSE(ParseSimulatorArgs(args, &error)) << args[0];
+  }
+  const std::string usage = SimulatorUsage("kv_simulator");
+  for (const char* word : {"--model", "--scenario", "--fault", "--record", "wrong-echo", "truncate-block"})
+    EXPECT_NE(std::string::npos, usage.find(word)) << word;
 }
 
 }  // namespace

@@ -66,38 +66,23 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& testCase) { return testCase.param.name; });
 
 // The zone is set as a POSIX rule, so no time-zone database is needed: CET, summer time from the
-// last Sunday of March to the last Sunday of October.
-class LocalZone : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* old = std::getenv("TZ");
-    if (old != nullptr) saved_ = old;
-    hadZone_ = old != nullptr;
-    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-    tzset();
-  }
-  void TearDown() override {
-    if (hadZone_)
-      setenv("TZ", saved_.c_str(), 1);
-    else
-      unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::string saved_;
-  bool hadZone_ = false;
-};
-
-TEST_F(LocalZone, WritesLocalTimeWithItsOffset) {
-  EXPECT_EQ("2023-12-24T10:15:30+01:00", IsoTime(kChristmasEve, TimeStyle::kLocal));
+// last Sunday of March to the last Sunday of October. Text without an offset reads as local time.
+TEST(IsoTime, LocalZoneBothWays) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
   // 2024-07-01T12:00:00Z: 19905 days (19358 + 365 for 2023 + 182 to 1 July 2024, a leap year).
-  EXPECT_EQ("2024-07-01T14:00:00+02:00", IsoTime(int64_t{19905} * 86400 + 12 * 3600, TimeStyle::kLocal));
-}
-
-TEST_F(LocalZone, ReadsTextWithoutOffsetAsLocalTime) {
+  const int64_t july = int64_t{19905} * 86400 + 12 * 3600;
+  EXPECT_EQ("2023-12-24T10:15:30+01:00", IsoTime(kChristmasEve, TimeStyle::kLocal));
+  EXPECT_EQ("2024-07-01T14:00:00+02:00", IsoTime(july, TimeStyle::kLocal));
   EXPECT_EQ(kChristmasEve, ParseIsoTime("2023-12-24T10:15:30"));
-  EXPECT_EQ(int64_t{19905} * 86400 + 12 * 3600, ParseIsoTime("2024-07-01T14:00:00"));
+  EXPECT_EQ(july, ParseIsoTime("2024-07-01T14:00:00"));
+  if (old)
+    setenv("TZ", saved.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// frame_test.cpp: the frame's exports: catalogue names and families, result codes, version, null
+// outputs refused before the port is touched, and the layouts a C translation unit sees.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "KorvantaSDK.h"
+#include "result_codes.h"
+
+extern "C" size_t KvCLayoutOf(int which);
+
+namespace {
+
+std::u16string AsText(const KVWChar* text) {
+  std::u16string out;
+  while (*text != 0) out.push_back(static_cast<char16_t>(*text++));
+  return out;
+}
+
+TEST(Catalogue, FamilyAndBothNamesOfEveryModel) {
+  struct Family {
+    int32_t family;
+    std::initializer_list<int32_t> models;
+    const char16_t* longName;
+    const char16_t* shortName;
+  };
+  for (const Family& f : std::initializer_list<Family>{{-1, {1, 3, 9}, u"Korvanta Mono", u"Mono"},
+                                                       {-2, {2, 4, 10}, u"Korvanta Mono XD", u"MonoXD"},
+                                                       {-3, {5, 6}, u"Korvanta Duotrace", u"Duotrace"},
+                                                       {-4, {7, 11}, u"Korvanta Quattron 40", u"Quattron"},
+                                                       {-4, {14}, u"Korvanta Quattron 40 Panel", u"QPN"},
+                                                       {-5, {8}, u"Korvanta Polytrace", u"Polytrace"},
+                                                       {-5, {15}, u"Korvanta Polytrace Panel", u"PPN"},
+                                                       {-7, {12}, u"Caballix Plus", u"Caballix Plus"},
+                                                       {-6, {13}, u"Caballix Basic", u"Caballix Basic"},
+                                                       {0, {0, 16, -1, 255}, u"Unknown", u"Unknown"}}) {
+    for (int32_t model : f.models) {
+      SCOPED_TRACE("model " + std::to_string(model));
+      EXPECT_EQ(f.family, KVGetDeviceFamily(model));
+      const int32_t expected = f.family == 0 ? KV_ERR_WRONG_KIND : KV_OK;
+      KVWChar name[40];
+      for (KVWChar& c : name) c = u'#';
+      EXPECT_EQ(expected, KVGetDeviceModelName(model, name, 32));
+      EXPECT_EQ(std::u16string(f.longName), AsText(name));
+      EXPECT_EQ(u'#', name[std::char_traits<char16_t>::length(f.longName) + 1]);  // name and terminator only
+      EXPECT_EQ(expected, KVGetDeviceModelNameShort(model, name, 32));
+      EXPECT_EQ(std::u16string(f.shortName), AsText(name));
+    }
+  }
+  for (auto* function : {&KVGetDeviceModelName, &KVGetDeviceModelNameShort}) {
+    KVWChar name[40];
+    for (KVWChar& c : name) c = u'#';
+    for (int32_t capacity : {31, 0, -5}) EXPECT_EQ(KV_ERR_ARGUMENT, function(7, name, capacity));
+    for (KVWChar c : name) EXPECT_EQ(u'#', c);
+    EXPECT_EQ(KV_ERR_ARGUMENT, function(7, nullptr, 32));
+    EXPECT_EQ(KV_ERR_ARGUMENT, function(99, nullptr, 32));
+  }
+}
+
+TEST(ResultCodes, EveryCodeHasItsNameMeaningAndOwnValue) {
+  std::set<int32_t> seen;
+#define KV_RESULT_CODE(codeName, codeValue, codeMeaning)                    \
+  ASSERT_NE(nullptr, kv::FindResultCode(codeName)) << #codeName;            \
+  EXPECT_STREQ(#codeName, kv::FindResultCode(codeName)->name);              \
+  EXPECT_GT(std::string(kv::FindResultCode(codeName)->meaning).size(), 5u); \
+  EXPECT_TRUE(seen.insert(codeValue).second&& codeValue <= 0) << #codeName;
+#include "result_codes.inc"
+#undef KV_RESULT_CODE
+  EXPECT_EQ(seen.size(), kv::AllResultCodes().size());
+  EXPECT_EQ(nullptr, kv::FindResultCode(-2));  // unused by design
+  EXPECT_EQ(nullptr, kv::FindResultCode(-11));
+}
+
+TEST(LibraryVersion, Is1Point39AndRefusesANullOutput) {
+  uint32_t major = 7, minor = 7, value = 1234;
+  ASSERT_EQ(KV_OK, KVGetSdkLibraryVersion(&major, &minor));
+  EXPECT_EQ(1u, major);
+  EXPECT_EQ(39u, minor);
+  EXPECT_EQ(KV_ERR_ARGUMENT, KVGetSdkLibraryVersion(&value, nullptr));
+  EXPECT_EQ(KV_ERR_ARGUMENT, KVGetSdkLibraryVersion(nullptr, &value));
+  EXPECT_EQ(1234u, value);
+}
+
+// No port is open: a call that got past its pointer checks would fail on the link instead.
+TEST(NullOutputs, RefusedBeforeThePortIsTouched) {
+  int32_t i = 0;
+  uint8_t b = 0;
+  uint32_t serial = 0;
+  float f = 0;
+  KVCloseComport();
+  for (int32_t code :
+       {KVReadModelVersion(nullptr, &b, &b, &b, &b, &b), KVReadModelVersion(&i, &b, &b, &b, &b, nullptr),
+        KVReadProtocolInfo(&b, nullptr, &b), KVReadSerialNumber(nullptr), KVReadPrinterAddress(nullptr, 12),
+        KVWritePrinterAddress(nullptr, 12), KVReadCurrentTime(nullptr, -1), KVReadCalibrationTime(nullptr),
+        KVReadStoredTestData(nullptr), CXReadStoredTestData(nullptr),
+        KVReadTestKorvanta(nullptr, &i, &i, &i, &i, &f, &f), KVReadTestKorvanta(&i, &i, &i, &i, &i, &f, nullptr),
+        CXReadTestCaballix(&i, &i, &i, nullptr, &i, &i, &i, &f),
+        CXReadTestCaballix(&i, &i, &i, &i, &i, &i, &i, nullptr)})
+    EXPECT_EQ(KV_ERR_ARGUMENT, code);
+  const int32_t linkFailure = KVReadSerialNumber(&serial);
+  EXPECT_NE(KV_ERR_ARGUMENT, linkFailure);
+  EXPECT_NE(KV_OK, linkFailure);
+}
+
+TEST(RecordLayout, CAndCppAgree) {
+  EXPECT_EQ(sizeof(KVTestRecord), KvCLayoutOf(0));
+  EXPECT_EQ(offsetof(KVTestRecord, spectrum), KvCLayoutOf(1));
+  EXPECT_EQ(sizeof(KVStoredTests), KvCLayoutOf(2));
+  EXPECT_EQ(sizeof(CXStoredTests), KvCLayoutOf(3));
+  EXPECT_EQ(offsetof(KVNormals, waistHipRatioMax), KvCLayoutOf(4));
+  EXPECT_EQ(2u, KvCLayoutOf(5));
+}
+
+}  // namespace
