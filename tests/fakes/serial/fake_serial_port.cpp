@@ -8,41 +8,10 @@
 
 namespace kv::link::testing {
 
-const char* FakeSerialPort::NameOf(Call call) {
-  switch (call) {
-    case Call::kOpen: return "Open";
-    case Call::kSetQueueSizes: return "SetQueueSizes";
-    case Call::kSetReadsReturnAtOnce: return "SetReadsReturnAtOnce";
-    case Call::kReadLineSettings: return "ReadLineSettings";
-    case Call::kWriteLineSettings: return "WriteLineSettings";
-    case Call::kQueryStatus: return "QueryStatus";
-    case Call::kClearBreak: return "ClearBreak";
-    case Call::kReadQueued: return "ReadQueued";
-    case Call::kWriteByte: return "WriteByte";
-    case Call::kWaitForInput: return "WaitForInput";
-    case Call::kPurgeInput: return "PurgeInput";
-    case Call::kClose: return "Close";
-  }
-  return "?";
-}
-
-FakeSerialPort::FakeSerialPort(FakeClock& clock, PathStyle style)
-    : clock_(clock), style_(style), stepStart_(clock.Now()) {}
-
-FakeSerialPort& FakeSerialPort::ExpectSent(std::vector<uint8_t> bytes) {
-  if (!bytes.empty()) steps_.push_back(Step{StepKind::kExpect, std::move(bytes), 0, Duration::zero()});
-  return *this;
-}
-
-FakeSerialPort& FakeSerialPort::Reply(std::vector<uint8_t> bytes, Duration after) {
-  if (cursor_ == steps_.size()) stepStart_ = clock_.Now();
-  steps_.push_back(Step{StepKind::kReply, std::move(bytes), 0, after});
-  return *this;
-}
-
-FakeSerialPort& FakeSerialPort::LineError(uint32_t flags, Duration after) {
-  if (cursor_ == steps_.size()) stepStart_ = clock_.Now();
-  steps_.push_back(Step{StepKind::kLineError, {}, flags, after});
+FakeSerialPort& FakeSerialPort::Add(Step step) {
+  // A reply or error scripted while the link waits counts its delay from now.
+  if (step.kind != kExpect && cursor_ == steps_.size()) stepStart_ = clock_.Now();
+  if (step.kind != kExpect || !step.bytes.empty()) steps_.push_back(std::move(step));
   return *this;
 }
 
@@ -54,14 +23,6 @@ bool FakeSerialPort::ScriptDone() {
 size_t FakeSerialPort::InputQueued() {
   Pump();
   return input_.size();
-}
-
-void FakeSerialPort::FailCall(Call call, int nth) { failAt_[call].insert(nth); }
-void FakeSerialPort::FailCallsFrom(Call call, int nth) { failFrom_[call] = nth; }
-
-int FakeSerialPort::CallCount(Call call) const {
-  auto it = counts_.find(call);
-  return it == counts_.end() ? 0 : it->second;
 }
 
 std::vector<uint8_t> FakeSerialPort::SentBytes() const {
@@ -79,7 +40,7 @@ bool FakeSerialPort::Begin(Call call) {
 }
 
 std::optional<Duration> FakeSerialPort::NextDue() const {
-  if (cursor_ == steps_.size() || steps_[cursor_].kind == StepKind::kExpect) return std::nullopt;
+  if (cursor_ == steps_.size() || steps_[cursor_].kind == kExpect) return std::nullopt;
   return stepStart_ + steps_[cursor_].after;
 }
 
@@ -88,7 +49,7 @@ void FakeSerialPort::Pump() {
     const std::optional<Duration> due = NextDue();
     if (!due || *due > clock_.Now()) return;
     const Step& step = steps_[cursor_];
-    if (step.kind == StepKind::kReply) {
+    if (step.kind == kReply) {
       // The analyser talks to whoever holds the line; with the port closed its bytes are lost.
       if (open_) input_.insert(input_.end(), step.bytes.begin(), step.bytes.end());
     } else {
@@ -113,8 +74,6 @@ bool FakeSerialPort::SetQueueSizes(uint32_t inputBytes, uint32_t outputBytes) {
   return true;
 }
 
-bool FakeSerialPort::SetReadsReturnAtOnce() { return Begin(Call::kSetReadsReturnAtOnce) && open_; }
-
 bool FakeSerialPort::ReadLineSettings(LineSettings& settings) {
   if (!Begin(Call::kReadLineSettings) || !open_) return false;
   settings = applied_.value_or(driverSettings_);
@@ -138,8 +97,6 @@ bool FakeSerialPort::QueryStatus(PortStatus& status) {
   return true;
 }
 
-void FakeSerialPort::ClearBreak() { Begin(Call::kClearBreak); }
-
 int FakeSerialPort::ReadQueued(std::span<uint8_t> into) {
   if (!Begin(Call::kReadQueued) || !open_) return -1;
   Pump();
@@ -155,7 +112,7 @@ int FakeSerialPort::WriteByte(uint8_t byte) {
   sent_.push_back(SentByte{byte, clock_.Now()});
   drainLeft_ = drainPolls_;
   if (acceptAnySent_) return 1;
-  if (cursor_ == steps_.size() || steps_[cursor_].kind != StepKind::kExpect) {
+  if (cursor_ == steps_.size() || steps_[cursor_].kind != kExpect) {
     ADD_FAILURE() << "unexpected byte 0x" << std::hex << int{byte} << " written (script step " << std::dec << cursor_
                   << " of " << steps_.size() << ")";
     return 1;
@@ -177,11 +134,11 @@ bool FakeSerialPort::WaitForInput(Duration limit) {
   if (!input_.empty() || pendingErrors_ != 0) return true;
   const Duration until = clock_.Now() + limit;
   if (const std::optional<Duration> due = NextDue(); due && *due <= until) {
-    clock_.AdvanceTo(*due);
+    clock_.Advance(std::max(*due - clock_.Now(), Duration::zero()));
     Pump();
     return !input_.empty() || pendingErrors_ != 0;
   }
-  clock_.AdvanceTo(until);
+  clock_.Advance(limit > Duration::zero() ? limit : Duration::zero());
   return false;
 }
 
