@@ -15,19 +15,7 @@ namespace kv::e2e {
 
 inline int Digits(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
 
-// The packed fields read as local time; out-of-range fields carry over as mktime carries them.
-inline int64_t LocalTimeOf(const sim::PackedTime& p, int isdst = -1) {
-  std::tm tm{};
-  tm.tm_sec = Digits(p[0]);
-  tm.tm_min = Digits(p[1]);
-  tm.tm_hour = Digits(p[2]);
-  tm.tm_mday = Digits(p[3]);
-  tm.tm_mon = Digits(p[4]) - 1;
-  tm.tm_year = 2000 + Digits(p[5]) - 1900;
-  tm.tm_isdst = isdst;
-  return static_cast<int64_t>(std::mktime(&tm));
-}
-
+// Local calendar fields to seconds since 1970; out-of-range fields carry over as mktime carries them.
 inline int64_t LocalTimeOf(int year, int month, int day, int hour, int minute, int second) {
   std::tm tm{};
   tm.tm_year = year - 1900;
@@ -38,6 +26,10 @@ inline int64_t LocalTimeOf(int year, int month, int day, int hour, int minute, i
   tm.tm_sec = second;
   tm.tm_isdst = -1;
   return static_cast<int64_t>(std::mktime(&tm));
+}
+
+inline int64_t LocalTimeOf(const sim::PackedTime& p) {
+  return LocalTimeOf(2000 + Digits(p[5]), Digits(p[4]), Digits(p[3]), Digits(p[2]), Digits(p[1]), Digits(p[0]));
 }
 
 inline bool SlotIsEmpty(const sim::Slot& slot) {
@@ -59,12 +51,18 @@ inline uint32_t ExpectedHeader(const sim::AnalyserModel& m) {
 
 inline float Tenths(uint16_t value) { return static_cast<float>(value / 10.0); }
 
+// An empty slot's record is all zero bytes.
+template <typename Record>
+bool AllZero(const Record& record) {
+  Record zero;
+  std::memset(static_cast<void*>(&zero), 0, sizeof zero);
+  return std::memcmp(&zero, &record, sizeof zero) == 0;
+}
+
 inline void ExpectHuman(const sim::AnalyserModel& m, int slot, const KVTestRecord& got) {
   SCOPED_TRACE("slot " + std::to_string(slot));
   if (SlotIsEmpty(m.slots[slot])) {
-    KVTestRecord zero;
-    std::memset(&zero, 0, sizeof zero);
-    EXPECT_EQ(0, std::memcmp(&zero, &got, sizeof zero)) << "an empty slot is all zero";
+    EXPECT_TRUE(AllZero(got)) << "an empty slot is all zero";
     return;
   }
   const auto& h = std::get<sim::HumanTest>(m.slots[slot]);
@@ -76,13 +74,10 @@ inline void ExpectHuman(const sim::AnalyserModel& m, int slot, const KVTestRecor
   EXPECT_EQ(h.height, got.height);
   EXPECT_EQ(Tenths(h.weightTenths), got.weight);
   EXPECT_EQ(h.activityLevel, got.activityLevel);
-  EXPECT_EQ(h.waist, got.waist);
-  EXPECT_EQ(h.hip, got.hip);
-  EXPECT_EQ(h.impedanceF1, got.impedanceF1);
-  EXPECT_EQ(h.impedanceF2, got.impedanceF2);
-  EXPECT_EQ(h.impedanceF3, got.impedanceF3);
-  EXPECT_EQ(h.impedanceF4, got.impedanceF4);
-  EXPECT_EQ(h.resistance, got.resistance);
+  EXPECT_EQ((std::array<int32_t, 7>{h.waist, h.hip, h.impedanceF1, h.impedanceF2, h.impedanceF3, h.impedanceF4,
+                                    h.resistance}),
+            (std::array<int32_t, 7>{got.waist, got.hip, got.impedanceF1, got.impedanceF2, got.impedanceF3,
+                                    got.impedanceF4, got.resistance}));
   EXPECT_EQ(Tenths(h.reading1Tenths), got.decimalReading1);
   EXPECT_EQ(Tenths(h.reading2Tenths), got.decimalReading2);
 }
@@ -90,9 +85,7 @@ inline void ExpectHuman(const sim::AnalyserModel& m, int slot, const KVTestRecor
 inline void ExpectEquine(const sim::AnalyserModel& m, int slot, const CXTestRecord& got) {
   SCOPED_TRACE("slot " + std::to_string(slot));
   if (SlotIsEmpty(m.slots[slot])) {
-    CXTestRecord zero;
-    std::memset(&zero, 0, sizeof zero);
-    EXPECT_EQ(0, std::memcmp(&zero, &got, sizeof zero)) << "an empty slot is all zero";
+    EXPECT_TRUE(AllZero(got)) << "an empty slot is all zero";
     return;
   }
   const auto& e = std::get<sim::EquineTest>(m.slots[slot]);
@@ -101,13 +94,10 @@ inline void ExpectEquine(const sim::AnalyserModel& m, int slot, const CXTestReco
   EXPECT_EQ(m.modelCode == 13 ? -1 : LocalTimeOf(e.time), got.testTime);
   EXPECT_EQ(e.height, got.height);
   EXPECT_EQ(e.conditionScore == 0 ? 5 : e.conditionScore, got.conditionScore);
-  EXPECT_EQ(e.impedance5, got.impedance5);
-  EXPECT_EQ(e.impedance16, got.impedance16);
-  EXPECT_EQ(e.impedance24, got.impedance24);
-  EXPECT_EQ(e.impedance50, got.impedance50);
-  EXPECT_EQ(e.impedance140, got.impedance140);
-  EXPECT_EQ(e.impedance200, got.impedance200);
-  EXPECT_EQ(e.impedance280, got.impedance280);
+  EXPECT_EQ((std::array<int32_t, 7>{e.impedance5, e.impedance16, e.impedance24, e.impedance50, e.impedance140,
+                                    e.impedance200, e.impedance280}),
+            (std::array<int32_t, 7>{got.impedance5, got.impedance16, got.impedance24, got.impedance50,
+                                    got.impedance140, got.impedance200, got.impedance280}));
   EXPECT_EQ(Tenths(e.readingTenths), got.decimalReading);
 }
 
