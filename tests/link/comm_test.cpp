@@ -1,8 +1,12 @@
 // comm_test.cpp: CKVComm over the fake port: the opening sequence, the exact receive, the
-// paced send and closing. Time is the fake clock's; nothing here sleeps for real.
+// paced send and closing; the command table and the connect handshake on top of it. Time is
+// the fake clock's; nothing here sleeps for real.
 #include "link/comm.h"
 
 #include <algorithm>
+#include <utility>
+
+#include "link/exchange.h"
 
 #include "link_fixture.h"
 
@@ -80,10 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CommTest, ASecondOpenClosesTheFirstEvenWhenItFails) {
   OpenPort();
-  port.FailCall(Call::kOpen, 2);
-  EXPECT_EQ(KV_ERR_PORT_OPEN, comm.Open(u"5"));
-  EXPECT_EQ((std::vector<Call>{Call::kClose, Call::kOpen}), CallsSinceOpen());
-  OpenPort();
   // "\\.\COM" is 7 characters: 504 more make 511, which fits; 505 do not, and nothing is opened.
   EXPECT_EQ(KV_ERR_PORT_OPEN, comm.Open(std::u16string(505, u'9')));
   EXPECT_EQ((std::vector<Call>{Call::kClose}), CallsSinceOpen());
@@ -99,18 +99,18 @@ TEST_F(CommTest, WithNoPortOpenNothingTouchesThePortAndCloseIsHarmless) {
   comm.PurgeInput();
   comm.Close();
   EXPECT_TRUE(port.Calls().empty());
-  EXPECT_EQ(Duration{seconds{1000}}, clock.Now());
+  EXPECT_TRUE(clock.Sleeps().empty());
+  {
+    CKVComm other{port, clock};
+    ASSERT_EQ(KV_OK, other.Open(u"2"));
+  }
+  EXPECT_FALSE(port.PortOpen());  // the destructor closed it
   OpenPort();
   EXPECT_EQ(KV_OK, comm.CommReceive(std::span(buffer).first(0)));  // empty spans make no call
   EXPECT_EQ(KV_OK, comm.CommSend(std::span<const char16_t>{}));
   comm.Close();
   comm.Close();
   EXPECT_EQ((std::vector<Call>{Call::kClose}), CallsSinceOpen());
-  {
-    CKVComm other{port, clock};
-    ASSERT_EQ(KV_OK, other.Open(u"2"));
-  }
-  EXPECT_FALSE(port.PortOpen());  // the destructor closed it
 }
 
 TEST_F(CommTest, ReceiveGathersPiecesTakesOnlyWhatIsAskedAndPurges) {
@@ -164,14 +164,10 @@ TEST_F(CommTest, TheLimitCountsSilenceNotTheWholeReceive) {
 TEST_F(CommTest, SendPutsLowBytesOnTheWireEach200msApart) {
   OpenPort();
   port.ExpectSent({0xA5, 0x21, 0x00, 0xFF});
-  const Duration start = clock.Now();
+  Duration previous = clock.Now();
   ASSERT_EQ(KV_OK, comm.CommSend({0x01A5, 0xFF21, 0x0100, 0x00FF}));
   EXPECT_TRUE(port.ScriptDone());
-  Duration previous = start;
-  for (const auto& sent : port.Sent()) {
-    EXPECT_EQ(milliseconds{200}, sent.at - previous);  // the fake clock has no jitter to allow for
-    previous = sent.at;
-  }
+  for (const auto& sent : port.Sent()) EXPECT_EQ(milliseconds{200}, sent.at - std::exchange(previous, sent.at));
   for (Duration sleep : clock.Sleeps()) EXPECT_LE(sleep, kPacingStep);
 }
 
@@ -208,6 +204,50 @@ TEST_F(CommTest, AFailedWriteIsRetriedAfterAnotherPauseThreeTimesAtMost) {
   EXPECT_EQ(3 + kWriteAttempts, port.CallCount(Call::kWriteByte));
   EXPECT_EQ(kBytePacing * kWriteAttempts, clock.Now() - start);
   EXPECT_TRUE(comm.IsOpen());
+}
+
+TEST(CommandTable, EveryCommandIsReadOrWriteAndFoundOnce) {
+  for (const CommandInfo& info : kCommandTable) {
+    EXPECT_EQ(&info, FindCommand(info.command));
+    EXPECT_NE(info.dataBytes == 0, info.payloadBytes == 0) << int{info.command};
+  }
+  EXPECT_EQ(nullptr, FindCommand(0x25));
+  EXPECT_EQ(3203, PayloadBytes(kCmdStoredTests));  // 3 header bytes and 100 slots of 32
+}
+
+TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
+  port.Reply({kZ, 0x00, 0x13, 0xA5})
+      .ExpectSent({0xA5})
+      .Reply({0xA5, 0xA5}, milliseconds{40})  // the analyser repeats until it hears us
+      .Reply({0x42}, milliseconds{200});      // after the pause: stays for the next receive
+  EXPECT_EQ(KV_OK, Connect(comm));
+  EXPECT_EQ((Bytes{0xA5, 0xA5}), port.Purged());
+  EXPECT_EQ(milliseconds{150}, clock.Sleeps().back());
+  EXPECT_EQ(Call::kPurgeInput, port.Calls().back());
+  clock.Advance(milliseconds{200});
+  EXPECT_EQ(1u, port.InputQueued());
+}
+
+TEST_F(CommandTest, ConnectWaitsSixtySecondsForTheHandshakeNotMore) {
+  port.Reply({0xA5}, seconds{59}).ExpectSent({0xA5});
+  EXPECT_EQ(KV_OK, Connect(comm));
+  for (int i = 0; i < 100; ++i) port.Reply({0x00}, seconds{1});  // noise that never ends
+  const Duration start = clock.Now();
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_EQ(kConnectTimeLimit, clock.Now() - start);
+  EXPECT_EQ(1u, port.Sent().size());
+}
+
+TEST_F(CommandTest, ConnectFailsOnALineErrorOrWithNoPortButNotOnAFailedAnswer) {
+  port.Reply({0x11}).LineError(kPortErrorBreak, milliseconds{10}).Reply({0xA5}, milliseconds{10});
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_TRUE(port.Sent().empty());
+  port.FailCallsFrom(Call::kWriteByte, 1);
+  EXPECT_EQ(KV_OK, Connect(comm));  // the queued 0xA5, answered in vain
+  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
+  comm.Close();
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
 }
 
 }  // namespace
