@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace kv::link::testing {
 
@@ -15,16 +16,6 @@ FakeSerialPort& FakeSerialPort::Add(Step step) {
   return *this;
 }
 
-bool FakeSerialPort::ScriptDone() {
-  Pump();
-  return cursor_ == steps_.size();
-}
-
-size_t FakeSerialPort::InputQueued() {
-  Pump();
-  return input_.size();
-}
-
 std::vector<uint8_t> FakeSerialPort::SentBytes() const {
   std::vector<uint8_t> bytes;
   for (const SentByte& sent : sent_) bytes.push_back(sent.byte);
@@ -33,7 +24,7 @@ std::vector<uint8_t> FakeSerialPort::SentBytes() const {
 
 bool FakeSerialPort::Begin(Call call) {
   calls_.push_back(call);
-  const int nth = ++counts_[call];
+  const int nth = CallCount(call);
   if (auto it = failAt_.find(call); it != failAt_.end() && it->second.count(nth) != 0) return false;
   if (auto it = failFrom_.find(call); it != failFrom_.end() && nth >= it->second) return false;
   return true;
@@ -60,45 +51,16 @@ void FakeSerialPort::Pump() {
   }
 }
 
-bool FakeSerialPort::Open(std::u16string_view devicePath) {
-  if (!Begin(Call::kOpen) || open_) return false;
-  open_ = true;
-  openedPath_ = std::u16string(devicePath);
-  Pump();
-  return true;
-}
-
-bool FakeSerialPort::SetQueueSizes(uint32_t inputBytes, uint32_t outputBytes) {
-  if (!Begin(Call::kSetQueueSizes) || !open_) return false;
-  queueSizes_ = {inputBytes, outputBytes};
-  return true;
-}
-
-bool FakeSerialPort::ReadLineSettings(LineSettings& settings) {
-  if (!Begin(Call::kReadLineSettings) || !open_) return false;
-  settings = applied_.value_or(driverSettings_);
-  return true;
-}
-
-bool FakeSerialPort::WriteLineSettings(const LineSettings& settings) {
-  if (!Begin(Call::kWriteLineSettings) || !open_) return false;
-  applied_ = settings;
-  return true;
-}
-
 bool FakeSerialPort::QueryStatus(PortStatus& status) {
-  if (!Begin(Call::kQueryStatus) || !open_) return false;
+  if (!Ok(Call::kQueryStatus)) return false;
   Pump();
-  status.errors = pendingErrors_;
-  pendingErrors_ = 0;
-  status.inputQueued = static_cast<uint32_t>(input_.size());
-  status.outputQueued = drainLeft_ > 0 ? 1u : 0u;
-  if (drainLeft_ > 0) --drainLeft_;
+  status = {std::exchange(pendingErrors_, 0u), uint32_t(input_.size()), drainLeft_ > 0 ? 1u : 0u};
+  drainLeft_ = std::max(drainLeft_ - 1, 0);
   return true;
 }
 
 int FakeSerialPort::ReadQueued(std::span<uint8_t> into) {
-  if (!Begin(Call::kReadQueued) || !open_) return -1;
+  if (!Ok(Call::kReadQueued)) return -1;
   Pump();
   const size_t n = std::min(into.size(), input_.size());
   std::copy_n(input_.begin(), n, into.begin());
@@ -107,7 +69,7 @@ int FakeSerialPort::ReadQueued(std::span<uint8_t> into) {
 }
 
 int FakeSerialPort::WriteByte(uint8_t byte) {
-  if (!Begin(Call::kWriteByte) || !open_) return 0;
+  if (!Ok(Call::kWriteByte)) return 0;
   Pump();
   sent_.push_back(SentByte{byte, clock_.Now()});
   drainLeft_ = drainPolls_;
@@ -143,7 +105,7 @@ bool FakeSerialPort::WaitForInput(Duration limit) {
 }
 
 void FakeSerialPort::PurgeInput() {
-  if (!Begin(Call::kPurgeInput) || !open_) return;
+  if (!Ok(Call::kPurgeInput)) return;
   Pump();
   purged_.insert(purged_.end(), input_.begin(), input_.end());
   input_.clear();

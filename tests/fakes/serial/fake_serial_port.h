@@ -3,6 +3,7 @@
 // call of an operation. It records every call and every written byte with its time. Test code only.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -36,8 +37,8 @@ class FakeSerialPort : public SerialPort {
   // The next status query after this step is reached reports these error flags.
   FakeSerialPort& LineError(uint32_t flags, Duration after = {}) { return Add({kLineError, {}, flags, after}); }
   void AcceptAnySent() { acceptAnySent_ = true; }  // written bytes recorded, not checked
-  bool ScriptDone();      // every step done
-  size_t InputQueued();   // bytes arrived and not yet read
+  bool ScriptDone() { return Pump(), cursor_ == steps_.size(); }  // every step done
+  size_t InputQueued() { return Pump(), input_.size(); }           // bytes arrived and not yet read
 
   // ---- Failures and driver behaviour.
   void FailCall(Call call, int nth) { failAt_[call].insert(nth); }  // nth call (1-based) fails
@@ -49,7 +50,7 @@ class FakeSerialPort : public SerialPort {
 
   // ---- What happened.
   const std::vector<Call>& Calls() const { return calls_; }
-  int CallCount(Call call) const { return counts_.count(call) != 0 ? counts_.at(call) : 0; }
+  int CallCount(Call call) const { return int(std::count(calls_.begin(), calls_.end(), call)); }
   const std::vector<SentByte>& Sent() const { return sent_; }
   std::vector<uint8_t> SentBytes() const;
   const std::optional<LineSettings>& AppliedSettings() const { return applied_; }
@@ -60,11 +61,17 @@ class FakeSerialPort : public SerialPort {
 
   // ---- SerialPort.
   PathStyle Style() const override { return PathStyle::kWindows; }
-  bool Open(std::u16string_view devicePath) override;
-  bool SetQueueSizes(uint32_t inputBytes, uint32_t outputBytes) override;
-  bool SetReadsReturnAtOnce() override { return Begin(Call::kSetReadsReturnAtOnce) && open_; }
-  bool ReadLineSettings(LineSettings& settings) override;
-  bool WriteLineSettings(const LineSettings& settings) override;
+  bool Open(std::u16string_view path) override {
+    return Begin(Call::kOpen) && !open_ && (open_ = true, openedPath_ = path, Pump(), true);
+  }
+  bool SetQueueSizes(uint32_t in, uint32_t out) override {
+    return Ok(Call::kSetQueueSizes) && (queueSizes_ = {in, out}, true);
+  }
+  bool SetReadsReturnAtOnce() override { return Ok(Call::kSetReadsReturnAtOnce); }
+  bool ReadLineSettings(LineSettings& s) override {
+    return Ok(Call::kReadLineSettings) && (s = applied_.value_or(driverSettings_), true);
+  }
+  bool WriteLineSettings(const LineSettings& s) override { return Ok(Call::kWriteLineSettings) && (applied_ = s, true); }
   bool QueryStatus(PortStatus& status) override;
   void ClearBreak() override { Begin(Call::kClearBreak); }
   int ReadQueued(std::span<uint8_t> into) override;
@@ -84,6 +91,7 @@ class FakeSerialPort : public SerialPort {
 
   FakeSerialPort& Add(Step step);
   bool Begin(Call call);  // records the call; false when it is scripted to fail
+  bool Ok(Call call) { return Begin(call) && open_; }
   void Pump();            // delivers every reply and error that is due by now
   std::optional<Duration> NextDue() const;
 
@@ -99,7 +107,6 @@ class FakeSerialPort : public SerialPort {
   int drainLeft_ = 0;
   std::map<Call, std::set<int>> failAt_;
   std::map<Call, int> failFrom_;
-  std::map<Call, int> counts_;
   std::vector<Call> calls_;
   bool open_ = false;
   std::u16string openedPath_;
