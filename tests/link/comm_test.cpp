@@ -184,6 +184,13 @@ TEST(CommandTable, EveryCommandIsReadOrWriteAndFoundOnce) {
   EXPECT_EQ(3203, PayloadBytes(kCmdStoredTests));  // 3 header bytes and 100 slots of 32
 }
 
+TEST_F(CommandTest, AReadWithoutADecoderLeavesThePayloadInTheCallersBuffer) {
+  Exchange(kCmdProtocolInfo, Answer(kCmdProtocolInfo, {7, 8, 9}));
+  std::array<uint8_t, 3> payload{};
+  EXPECT_EQ(KV_OK, ReadExchange(comm, kCmdProtocolInfo, payload));
+  EXPECT_EQ((std::array<uint8_t, 3>{7, 8, 9}), payload);
+}
+
 TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
   port.Reply({kZ, 0x00, 0x13, 0xA5})
       .ExpectSent({0xA5})
