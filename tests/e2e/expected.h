@@ -70,7 +70,8 @@ inline void ExpectHuman(const sim::AnalyserModel& m, int slot, const KVTestRecor
   if (SlotIsEmpty(m.slots[slot])) return ExpectEmpty(got);
   const auto& h = std::get<sim::HumanTest>(m.slots[slot]);
   EXPECT_EQ((std::tuple(int32_t{m.modelCode}, m.serialNumber, LocalTimeOf(h.time), h.female ? 0 : 1, int32_t{h.age},
-                        Tenths(h.weightTenths), int32_t{h.impedanceF1}, int32_t{h.impedanceF4}, Tenths(h.reading2Tenths))),
+                        Tenths(h.weightTenths), int32_t{h.impedanceF1}, int32_t{h.impedanceF4},
+                            Tenths(h.reading2Tenths))),
             std::tuple(got.modelCode, got.serialNumber, got.testTime, got.sex, got.age, got.weight, got.impedanceF1,
                        got.impedanceF4, got.decimalReading2));
 }

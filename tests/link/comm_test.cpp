@@ -52,13 +52,15 @@ TEST_P(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
   EXPECT_EQ(wanted, port.AppliedSettings());
 }
 
-constexpr Call kO = Call::kOpen, kQ = Call::kSetQueueSizes, kT = Call::kSetReadsReturnAtOnce, kR = Call::kReadLineSettings,
+constexpr Call kO = Call::kOpen, kQ = Call::kSetQueueSizes, kT = Call::kSetReadsReturnAtOnce,
+    kR = Call::kReadLineSettings,
                kW = Call::kWriteLineSettings, kS = Call::kQueryStatus, kB = Call::kClearBreak, kF = Call::kReadQueued,
                kC = Call::kClose;
 
 INSTANTIATE_TEST_SUITE_P(Steps, Open,
                          ::testing::Values(OpenCase{"Succeeds", kC, KV_OK, {kO, kQ, kT, kR, kW, kS, kB, kF, kS}},
-                                           OpenCase{"TimeOutsNotSetStillOpens", kT, KV_OK, {kO, kQ, kT, kR, kW, kS, kB, kF, kS}},
+                                           OpenCase{"TimeOutsNotSetStillOpens", kT, KV_OK, {kO, kQ, kT, kR, kW, kS,
+                                               kB, kF, kS}},
                                            OpenCase{"CreateFails", kO, KV_ERR_PORT_OPEN, {kO}},
                                            OpenCase{"QueueSizesFail", kQ, KV_ERR_PORT_QUEUES, {kO, kQ, kC}},
                                            OpenCase{"StateNotRead", kR, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kB, kC}},

@@ -98,7 +98,8 @@ const Bytes r21 = {kZ, 0x21}, r22 = {kZ, 0x22}, r23 = {kZ, 0x23}, r24 = {kZ, 0x2
 INSTANTIATE_TEST_SUITE_P(
     Chats, Commands,
     ::testing::Values(
-        Chat{"ModelAndVersion", ModelVersion, {{r21, Answer(0x21, {0xFF, 1, 2})}, {r24, Answer(0x24, {3, 4, 5})}}, KV_OK,
+        Chat{"ModelAndVersion", ModelVersion, {{r21, Answer(0x21, {0xFF, 1, 2})}, {r24, Answer(0x24, {3, 4, 5})}},
+            KV_OK,
              {255, 1, 2, 3, 4, 5}},
         // An analyser that does not know 0x24 answers with something else, and sends more.
         Chat{"OldModelWrongEchoTo24", ModelVersion, {{r21, Answer(0x21, {7, 1, 2})}, {r24, {kZ, 0x3F, 9, 9}}}, KV_OK,
@@ -111,7 +112,8 @@ INSTANTIATE_TEST_SUITE_P(
         Chat{"ModelAckAfter21", ModelVersion, {{r21, Answer(0x21, {7, 1, 2}, {0, 0})}}, KV_ERR_ACK, {7, 1, 2, 0, 0, 0}},
         Chat{"ModelCutShort", ModelVersion, {{r21, {kZ, 0x21, 7, 1}}}, KV_ERR_RECEIVE, {0, 0, 0, 0, 0, 0}},
         Chat{"Protocol", Protocol, {{r22, Answer(0x22, {0x10, 0x20, 0x30})}}, KV_OK, {0x10, 0x20, 0x30}},
-        Chat{"ProtocolAck", Protocol, {{r22, Answer(0x22, {0x41, 0x42, 0x43}, {kZ, kZ})}}, KV_ERR_ACK, {0x41, 0x42, 0x43}},
+        Chat{"ProtocolAck", Protocol, {{r22, Answer(0x22, {0x41, 0x42, 0x43}, {kZ, kZ})}}, KV_ERR_ACK, {0x41, 0x42,
+            0x43}},
         Chat{"ProtocolEcho", Protocol, {{r22, r21}}, KV_ERR_ECHO, {0xEE, 0xEE, 0xEE}},
         Chat{"SerialBigEndian", Serial, {{r23, Answer(0x23, {1, 2, 3})}}, KV_OK, {66051}},
         Chat{"SerialAck", Serial, {{r23, Answer(0x23, {0xFF, 0xFE, 0xFD}, {kZ, 1})}}, KV_ERR_ACK, {0xFFFEFD}},
@@ -129,7 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
         Chat{"WriteAddress", WriteAddress<20>,
              {{r92, r92}, {{'0', '0', ':', '1', 'A', ':', '7', 'D', ':', 0xAC, 0x41, ':'}, kAck}}, KV_OK, {}},
         Chat{"WriteAddressEcho", WriteAddress<12>, {{r92, r32}}, KV_ERR_ECHO, {}},
-        Chat{"WriteAddressAck", WriteAddress<12>, {{r92, r92}, {{'0', '0', ':', '1', 'A', ':', '7', 'D', ':', 0xAC, 0x41, ':'}, r92}},
+        Chat{"WriteAddressAck", WriteAddress<12>, {{r92, r92}, {{'0', '0', ':', '1', 'A', ':', '7', 'D', ':', 0xAC,
+            0x41, ':'}, r92}},
              KV_ERR_ACK, {}},
         Chat{"WriteAddressTooShort", WriteAddress<11>, {}, KV_ERR_ARGUMENT, {}},
         Chat{"TimeInSummer", CurrentTime<1>, {{r31, Answer(0x31, kNoonJuly)}}, KV_OK, {double(kJulySummer)}},

@@ -112,7 +112,8 @@ TEST_P(EveryModel, EachDownloadTakesItsKindAndRefusesTheOther) {
   auto horse = Patterned<CXStoredTests>();
   const auto humanBefore = Patterned<KVStoredTests>();
   Exchange(0x21, Answer(0x21, {model, 0x11, 0x22}));  // the wrong kind: the model exchange alone
-  EXPECT_EQ(KV_ERR_WRONG_KIND, equine ? ReadStoredTestData(comm, human.get()) : ReadEquineStoredTestData(comm, horse.get()));
+  EXPECT_EQ(KV_ERR_WRONG_KIND, equine ? ReadStoredTestData(comm, human.get()) : ReadEquineStoredTestData(comm,
+      horse.get()));
   EXPECT_TRUE(SameBytes(*humanBefore, *human));
   EXPECT_TRUE(SameBytes(*Patterned<CXStoredTests>(), *horse));
   EXPECT_TRUE(port.ScriptDone());
@@ -134,10 +135,14 @@ TEST_P(EveryModel, EachDownloadTakesItsKindAndRefusesTheOther) {
 // Mono 1, 3 and 9 keep no slot times; 12 and 13 are equine, 13 without slot times; a code
 // outside the catalogue is downloaded as a human analyser.
 INSTANTIATE_TEST_SUITE_P(Models, EveryModel,
-                         ::testing::Values(ModelCase{0, 0, 1}, ModelCase{1, 0, 0}, ModelCase{2, 0, 1}, ModelCase{3, 0, 0},
-                                           ModelCase{4, 0, 1}, ModelCase{5, 0, 1}, ModelCase{6, 0, 1}, ModelCase{7, 0, 1},
-                                           ModelCase{8, 0, 1}, ModelCase{9, 0, 0}, ModelCase{10, 0, 1}, ModelCase{11, 0, 1},
-                                           ModelCase{12, 1, 1}, ModelCase{13, 1, 0}, ModelCase{14, 0, 1}, ModelCase{15, 0, 1},
+                         ::testing::Values(ModelCase{0, 0, 1}, ModelCase{1, 0, 0}, ModelCase{2, 0, 1}, ModelCase{3,
+                             0, 0},
+                                           ModelCase{4, 0, 1}, ModelCase{5, 0, 1}, ModelCase{6, 0, 1}, ModelCase{7,
+                                               0, 1},
+                                           ModelCase{8, 0, 1}, ModelCase{9, 0, 0}, ModelCase{10, 0, 1}, ModelCase{11,
+                                               0, 1},
+                                           ModelCase{12, 1, 1}, ModelCase{13, 1, 0}, ModelCase{14, 0, 1},
+                                               ModelCase{15, 0, 1},
                                            ModelCase{16, 0, 1}, ModelCase{255, 0, 1}),
                          [](const auto& c) { return "Model" + std::to_string(c.param.model); });
 
@@ -174,7 +179,8 @@ TEST_P(DownloadFaults, StopAtTheFailingStepAndKeepWhatCameBeforeIt) {
   EXPECT_TRUE(port.ScriptDone());
   EXPECT_EQ(c.headerStored ? 0xABCDEFu : before->blockHeader, stored->blockHeader);
   EXPECT_EQ(c.recordsDelivered ? 100 : before->testCount, stored->testCount);
-  EXPECT_EQ(Fields(c.recordsDelivered ? ExpectedHuman(7, true, before->tests[5]) : before->tests[5]), Fields(stored->tests[5]));
+  EXPECT_EQ(Fields(c.recordsDelivered ? ExpectedHuman(7, true, before->tests[5]) : before->tests[5]),
+      Fields(stored->tests[5]));
 }
 
 const std::pair<uint8_t, Bytes> kModel7{0x21, Answer(0x21, {7, 0x11, 0x22})}, kSerial{0x23, Answer(0x23, {1, 2, 3})};
@@ -186,12 +192,16 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"WrongEchoTo23", {kModel7, {0x23, {kZ, 0x21}}}, KV_ERR_ECHO, false, false},
         FaultCase{"WrongEchoTo30", {kModel7, kSerial, {0x30, {kZ, 0x40}}}, KV_ERR_ECHO, false, false},
         FaultCase{"HeaderCutShort", {kModel7, kSerial, {0x30, {kZ, 0x30, 0xAB, 0xCD}}}, KV_ERR_RECEIVE, false, false},
-        FaultCase{"SilenceAfterHeader", {kModel7, kSerial, {0x30, {kZ, 0x30, 0xAB, 0xCD, 0xEF}}}, KV_ERR_RECEIVE, true, false},
-        FaultCase{"BlockCutInItsLastSlot", {kModel7, kSerial, {0x30, Block(HumanSlot(), {}, {}, 5 + 3199)}}, KV_ERR_RECEIVE,
+        FaultCase{"SilenceAfterHeader", {kModel7, kSerial, {0x30, {kZ, 0x30, 0xAB, 0xCD, 0xEF}}}, KV_ERR_RECEIVE,
+            true, false},
+        FaultCase{"BlockCutInItsLastSlot", {kModel7, kSerial, {0x30, Block(HumanSlot(), {}, {}, 5 + 3199)}},
+            KV_ERR_RECEIVE,
                   true, false},
-        FaultCase{"WrongFinalAckKeepsRecords", {kModel7, kSerial, {0x30, Block(HumanSlot(), {}, {kZ, 0x30})}}, KV_ERR_ACK,
+        FaultCase{"WrongFinalAckKeepsRecords", {kModel7, kSerial, {0x30, Block(HumanSlot(), {}, {kZ, 0x30})}},
+            KV_ERR_ACK,
                   true, true},
-        FaultCase{"FinalAckMissing", {kModel7, kSerial, {0x30, Block(HumanSlot(), {}, {})}}, KV_ERR_RECEIVE, true, true}),
+        FaultCase{"FinalAckMissing", {kModel7, kSerial, {0x30, Block(HumanSlot(), {}, {})}}, KV_ERR_RECEIVE, true,
+            true}),
     [](const auto& c) { return std::string(c.param.name); });
 
 TEST_F(DownloadTest, EmptySlotsAreClearedWholeTheFirstGivesTheCountAndLaterSlotsAreDelivered) {
@@ -218,7 +228,8 @@ TEST_F(DownloadTest, EmptySlotsAreClearedWholeTheFirstGivesTheCountAndLaterSlots
 
 TEST_F(DownloadTest, FlagsAndConditionScores) {
   // The flags byte: bit 3 set is a woman, bits 0 to 2 the activity level less one.
-  const struct { uint8_t flags; int32_t sex, activity; } flagCases[] = {{0x0A, 0, 3}, {0x00, 1, 1}, {0x07, 1, 8}, {0xB9, 0, 2}};
+  const struct { uint8_t flags; int32_t sex, activity; } flagCases[] = {{0x0A, 0, 3}, {0x00, 1, 1}, {0x07, 1, 8},
+      {0xB9, 0, 2}};
   for (const auto& f : flagCases) {
     Identity(7);
     Exchange(0x30, Block(HumanSlot(f.flags)));

@@ -35,8 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         PackedCase{"ChristmasEve2023", {0x30, 0x15, 0x09, 0x24, 0x12, 0x23}, UtcSeconds(2023, 12, 24, 9, 15, 30), 1, 1},
         PackedCase{"LeapDay2024", {0x00, 0x30, 0x12, 0x29, 0x02, 0x24}, UtcSeconds(2024, 2, 29, 12, 30, 0), 1, 1},
-        PackedCase{"LastSecondOf2099", {0x59, 0x59, 0x23, 0x31, 0x12, 0x99}, UtcSeconds(2099, 12, 31, 23, 59, 59), 1, 1},
-        PackedCase{"Day32IsFirstOfFebruary", {0x05, 0x04, 0x03, 0x32, 0x01, 0x24}, UtcSeconds(2024, 2, 1, 3, 4, 5), 1, 0},
+        PackedCase{"LastSecondOf2099", {0x59, 0x59, 0x23, 0x31, 0x12, 0x99}, UtcSeconds(2099, 12, 31, 23, 59, 59), 1,
+            1},
+        PackedCase{"Day32IsFirstOfFebruary", {0x05, 0x04, 0x03, 0x32, 0x01, 0x24}, UtcSeconds(2024, 2, 1, 3, 4, 5),
+            1, 0},
         PackedCase{"Month13IsNextJanuary", {0x00, 0x00, 0x08, 0x15, 0x13, 0x23}, UtcSeconds(2024, 1, 15, 8), 1, 0},
         PackedCase{"DayZeroIsLastOfPreviousMonth", {0x00, 0x00, 0x00, 0x00, 0x03, 0x24}, UtcSeconds(2024, 2, 29), 1, 0},
         // 0xFF reads as 15 * 10 + 15 = 165: seconds, minutes and hours carry over.

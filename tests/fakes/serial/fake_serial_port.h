@@ -33,7 +33,8 @@ class FakeSerialPort : public SerialPort {
   // The link must write exactly these bytes next (an unexpected byte fails the test).
   FakeSerialPort& ExpectSent(std::vector<uint8_t> bytes) { return Add({kExpect, std::move(bytes), 0, {}}); }
   // These bytes arrive in the input queue `after` the step starts.
-  FakeSerialPort& Reply(std::vector<uint8_t> bytes, Duration after = {}) { return Add({kReply, std::move(bytes), 0, after}); }
+  FakeSerialPort& Reply(std::vector<uint8_t> bytes, Duration after = {}) { return Add({kReply, std::move(bytes), 0,
+      after}); }
   // The next status query after this step is reached reports these error flags.
   FakeSerialPort& LineError(uint32_t flags, Duration after = {}) { return Add({kLineError, {}, flags, after}); }
   void AcceptAnySent() { acceptAnySent_ = true; }  // written bytes recorded, not checked
@@ -71,7 +72,8 @@ class FakeSerialPort : public SerialPort {
   bool ReadLineSettings(LineSettings& s) override {
     return Ok(Call::kReadLineSettings) && (s = applied_.value_or(driverSettings_), true);
   }
-  bool WriteLineSettings(const LineSettings& s) override { return Ok(Call::kWriteLineSettings) && (applied_ = s, true); }
+  bool WriteLineSettings(const LineSettings& s) override { return Ok(Call::kWriteLineSettings) && (applied_ = s,
+      true); }
   bool QueryStatus(PortStatus& status) override;
   void ClearBreak() override { Begin(Call::kClearBreak); }
   int ReadQueued(std::span<uint8_t> into) override;
