@@ -21,36 +21,32 @@ bool LinkCode(int rc) {
   return false;
 }
 
-template <typename T>
-std::unique_ptr<T> Container(FuzzedDataProvider& in) {
+// A container of the capacity a caller would pass (now and then a wrong one, or none at all);
+// after a download that delivered its records their count is in range.
+template <typename T, typename Read>
+int Download(FuzzedDataProvider& in, Read read) {
   auto stored = std::make_unique<T>();
-  std::memset(stored.get(), 0, sizeof(T));
+  std::memset(static_cast<void*>(stored.get()), 0, sizeof(T));
   stored->capacity = in.ConsumeIntegralInRange<int>(0, 15) == 0 ? in.ConsumeIntegral<int32_t>() : 100;
-  return stored;
-}
-
-template <typename T>
-void CheckStored(const T& stored, int rc) {
-  if (rc == 0 || rc == -54) Require(stored.testCount >= 0 && stored.testCount <= 100, "testCount out of range");
+  const int rc = read(in.ConsumeBool() ? stored.get() : nullptr);
+  if (rc == 0 || rc == -54) Require(stored->testCount >= 0 && stored->testCount <= 100, "testCount out of range");
+  return rc;
 }
 
 int RunOne(kv::link::CKVComm& comm, kv::fuzz::FuzzPort& port, FuzzedDataProvider& in) {
   using namespace kv::link;
+  int32_t r[7] = {};
+  uint8_t v[5] = {};
+  float d[2] = {};
+  int64_t time = 0;
+  uint32_t serial = 0;
   switch (in.ConsumeIntegralInRange<int>(0, 15)) {
     case 0: return comm.Open(in.ConsumeBool() ? u"3" : u"\\\\.\\COM1");
-    case 1: comm.Close(); return 0;
-    case 2: port.ArmHandshake(); return Connect(comm);
-    case 3: {
-      int32_t model = 0;
-      uint8_t v[5] = {};
-      return ReadModelVersion(comm, model, v[0], v[1], v[2], v[3], v[4]);
-    }
-    case 4: {
-      uint8_t p[3] = {};
-      return ReadProtocolInfo(comm, p[0], p[1], p[2]);
-    }
+    case 1: return comm.Close(), 0;
+    case 2: return port.ArmHandshake(), Connect(comm);
+    case 3: return ReadModelVersion(comm, r[0], v[0], v[1], v[2], v[3], v[4]);
+    case 4: return ReadProtocolInfo(comm, v[0], v[1], v[2]);
     case 5: {
-      uint32_t serial = 0;
       const int rc = ReadSerialNumber(comm, serial);
       if (rc == 0) Require(serial <= 0xFFFFFF, "serial number wider than 24 bits");
       return rc;
@@ -67,38 +63,16 @@ int RunOne(kv::link::CKVComm& comm, kv::fuzz::FuzzPort& port, FuzzedDataProvider
       return WritePrinterAddress(comm, length > 0 ? buffer.get() : nullptr, length);
     }
     case 8: {
-      int64_t time = 0;
       const int rc = ReadCurrentTime(comm, time, in.ConsumeIntegralInRange<int32_t>(-2, 2));
       if (rc == 0) Require(time >= -1, "clock reading before 1970 handed out");
       return rc;
     }
-    case 9: {
-      int64_t time = 0;
-      return ReadCalibrationTime(comm, time);
-    }
+    case 9: return ReadCalibrationTime(comm, time);
     case 10: return WriteCurrentTimeAs(comm, in.ConsumeIntegral<int64_t>());
-    case 11: {
-      auto stored = Container<KVStoredTests>(in);
-      const int rc = ReadStoredTestData(comm, in.ConsumeBool() ? stored.get() : nullptr);
-      CheckStored(*stored, rc);
-      return rc;
-    }
-    case 12: {
-      auto stored = Container<CXStoredTests>(in);
-      const int rc = ReadEquineStoredTestData(comm, in.ConsumeBool() ? stored.get() : nullptr);
-      CheckStored(*stored, rc);
-      return rc;
-    }
-    case 13: {
-      int32_t r[5] = {};
-      float d[2] = {};
-      return ReadTestKorvanta(comm, r[0], r[1], r[2], r[3], r[4], d[0], d[1]);
-    }
-    case 14: {
-      int32_t r[7] = {};
-      float d = 0;
-      return ReadTestCaballix(comm, r[0], r[1], r[2], r[3], r[4], r[5], r[6], d);
-    }
+    case 11: return Download<KVStoredTests>(in, [&](KVStoredTests* s) { return ReadStoredTestData(comm, s); });
+    case 12: return Download<CXStoredTests>(in, [&](CXStoredTests* s) { return ReadEquineStoredTestData(comm, s); });
+    case 13: return ReadTestKorvanta(comm, r[0], r[1], r[2], r[3], r[4], d[0], d[1]);
+    case 14: return ReadTestCaballix(comm, r[0], r[1], r[2], r[3], r[4], r[5], r[6], d[0]);
     default: {
       uint8_t junk[kBlockSize];
       return comm.CommReceive(std::span(junk).first(in.ConsumeIntegralInRange<size_t>(0, sizeof junk)));

@@ -28,13 +28,6 @@ class SimulatedAnalyser {
 // of tests/e2e/scenarios. Null with the reason when this platform cannot provide it.
 std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>& args, std::string* whyNot);
 
-// A port name that opens nothing, on this platform.
-std::u16string MissingPortName();
-
-// Puts the process in a time zone with summer time (as the host's computer might be); false
-// where it cannot.
-bool UseTimeZoneWithSummerTime();
-
 }  // namespace kv::e2e
 
 // Starts the simulator or skips the test with the reason.

@@ -1,363 +1,232 @@
 // comm_test.cpp: CKVComm over the fake port: the opening sequence, the exact receive, the
-// paced send and closing. Time is the fake clock's; nothing here sleeps for real.
+// paced send and closing; the command table and the connect handshake on top of it. Time is
+// the fake clock's; nothing here sleeps for real.
 #include "link/comm.h"
 
-#include <gtest/gtest.h>
+#include <algorithm>
+#include <utility>
 
-#include "KorvantaSDK.h"
-#include "fake_serial_port.h"
+#include "link/exchange.h"
+#include "link_fixture.h"
 
 namespace kv::link {
 namespace {
 
-using testing::FakeClock;
-using testing::FakeSerialPort;
-using Call = FakeSerialPort::Call;
+using namespace testing;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-class CommTest : public ::testing::Test {
- protected:
-  void OpenPort() {
-    ASSERT_EQ(0, comm.Open(u"3"));
-    callsAtOpen = port.Calls().size();
-  }
-  // Calls made on the port since OpenPort.
-  std::vector<Call> CallsSinceOpen() const {
-    return {port.Calls().begin() + static_cast<std::ptrdiff_t>(callsAtOpen), port.Calls().end()};
-  }
+// Calls made on the port after the first `from`.
+std::vector<Call> CallsAfter(const FakeSerialPort& port, size_t from) {
+  return {port.Calls().begin() + long(from), port.Calls().end()};
+}
 
+struct OpenCase {
+  const char* name;
+  Call failing;  // fails once; kClose for none
+  int code;
+  std::vector<Call> calls;  // the calls made on the port, in order
+};
+
+class Open : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
   FakeClock clock;
   FakeSerialPort port{clock};
   CKVComm comm{port, clock};
-  size_t callsAtOpen = 0;
-};
-
-// ---- Opening
-
-TEST_F(CommTest, OpenRunsTheSequenceInOrder) {
-  ASSERT_EQ(0, comm.Open(u"12"));
+  // A port left in a very different state by some other program, with 60 bytes queued.
+  port.SetDriverSettings({9600, 7, Parity::kEven, true, StopBits::kTwo, false, true, true, LineControl::kHandshake,
+                          true, false, true, true, true, true, LineControl::kToggle, false});
+  port.Reply(Bytes(60, 0x77));
+  port.FailCall(GetParam().failing, 1);
+  EXPECT_EQ(GetParam().code, comm.Open(u"12"));
+  EXPECT_EQ(GetParam().calls, port.Calls());
+  EXPECT_EQ(GetParam().code == KV_OK, comm.IsOpen() && port.PortOpen());
+  if (GetParam().code != KV_OK) return;
   EXPECT_EQ(u"\\\\.\\COM12", port.OpenedPath());
-  const std::vector<Call> expected = {Call::kOpen,        Call::kSetQueueSizes,     Call::kSetReadsReturnAtOnce,
-                                      Call::kReadLineSettings, Call::kWriteLineSettings, Call::kQueryStatus,
-                                      Call::kClearBreak,  Call::kReadQueued,        Call::kQueryStatus};
-  EXPECT_EQ(expected, port.Calls());
   EXPECT_EQ((std::array<uint32_t, 2>{32000, 32000}), port.QueueSizes());
-  EXPECT_TRUE(comm.IsOpen());
+  EXPECT_EQ(60u - 49u, port.InputQueued());  // the open flushes 49
+  // 115200 8N1, binary, no flow control, DTR and RTS raised, abort on error.
+  const LineSettings wanted{115200, 8, Parity::kNone, false, StopBits::kOne, true, false, false, LineControl::kEnabled,
+                            false, true, false, false, false, false, LineControl::kEnabled, true};
+  EXPECT_EQ(wanted, port.AppliedSettings());
 }
 
-TEST_F(CommTest, OpenAppliesTheAnalyserLineSettingsOverTheDrivers) {
-  LineSettings driver;  // a port left in a very different state by some other program
-  driver.baudRate = 9600;
-  driver.dataBits = 7;
-  driver.parity = Parity::kEven;
-  driver.parityCheck = true;
-  driver.stopBits = StopBits::kTwo;
-  driver.binary = false;
-  driver.ctsOutputFlow = true;
-  driver.dsrOutputFlow = true;
-  driver.dtr = LineControl::kHandshake;
-  driver.dsrSensitivity = true;
-  driver.txContinueOnXoff = false;
-  driver.xonXoffOutput = true;
-  driver.xonXoffInput = true;
-  driver.replaceParityErrors = true;
-  driver.discardNulls = true;
-  driver.rts = LineControl::kToggle;
-  driver.abortOnError = false;
-  port.SetDriverSettings(driver);
-  ASSERT_EQ(0, comm.Open(u"1"));
-  ASSERT_TRUE(port.AppliedSettings().has_value());
+constexpr Call kO = Call::kOpen, kQ = Call::kSetQueueSizes, kT = Call::kSetReadsReturnAtOnce,
+    kR = Call::kReadLineSettings,
+               kW = Call::kWriteLineSettings, kS = Call::kQueryStatus, kB = Call::kClearBreak, kF = Call::kReadQueued,
+               kC = Call::kClose;
 
-  LineSettings wanted;  // 115200 8N1, binary, no flow control, DTR and RTS raised, abort on error
-  wanted.baudRate = 115200;
-  wanted.dataBits = 8;
-  wanted.parity = Parity::kNone;
-  wanted.parityCheck = false;
-  wanted.stopBits = StopBits::kOne;
-  wanted.binary = true;
-  wanted.ctsOutputFlow = false;
-  wanted.dsrOutputFlow = false;
-  wanted.dtr = LineControl::kEnabled;
-  wanted.dsrSensitivity = false;
-  wanted.txContinueOnXoff = true;
-  wanted.xonXoffOutput = false;
-  wanted.xonXoffInput = false;
-  wanted.replaceParityErrors = false;
-  wanted.discardNulls = false;
-  wanted.rts = LineControl::kEnabled;
-  wanted.abortOnError = true;
-  EXPECT_EQ(wanted, *port.AppliedSettings());
-}
+INSTANTIATE_TEST_SUITE_P(Steps, Open,
+                         ::testing::Values(OpenCase{"Succeeds", kC, KV_OK, {kO, kQ, kT, kR, kW, kS, kB, kF, kS}},
+                                           OpenCase{"TimeOutsNotSetStillOpens", kT, KV_OK, {kO, kQ, kT, kR, kW, kS,
+                                               kB, kF, kS}},
+                                           OpenCase{"CreateFails", kO, KV_ERR_PORT_OPEN, {kO}},
+                                           OpenCase{"QueueSizesFail", kQ, KV_ERR_PORT_QUEUES, {kO, kQ, kC}},
+                                           OpenCase{"StateNotRead", kR, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kB, kC}},
+                                           OpenCase{"StateNotSet", kW, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kW, kB, kC}}),
+                         [](const auto& param) { return param.param.name; });
 
-struct OpenFault {
-  const char* name;
-  Call failing;
-  int code;
-  std::vector<Call> callsAfterFailure;  // what the link does to the port once the call failed
-};
-
-class CommOpenFaults : public CommTest, public ::testing::WithParamInterface<OpenFault> {};
-
-TEST_P(CommOpenFaults, FailureLeavesNoPortOpen) {
-  const OpenFault& fault = GetParam();
-  port.FailCall(fault.failing, 1);
-  EXPECT_EQ(fault.code, comm.Open(u"4"));
-  EXPECT_FALSE(comm.IsOpen());
-  EXPECT_FALSE(port.PortOpen());
-  const auto failedAt = std::find(port.Calls().begin(), port.Calls().end(), fault.failing);
-  ASSERT_NE(failedAt, port.Calls().end());
-  EXPECT_EQ(fault.callsAfterFailure, std::vector<Call>(failedAt + 1, port.Calls().end()));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, CommOpenFaults,
-    ::testing::Values(OpenFault{"CreateFails", Call::kOpen, KV_ERR_PORT_OPEN, {}},
-                      OpenFault{"QueueSizesFail", Call::kSetQueueSizes, KV_ERR_PORT_QUEUES, {Call::kClose}},
-                      OpenFault{"StateCannotBeRead", Call::kReadLineSettings, KV_ERR_PORT_OPEN,
-                                {Call::kClearBreak, Call::kClose}},
-                      OpenFault{"StateCannotBeSet", Call::kWriteLineSettings, KV_ERR_PORT_OPEN,
-                                {Call::kClearBreak, Call::kClose}}),
-    [](const auto& param) { return param.param.name; });
-
-TEST_F(CommTest, TimeOutsThatCannotBeSetDoNotFailTheOpen) {
-  port.FailCall(Call::kSetReadsReturnAtOnce, 1);
-  EXPECT_EQ(0, comm.Open(u"4"));
-  EXPECT_TRUE(comm.IsOpen());
-}
-
-TEST_F(CommTest, OpenDiscardsUpTo49QueuedBytes) {
-  port.Reply(std::vector<uint8_t>(60, 0x77));  // arrives as soon as the port is open
-  ASSERT_EQ(0, comm.Open(u"4"));
-  EXPECT_EQ(60u - 49u, port.InputQueued());
-}
-
-TEST_F(CommTest, SecondOpenClosesTheFirstEvenWhenItFails) {
-  OpenPort();
-  port.FailCall(Call::kOpen, 2);
-  EXPECT_EQ(KV_ERR_PORT_OPEN, comm.Open(u"5"));
-  EXPECT_EQ((std::vector<Call>{Call::kClose, Call::kOpen}), CallsSinceOpen());
-  EXPECT_FALSE(comm.IsOpen());
-}
-
-TEST_F(CommTest, NameTooLongFailsWithoutOpeningAndClosesTheOldPort) {
-  OpenPort();
-  // "\\.\COM" is 7 characters: 504 more make 511, which fits; 505 do not.
+TEST_F(CommandTest, ASecondOpenClosesTheFirstEvenWhenTheNameIsTooLong) {
+  size_t from = port.Calls().size();
+  // "\\.\COM" is 7 characters: 504 more make 511, which fits; 505 do not, and nothing is opened.
   EXPECT_EQ(KV_ERR_PORT_OPEN, comm.Open(std::u16string(505, u'9')));
-  EXPECT_EQ((std::vector<Call>{Call::kClose}), CallsSinceOpen());
-  EXPECT_EQ(0, comm.Open(std::u16string(504, u'9')));
+  EXPECT_EQ(std::vector<Call>{kC}, CallsAfter(port, from));
+  EXPECT_FALSE(comm.IsOpen());
+  EXPECT_EQ(KV_OK, comm.Open(std::u16string(504, u'9')));
   EXPECT_EQ(511u, port.OpenedPath().size());
-}
-
-TEST_F(CommTest, CloseWithNoPortOpenMakesNoCallAndTwiceIsHarmless) {
-  comm.Close();
-  EXPECT_TRUE(port.Calls().empty());
-  OpenPort();
+  from = port.Calls().size();
   comm.Close();
   comm.Close();
-  EXPECT_EQ((std::vector<Call>{Call::kClose}), CallsSinceOpen());
-  EXPECT_FALSE(port.PortOpen());
-}
-
-TEST(CommLifetime, DestroyingTheLinkClosesAnOpenPort) {
-  FakeClock clock;
-  FakeSerialPort port{clock};
+  std::array<uint8_t, 2> buffer{};
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x21}));
+  comm.PurgeInput();
+  EXPECT_EQ(std::vector<Call>{kC}, CallsAfter(port, from));  // nothing touches a closed port
+  EXPECT_TRUE(clock.Sleeps().empty());
   {
-    CKVComm comm{port, clock};
-    ASSERT_EQ(0, comm.Open(u"2"));
+    CKVComm other{port, clock};
+    ASSERT_EQ(KV_OK, other.Open(u"2"));
   }
-  EXPECT_FALSE(port.PortOpen());
-  EXPECT_EQ(1, port.CallCount(Call::kClose));
+  EXPECT_FALSE(port.PortOpen());  // the destructor closed it
+  ASSERT_EQ(KV_OK, comm.Open(u"2"));
+  from = port.Calls().size();
+  EXPECT_EQ(KV_OK, comm.CommReceive(std::span(buffer).first(0)));  // empty spans make no call
+  EXPECT_EQ(KV_OK, comm.CommSend(std::span<const char16_t>{}));
+  EXPECT_EQ(from, port.Calls().size());
 }
 
-// ---- Receiving
-
-TEST_F(CommTest, ZeroLengthReceiveAndSendMakeNoCall) {
-  OpenPort();
-  std::array<uint8_t, 1> buffer{};
-  EXPECT_EQ(0, comm.CommReceive(std::span(buffer).first(0)));
-  EXPECT_EQ(0, comm.CommSend(std::span<const char16_t>{}));
-  EXPECT_TRUE(CallsSinceOpen().empty());
-}
-
-TEST_F(CommTest, ReceiveWithNoPortOpenFailsAtOnce) {
-  std::array<uint8_t, 2> buffer{};
-  const Duration before = clock.Now();
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  EXPECT_EQ(before, clock.Now());
-  EXPECT_TRUE(port.Calls().empty());
-}
-
-TEST_F(CommTest, ReceiveGathersBytesArrivingInPieces) {
-  OpenPort();
-  port.Reply({1, 2}).Reply({3}, milliseconds{10}).Reply({4, 5, 6}, milliseconds{40});
+TEST_F(CommandTest, ReceiveGathersPiecesTakesOnlyWhatIsAskedAndPurges) {
+  port.Reply({1, 2}).Reply({3}, milliseconds{10}).Reply({4, 5, 6, 7, 8}, seconds{1});
   std::array<uint8_t, 6> buffer{};
-  EXPECT_EQ(0, comm.CommReceive(buffer));
+  EXPECT_EQ(KV_OK, comm.CommReceive(buffer));
   EXPECT_EQ((std::array<uint8_t, 6>{1, 2, 3, 4, 5, 6}), buffer);
-  EXPECT_TRUE(port.ScriptDone());
-}
-
-TEST_F(CommTest, ReceiveTakesOnlyTheBytesAskedFor) {
-  OpenPort();
-  port.Reply({1, 2, 3, 4, 5});
-  std::array<uint8_t, 3> buffer{};
-  EXPECT_EQ(0, comm.CommReceive(buffer));
-  EXPECT_EQ((std::array<uint8_t, 3>{1, 2, 3}), buffer);
   EXPECT_EQ(2u, port.InputQueued());
+  // A second of silence is a handful of waits of at most 50 ms, not thousands of polls.
+  EXPECT_LE(port.CallCount(kS), 2 + 1000 / 50 + 4);
+  comm.PurgeInput();
+  EXPECT_EQ((Bytes{7, 8}), port.Purged());
 }
 
-TEST_F(CommTest, LineErrorFailsTheReceiveAndTheNextStartsCleared) {
-  OpenPort();
-  port.Reply({1}).LineError(kPortErrorFraming, milliseconds{5}).Reply({2, 3}, milliseconds{5});
+TEST_F(CommandTest, LineErrorOrFailedQueryOrReadFailsTheReceiveAndKeepsWhatIsQueued) {
+  port.Reply({1}).LineError(kPortErrorFraming, milliseconds{5}).Reply({2, 3, 4, 5}, milliseconds{5});
   std::array<uint8_t, 2> buffer{};
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  EXPECT_TRUE(comm.IsOpen());
-  EXPECT_EQ(0, comm.CommReceive(buffer));
+  clock.Advance(milliseconds{10});
+  port.FailCall(kS, port.CallCount(kS) + 1);
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  port.FailCall(kF, port.CallCount(kF) + 1);
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  EXPECT_EQ(4u, port.InputQueued());
+  EXPECT_EQ(KV_OK, comm.CommReceive(buffer));  // the error was cleared by the query that reported it
   EXPECT_EQ((std::array<uint8_t, 2>{2, 3}), buffer);
 }
 
-TEST_F(CommTest, FailedStatusQueryOrReadFailsTheReceiveAndKeepsTheBytes) {
-  OpenPort();
-  port.Reply({1, 2, 3, 4});
-  const int queriesSoFar = port.CallCount(Call::kQueryStatus);
-  port.FailCall(Call::kQueryStatus, queriesSoFar + 1);
-  std::array<uint8_t, 2> buffer{};
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  EXPECT_EQ(4u, port.InputQueued());
-  port.FailCall(Call::kReadQueued, port.CallCount(Call::kReadQueued) + 1);
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  EXPECT_EQ(4u, port.InputQueued());
-  EXPECT_EQ(0, comm.CommReceive(buffer));
-  EXPECT_EQ((std::array<uint8_t, 2>{1, 2}), buffer);
-}
-
-TEST_F(CommTest, SilenceEndsTheReceiveAfterTheLimit) {
-  OpenPort();
+TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
   port.Reply({9});
   std::array<uint8_t, 2> buffer{};
-  const Duration start = clock.Now();
+  Duration start = clock.Now();
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  const Duration waited = clock.Now() - start;
-  EXPECT_GE(waited, kReplySilenceLimit);
-  EXPECT_LE(waited, kReplySilenceLimit + milliseconds{100});
-  EXPECT_EQ(9, buffer[0]);  // what arrived is delivered; the rest would stay in the queue
+  EXPECT_GE(clock.Now() - start, kReplySilenceLimit);
+  EXPECT_LE(clock.Now() - start, kReplySilenceLimit + milliseconds{100});
+  port.Reply({1}, seconds{2}).Reply({2}, seconds{2});
+  start = clock.Now();
+  EXPECT_EQ(KV_OK, comm.CommReceive(buffer));
+  EXPECT_EQ(seconds{4}, clock.Now() - start);
+  port.Reply({1}, seconds{20}).Reply({2}, seconds{10});
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer, seconds{10}));  // a caller's own limit
+  EXPECT_EQ(KV_OK, comm.CommReceive(buffer, seconds{30}));
 }
 
-TEST_F(CommTest, TheLimitCountsSilenceNotTheWholeReceive) {
-  OpenPort();
-  port.Reply({1}, seconds{2}).Reply({2}, seconds{2}).Reply({3}, seconds{2});
-  std::array<uint8_t, 3> buffer{};
-  const Duration start = clock.Now();
-  EXPECT_EQ(0, comm.CommReceive(buffer));
-  EXPECT_EQ(seconds{6}, clock.Now() - start);
-}
-
-TEST_F(CommTest, ACallerMayGiveItsOwnSilenceLimit) {
-  OpenPort();
-  port.Reply({1}, seconds{20});
-  std::array<uint8_t, 1> buffer{};
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer, seconds{10}));
-  port.Reply({1}, seconds{20});
-  EXPECT_EQ(0, comm.CommReceive(buffer, seconds{30}));
-}
-
-TEST_F(CommTest, ReceiveWaitsOnThePortInsteadOfPollingWithoutPause) {
-  OpenPort();
-  port.Reply({1}, seconds{1});
-  std::array<uint8_t, 1> buffer{};
-  EXPECT_EQ(0, comm.CommReceive(buffer));
-  // A second of silence is a handful of waits of at most 50 ms, not thousands of polls.
-  EXPECT_LE(port.CallCount(Call::kQueryStatus), 2 + 1000 / 50 + 2);
-  EXPECT_GE(port.CallCount(Call::kWaitForInput), 1);
-}
-
-// ---- Sending
-
-TEST_F(CommTest, SendWithNoPortOpenFailsAtOnce) {
-  const Duration before = clock.Now();
-  EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x21}));
-  EXPECT_EQ(before, clock.Now());
-  EXPECT_TRUE(port.Calls().empty());
-}
-
-TEST_F(CommTest, SendPutsTheLowByteOfEachUnitOnTheWire) {
-  OpenPort();
+TEST_F(CommandTest, SendPutsLowBytesOnTheWireEach200msApart) {
   port.ExpectSent({0xA5, 0x21, 0x00, 0xFF});
-  EXPECT_EQ(0, comm.CommSend({0x01A5, 0xFF21, 0x0100, 0x00FF}));
+  Duration previous = clock.Now();
+  ASSERT_EQ(KV_OK, comm.CommSend({0x01A5, 0xFF21, 0x0100, 0x00FF}));
   EXPECT_TRUE(port.ScriptDone());
+  for (const auto& sent : port.Sent()) EXPECT_EQ(milliseconds{200}, sent.at - std::exchange(previous, sent.at));
+  for (Duration sleep : clock.Sleeps()) EXPECT_LE(sleep, kPacingStep);
 }
 
-TEST_F(CommTest, EveryByteWaitsAtLeast200msAndNoMore) {
-  OpenPort();
-  port.AcceptAnySent();
-  const Duration start = clock.Now();
-  ASSERT_EQ(0, comm.CommSend({1, 2, 3, 4, 5, 6}));
-  ASSERT_EQ(6u, port.Sent().size());
-  Duration previous = start;
-  for (const auto& sent : port.Sent()) {
-    EXPECT_EQ(milliseconds{200}, sent.at - previous);  // the fake clock has no jitter to allow for
-    previous = sent.at;
-  }
-  for (Duration sleep : clock.Sleeps()) EXPECT_LE(sleep, milliseconds{25});
-}
-
-TEST_F(CommTest, EachByteWaitsForTheOutputQueueToEmpty) {
-  OpenPort();
+TEST_F(CommandTest, EachByteWaitsForTheOutputQueueButNotForever) {
   port.AcceptAnySent();
   port.SetOutputDrainPolls(3);
-  ASSERT_EQ(0, comm.CommSend({1, 2}));
-  // Between the two writes: three queries that see the first byte still queued, one that
-  // sees the queue empty, then the pause; no write while the byte is queued.
-  std::vector<Call> between;
-  const auto& calls = port.Calls();
-  const auto first = std::find(calls.begin(), calls.end(), Call::kWriteByte);
-  const auto second = std::find(first + 1, calls.end(), Call::kWriteByte);
-  ASSERT_NE(second, calls.end());
-  EXPECT_EQ(4, std::count(first + 1, second, Call::kQueryStatus));
-  EXPECT_GE(port.Sent()[1].at - port.Sent()[0].at, milliseconds{200});
-}
-
-TEST_F(CommTest, StalledOutputQueueDelaysTheByteButDoesNotHangTheSend) {
-  OpenPort();
-  port.AcceptAnySent();
+  ASSERT_EQ(KV_OK, comm.CommSend({1, 2}));
+  // Between the writes: three queries that see the first byte queued, one that sees it gone.
+  const auto first = std::find(port.Calls().begin(), port.Calls().end(), Call::kWriteByte);
+  EXPECT_EQ(4, std::count(first + 1, std::find(first + 1, port.Calls().end(), Call::kWriteByte), kS));
   port.SetOutputDrainPolls(1'000'000);
   const Duration start = clock.Now();
-  EXPECT_EQ(0, comm.CommSend({1, 2}));
-  const Duration took = clock.Now() - start;
-  // The first byte finds the queue empty; the second waits out the drain limit, then the pause.
-  EXPECT_GE(took, milliseconds{400} + kOutputDrainLimit);
-  EXPECT_LE(took, milliseconds{400} + kOutputDrainLimit + milliseconds{5});
+  EXPECT_EQ(KV_OK, comm.CommSend({1, 2}));
+  // The first byte sees the queue drain; the second waits out the drain limit, then its pause.
+  EXPECT_GE(clock.Now() - start, milliseconds{400} + kOutputDrainLimit);
+  EXPECT_LE(clock.Now() - start, milliseconds{400} + kOutputDrainLimit + milliseconds{5});
 }
 
-TEST_F(CommTest, FailedWriteIsRetriedAfterAnotherPause) {
-  OpenPort();
+TEST_F(CommandTest, AFailedWriteIsRetriedAfterAnotherPauseThreeTimesAtMost) {
   port.ExpectSent({0x5A, 0x23});
   port.FailCall(Call::kWriteByte, 2);
-  const Duration start = clock.Now();
-  EXPECT_EQ(0, comm.CommSend({0x5A, 0x23}));
+  Duration start = clock.Now();
+  EXPECT_EQ(KV_OK, comm.CommSend({0x5A, 0x23}));
   EXPECT_TRUE(port.ScriptDone());
-  EXPECT_EQ(3, port.CallCount(Call::kWriteByte));
   EXPECT_EQ(milliseconds{600}, clock.Now() - start);
-}
-
-TEST_F(CommTest, WritesThatKeepFailingGiveUpWithSendFailure) {
-  OpenPort();
-  port.FailCallsFrom(Call::kWriteByte, 1);
-  const Duration start = clock.Now();
+  port.FailCallsFrom(Call::kWriteByte, 4);
+  start = clock.Now();
   EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x23}));
-  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
+  EXPECT_EQ(3 + kWriteAttempts, port.CallCount(Call::kWriteByte));
   EXPECT_EQ(kBytePacing * kWriteAttempts, clock.Now() - start);
   EXPECT_TRUE(comm.IsOpen());
 }
 
-TEST_F(CommTest, PurgeEmptiesTheInputQueueOnlyWhenAPortIsOpen) {
-  comm.PurgeInput();
-  EXPECT_TRUE(port.Calls().empty());
-  OpenPort();
-  port.Reply({1, 2, 3});
-  comm.PurgeInput();
-  EXPECT_EQ(0u, port.InputQueued());
-  EXPECT_EQ((std::vector<uint8_t>{1, 2, 3}), port.Purged());
+TEST(CommandTable, EveryCommandIsReadOrWriteAndListedOnce) {
+  for (const CommandInfo& info : kCommandTable) {
+    EXPECT_EQ(1, std::count_if(std::begin(kCommandTable), std::end(kCommandTable),
+                               [&](const CommandInfo& other) { return other.command == info.command; }));
+    EXPECT_NE(info.dataBytes == 0, info.payloadBytes == 0) << int{info.command};
+  }
+  EXPECT_EQ(0, PayloadBytes(0x25));
+  EXPECT_EQ(3203, PayloadBytes(kCmdStoredTests));  // 3 header bytes and 100 slots of 32
+}
+
+TEST_F(CommandTest, AReadWithoutADecoderLeavesThePayloadInTheCallersBuffer) {
+  Exchange(kCmdProtocolInfo, Answer(kCmdProtocolInfo, {7, 8, 9}));
+  std::array<uint8_t, 3> payload{};
+  EXPECT_EQ(KV_OK, ReadExchange(comm, kCmdProtocolInfo, payload));
+  EXPECT_EQ((std::array<uint8_t, 3>{7, 8, 9}), payload);
+}
+
+TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
+  port.Reply({kZ, 0x00, 0x13, 0xA5})
+      .ExpectSent({0xA5})
+      .Reply({0xA5, 0xA5}, milliseconds{40})  // the analyser repeats until it hears us
+      .Reply({0x42}, milliseconds{200});      // after the pause: stays for the next receive
+  EXPECT_EQ(KV_OK, Connect(comm));
+  EXPECT_EQ((Bytes{0xA5, 0xA5}), port.Purged());
+  EXPECT_EQ(milliseconds{150}, clock.Sleeps().back());
+  EXPECT_EQ(Call::kPurgeInput, port.Calls().back());
+  clock.Advance(milliseconds{200});
+  EXPECT_EQ(1u, port.InputQueued());
+}
+
+TEST_F(CommandTest, ConnectWaitsSixtySecondsForTheHandshakeNotMore) {
+  port.Reply({0xA5}, seconds{59}).ExpectSent({0xA5});
+  EXPECT_EQ(KV_OK, Connect(comm));
+  for (int i = 0; i < 100; ++i) port.Reply({0x00}, seconds{1});  // noise that never ends
+  const Duration start = clock.Now();
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_EQ(kConnectTimeLimit, clock.Now() - start);
+  EXPECT_EQ(1u, port.Sent().size());
+}
+
+TEST_F(CommandTest, ConnectFailsOnALineErrorOrWithNoPortButNotOnAFailedAnswer) {
+  port.Reply({0x11}).LineError(kPortErrorBreak, milliseconds{10}).Reply({0xA5}, milliseconds{10});
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_TRUE(port.Sent().empty());
+  port.FailCallsFrom(Call::kWriteByte, 1);
+  EXPECT_EQ(KV_OK, Connect(comm));  // the queued 0xA5, answered in vain
+  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
+  comm.Close();
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
 }
 
 }  // namespace

@@ -9,10 +9,7 @@ namespace {
 // mingw's g++ 12 reports a false -Wrestrict inside GoogleTest's case-name generation here.
 #pragma GCC diagnostic ignored "-Wrestrict"
 
-template <typename Case>
-std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-  return std::string(info.param.name);
-}
+constexpr auto kCaseName = [](const auto& info) { return std::string(info.param.name); };
 
 struct NameCase {
   const char* name;
@@ -37,17 +34,15 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"ComNameGetsThePrefixToo", u"COM7", PathStyle::kWindows, u"\\\\.\\COMCOM7"},
         NameCase{"DevicePathUnchanged", u"\\\\.\\COM3", PathStyle::kWindows, u"\\\\.\\COM3"},
         NameCase{"DevicePrefixAnywhere", u"x\\\\.\\BTH1", PathStyle::kWindows, u"x\\\\.\\BTH1"},
-        NameCase{"EmptyName", u"", PathStyle::kWindows, u"\\\\.\\COM"},
         NameCase{"SlashMeansNothingOnWindows", u"/dev/ttyS0", PathStyle::kWindows, u"\\\\.\\COM/dev/ttyS0"},
         NameCase{"SlashPathUnchangedOnPosix", u"/dev/pts/3", PathStyle::kPosix, u"/dev/pts/3"},
-        NameCase{"ComNameOnPosix", u"COM7", PathStyle::kPosix, u"\\\\.\\COMCOM7"},
         NameCase{"DigitsOnPosix", u"5", PathStyle::kPosix, u"\\\\.\\COM5"},
         NameCase{"LongestDigitsFit", k504Digits, PathStyle::kWindows, u"\\\\.\\COM" + k504Digits},
         NameCase{"OneDigitTooMany", k504Digits + u"7", PathStyle::kWindows, std::nullopt},
         NameCase{"LongestDevicePathFits", u"\\\\.\\" + k507Chars, PathStyle::kWindows, u"\\\\.\\" + k507Chars},
         NameCase{"DevicePathTooLong", u"\\\\.\\" + k507Chars + u"x", PathStyle::kWindows, std::nullopt},
         NameCase{"SlashPathTooLong", u"/" + std::u16string(511, u'a'), PathStyle::kPosix, std::nullopt}),
-    CaseName<NameCase>);
+    kCaseName);
 
 struct FileCase {
   const char* name;
@@ -65,7 +60,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"Com12IsTtyS11", u"\\\\.\\COM12", "/dev/ttyS11"},
                       FileCase{"LeadingZeroDigits", u"\\\\.\\COM007", "/dev/ttyS6"},
                       FileCase{"Com0IsNoTtyS", u"\\\\.\\COM0", "/dev/COM0"},
-                      FileCase{"ComComIsNoPort", u"\\\\.\\COMCOM7", "/dev/COMCOM7"},
                       FileCase{"ComWithoutNumber", u"\\\\.\\COM", "/dev/COM"},
                       FileCase{"ComNumberOverflowing", u"\\\\.\\COM99999999999", "/dev/COM99999999999"},
                       FileCase{"OtherNameUnderDev", u"\\\\.\\ttyUSB0", "/dev/ttyUSB0"},
@@ -73,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
                       FileCase{"NonAsciiAsUtf8", u"\\\\.\\Ger\u00e4t", "/dev/Ger\xc3\xa4t"},
                       FileCase{"SurrogatePairAsUtf8", u"/tmp/\U0001F50C", "/tmp/\xf0\x9f\x94\x8c"},
                       FileCase{"UnpairedSurrogateRefused", std::u16string(u"/tmp/") + char16_t{0xD800}, std::nullopt}),
-    CaseName<FileCase>);
+    kCaseName);
 
 }  // namespace
 }  // namespace kv::link

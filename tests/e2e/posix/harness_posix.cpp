@@ -1,8 +1,5 @@
 // harness_posix.cpp: the simulator in-process, on a pseudo-terminal of its own per test case, so
 // cases run in parallel. Uses the simulator's own argument parser, as kv_simulator does.
-#include <stdlib.h>
-#include <time.h>
-
 #include "e2e_harness.h"
 #include "pty_runner.h"
 #include "simulator_options.h"
@@ -40,14 +37,6 @@ std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>&
     return nullptr;
   }
   return analyser;
-}
-
-std::u16string MissingPortName() { return u"/dev/kv-no-such-port"; }
-
-bool UseTimeZoneWithSummerTime() {
-  ::setenv("TZ", "Europe/London", 1);
-  ::tzset();
-  return true;
 }
 
 }  // namespace kv::e2e

@@ -1,7 +1,5 @@
 // harness_win32.cpp: under Wine the simulators run natively, started by run_wine_e2e.sh from
 // wine_simulators.txt, each behind a COM port; this finds the port whose arguments match.
-#include <windows.h>
-
 #include <fstream>
 #include <sstream>
 
@@ -55,16 +53,6 @@ std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>&
   }
   *whyNot = "no simulator for \"" + wanted + "\" in " + table;
   return nullptr;
-}
-
-std::u16string MissingPortName() { return u"250"; }
-
-bool UseTimeZoneWithSummerTime() {
-  // The library converts through the system's time zone, which a test cannot switch; the test
-  // runs only where that zone has a summer time (Wine takes it from the Linux zone).
-  TIME_ZONE_INFORMATION zone{};
-  const DWORD id = GetTimeZoneInformation(&zone);
-  return id != TIME_ZONE_ID_INVALID && zone.DaylightDate.wMonth != 0 && zone.DaylightBias != 0;
 }
 
 }  // namespace kv::e2e

@@ -10,23 +10,16 @@ namespace kv::link::testing {
 
 class FakeClock : public Clock {
  public:
-  // Starts away from zero so that nothing may take 0 for "no time yet".
-  explicit FakeClock(Duration start = std::chrono::seconds{1000}) : now_(start) {}
-
   Duration Now() override { return now_; }
   void Sleep(Duration duration) override {
     sleeps_.push_back(duration);
     if (duration > Duration::zero()) now_ += duration;
   }
-
   void Advance(Duration duration) { now_ += duration; }
-  void AdvanceTo(Duration when) {
-    if (when > now_) now_ = when;
-  }
   const std::vector<Duration>& Sleeps() const { return sleeps_; }
 
  private:
-  Duration now_;
+  Duration now_{std::chrono::seconds{1000}};  // away from zero, so nothing may take 0 for "no time yet"
   std::vector<Duration> sleeps_;
 };
 

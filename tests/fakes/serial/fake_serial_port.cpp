@@ -5,63 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace kv::link::testing {
 
-const char* FakeSerialPort::NameOf(Call call) {
-  switch (call) {
-    case Call::kOpen: return "Open";
-    case Call::kSetQueueSizes: return "SetQueueSizes";
-    case Call::kSetReadsReturnAtOnce: return "SetReadsReturnAtOnce";
-    case Call::kReadLineSettings: return "ReadLineSettings";
-    case Call::kWriteLineSettings: return "WriteLineSettings";
-    case Call::kQueryStatus: return "QueryStatus";
-    case Call::kClearBreak: return "ClearBreak";
-    case Call::kReadQueued: return "ReadQueued";
-    case Call::kWriteByte: return "WriteByte";
-    case Call::kWaitForInput: return "WaitForInput";
-    case Call::kPurgeInput: return "PurgeInput";
-    case Call::kClose: return "Close";
-  }
-  return "?";
-}
-
-FakeSerialPort::FakeSerialPort(FakeClock& clock, PathStyle style)
-    : clock_(clock), style_(style), stepStart_(clock.Now()) {}
-
-FakeSerialPort& FakeSerialPort::ExpectSent(std::vector<uint8_t> bytes) {
-  if (!bytes.empty()) steps_.push_back(Step{StepKind::kExpect, std::move(bytes), 0, Duration::zero()});
+FakeSerialPort& FakeSerialPort::Add(Step step) {
+  // A reply or error scripted while the link waits counts its delay from now.
+  if (step.kind != kExpect && cursor_ == steps_.size()) stepStart_ = clock_.Now();
+  if (step.kind != kExpect || !step.bytes.empty()) steps_.push_back(std::move(step));
   return *this;
-}
-
-FakeSerialPort& FakeSerialPort::Reply(std::vector<uint8_t> bytes, Duration after) {
-  if (cursor_ == steps_.size()) stepStart_ = clock_.Now();
-  steps_.push_back(Step{StepKind::kReply, std::move(bytes), 0, after});
-  return *this;
-}
-
-FakeSerialPort& FakeSerialPort::LineError(uint32_t flags, Duration after) {
-  if (cursor_ == steps_.size()) stepStart_ = clock_.Now();
-  steps_.push_back(Step{StepKind::kLineError, {}, flags, after});
-  return *this;
-}
-
-bool FakeSerialPort::ScriptDone() {
-  Pump();
-  return cursor_ == steps_.size();
-}
-
-size_t FakeSerialPort::InputQueued() {
-  Pump();
-  return input_.size();
-}
-
-void FakeSerialPort::FailCall(Call call, int nth) { failAt_[call].insert(nth); }
-void FakeSerialPort::FailCallsFrom(Call call, int nth) { failFrom_[call] = nth; }
-
-int FakeSerialPort::CallCount(Call call) const {
-  auto it = counts_.find(call);
-  return it == counts_.end() ? 0 : it->second;
 }
 
 std::vector<uint8_t> FakeSerialPort::SentBytes() const {
@@ -72,14 +24,14 @@ std::vector<uint8_t> FakeSerialPort::SentBytes() const {
 
 bool FakeSerialPort::Begin(Call call) {
   calls_.push_back(call);
-  const int nth = ++counts_[call];
+  const int nth = CallCount(call);
   if (auto it = failAt_.find(call); it != failAt_.end() && it->second.count(nth) != 0) return false;
   if (auto it = failFrom_.find(call); it != failFrom_.end() && nth >= it->second) return false;
   return true;
 }
 
 std::optional<Duration> FakeSerialPort::NextDue() const {
-  if (cursor_ == steps_.size() || steps_[cursor_].kind == StepKind::kExpect) return std::nullopt;
+  if (cursor_ == steps_.size() || steps_[cursor_].kind == kExpect) return std::nullopt;
   return stepStart_ + steps_[cursor_].after;
 }
 
@@ -88,7 +40,7 @@ void FakeSerialPort::Pump() {
     const std::optional<Duration> due = NextDue();
     if (!due || *due > clock_.Now()) return;
     const Step& step = steps_[cursor_];
-    if (step.kind == StepKind::kReply) {
+    if (step.kind == kReply) {
       // The analyser talks to whoever holds the line; with the port closed its bytes are lost.
       if (open_) input_.insert(input_.end(), step.bytes.begin(), step.bytes.end());
     } else {
@@ -99,49 +51,16 @@ void FakeSerialPort::Pump() {
   }
 }
 
-bool FakeSerialPort::Open(std::u16string_view devicePath) {
-  if (!Begin(Call::kOpen) || open_) return false;
-  open_ = true;
-  openedPath_ = std::u16string(devicePath);
-  Pump();
-  return true;
-}
-
-bool FakeSerialPort::SetQueueSizes(uint32_t inputBytes, uint32_t outputBytes) {
-  if (!Begin(Call::kSetQueueSizes) || !open_) return false;
-  queueSizes_ = {inputBytes, outputBytes};
-  return true;
-}
-
-bool FakeSerialPort::SetReadsReturnAtOnce() { return Begin(Call::kSetReadsReturnAtOnce) && open_; }
-
-bool FakeSerialPort::ReadLineSettings(LineSettings& settings) {
-  if (!Begin(Call::kReadLineSettings) || !open_) return false;
-  settings = applied_.value_or(driverSettings_);
-  return true;
-}
-
-bool FakeSerialPort::WriteLineSettings(const LineSettings& settings) {
-  if (!Begin(Call::kWriteLineSettings) || !open_) return false;
-  applied_ = settings;
-  return true;
-}
-
 bool FakeSerialPort::QueryStatus(PortStatus& status) {
-  if (!Begin(Call::kQueryStatus) || !open_) return false;
+  if (!Ok(Call::kQueryStatus)) return false;
   Pump();
-  status.errors = pendingErrors_;
-  pendingErrors_ = 0;
-  status.inputQueued = static_cast<uint32_t>(input_.size());
-  status.outputQueued = drainLeft_ > 0 ? 1u : 0u;
-  if (drainLeft_ > 0) --drainLeft_;
+  status = {std::exchange(pendingErrors_, 0u), uint32_t(input_.size()), drainLeft_ > 0 ? 1u : 0u};
+  drainLeft_ = std::max(drainLeft_ - 1, 0);
   return true;
 }
-
-void FakeSerialPort::ClearBreak() { Begin(Call::kClearBreak); }
 
 int FakeSerialPort::ReadQueued(std::span<uint8_t> into) {
-  if (!Begin(Call::kReadQueued) || !open_) return -1;
+  if (!Ok(Call::kReadQueued)) return -1;
   Pump();
   const size_t n = std::min(into.size(), input_.size());
   std::copy_n(input_.begin(), n, into.begin());
@@ -150,12 +69,12 @@ int FakeSerialPort::ReadQueued(std::span<uint8_t> into) {
 }
 
 int FakeSerialPort::WriteByte(uint8_t byte) {
-  if (!Begin(Call::kWriteByte) || !open_) return 0;
+  if (!Ok(Call::kWriteByte)) return 0;
   Pump();
   sent_.push_back(SentByte{byte, clock_.Now()});
   drainLeft_ = drainPolls_;
   if (acceptAnySent_) return 1;
-  if (cursor_ == steps_.size() || steps_[cursor_].kind != StepKind::kExpect) {
+  if (cursor_ == steps_.size() || steps_[cursor_].kind != kExpect) {
     ADD_FAILURE() << "unexpected byte 0x" << std::hex << int{byte} << " written (script step " << std::dec << cursor_
                   << " of " << steps_.size() << ")";
     return 1;
@@ -177,16 +96,16 @@ bool FakeSerialPort::WaitForInput(Duration limit) {
   if (!input_.empty() || pendingErrors_ != 0) return true;
   const Duration until = clock_.Now() + limit;
   if (const std::optional<Duration> due = NextDue(); due && *due <= until) {
-    clock_.AdvanceTo(*due);
+    clock_.Advance(std::max(*due - clock_.Now(), Duration::zero()));
     Pump();
     return !input_.empty() || pendingErrors_ != 0;
   }
-  clock_.AdvanceTo(until);
+  clock_.Advance(limit > Duration::zero() ? limit : Duration::zero());
   return false;
 }
 
 void FakeSerialPort::PurgeInput() {
-  if (!Begin(Call::kPurgeInput) || !open_) return;
+  if (!Ok(Call::kPurgeInput)) return;
   Pump();
   purged_.insert(purged_.end(), input_.begin(), input_.end());
   input_.clear();
