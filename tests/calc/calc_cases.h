@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "KorvantaSDK.h"
+#include "result_codes.h"
 
 namespace kv::calc::testing {
 
@@ -92,13 +93,8 @@ inline double Number(const std::string& text) {
   return std::strtod(text.c_str(), nullptr);
 }
 inline int32_t Code(const std::string& name) {
-  static const std::pair<const char*, int32_t> kCodes[] = {
-      {"KV_OK", KV_OK},   {"KV_ERR_WRONG_KIND", KV_ERR_WRONG_KIND}, {"KV_ERR_WATER_EQUATION", KV_ERR_WATER_EQUATION},
-      {"KV_ERR_SEX", KV_ERR_SEX}, {"KV_ERR_AGE", KV_ERR_AGE},    {"KV_ERR_HEIGHT", KV_ERR_HEIGHT},
-      {"KV_ERR_WEIGHT", KV_ERR_WEIGHT}, {"KV_ERR_ACTIVITY", KV_ERR_ACTIVITY}, {"KV_ERR_WAIST", KV_ERR_WAIST},
-      {"KV_ERR_HIP", KV_ERR_HIP}, {"KV_ERR_ARGUMENT", KV_ERR_ARGUMENT}};
-  for (const auto& [known, value] : kCodes) {
-    if (name == known) return value;
+  for (const kv::ResultCodeInfo& code : kv::AllResultCodes()) {
+    if (name == code.name) return code.value;
   }
   ADD_FAILURE() << "no result code " << name;
   return KV_OK;
