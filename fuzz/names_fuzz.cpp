@@ -60,9 +60,6 @@ void FuzzModelName(FuzzedDataProvider& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  if (in.ConsumeBool())
-    FuzzPortName(in);
-  else
-    FuzzModelName(in);
+  in.ConsumeBool() ? FuzzPortName(in) : FuzzModelName(in);
   return 0;
 }

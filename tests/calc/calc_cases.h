@@ -1,13 +1,18 @@
 // calc_cases.h: what the calculation tests share: the test records they start from, two impedance
-// spectra given bit for bit, and whole records as words, parsed from compact pins.
+// spectra given bit for bit, whole records as words, and the reading of the case tables in data/.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "KorvantaSDK.h"
+#include "result_codes.h"
 
 namespace kv::calc::testing {
 
@@ -64,6 +69,66 @@ inline std::vector<uint32_t> Pin(const char* text, size_t count, const std::vect
   }
   words.resize(count);
   return words;
+}
+
+using Row = std::vector<std::string>;
+// A table of data/ (calc_data.h): its rows as words, less the header line, blank lines and '#' lines.
+inline std::vector<Row> Rows(const char* table) {
+  std::vector<Row> rows;
+  std::istringstream in(table);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    Row row;
+    for (std::string w; words >> w;) row.push_back(w);
+    if (!row.empty() && row[0][0] != '#') rows.push_back(row);
+  }
+  return rows;
+}
+// Decimal, or nan, inf, -inf (by name, as C runtimes differ in reading those).
+inline double Number(const std::string& text) {
+  if (text == "nan") return NAN;
+  if (text == "inf" || text == "-inf") return text[0] == '-' ? -INFINITY : INFINITY;
+  return std::strtod(text.c_str(), nullptr);
+}
+inline int32_t Code(const std::string& name) {
+  for (const kv::ResultCodeInfo& code : kv::AllResultCodes()) {
+    if (name == code.name) return code.value;
+  }
+  ADD_FAILURE() << "no result code " << name;
+  return KV_OK;
+}
+// A human record: Adult(8) changed by the row's "field=value" words (spectrum=cole, depressed, fifty or none),
+// the water equation from "equation=N"; the other words are left in rest.
+struct HumanCase {
+  KVTestRecord test = Adult(8);
+  uint32_t equation = 0;
+  Row rest;
+};
+inline HumanCase Human(const Row& row) {
+  static KVSpectrumPoint fifty[50];
+  for (int i = 0; i < 50; ++i) fifty[i] = kColeSpectrum[i % 7];
+  HumanCase c;
+  KVTestRecord& t = c.test;
+  const std::pair<const char*, int32_t*> whole[] = {
+      {"model", &t.modelCode}, {"sex", &t.sex},       {"age", &t.age},           {"height", &t.height},
+      {"activity", &t.activityLevel}, {"waist", &t.waist}, {"hip", &t.hip}, {"f1", &t.impedanceF1},
+      {"f2", &t.impedanceF2},  {"f4", &t.impedanceF4}, {"R", &t.resistance}, {"count", &t.spectrumCount}};
+  for (const std::string& word : row) {
+    const size_t eq = word.find('=');
+    const std::string key = word.substr(0, eq == std::string::npos || eq == 0 ? 0 : eq), value = word.substr(eq + 1);
+    bool used = true;
+    if (key == "weight") t.weight = static_cast<float>(Number(value));
+    else if (key == "equation") c.equation = static_cast<uint32_t>(std::stoll(value));
+    else if (key == "spectrum") t.spectrum = value == "cole" ? kColeSpectrum : value == "depressed" ? kDepressedSpectrum : value == "fifty" ? fifty : nullptr;
+    else used = false;
+    for (const auto& [name, field] : whole) {
+      if (key == name) *field = std::stoi(value), used = true;
+    }
+    if (!used) c.rest.push_back(word);
+  }
+  return c;
 }
 
 }  // namespace kv::calc::testing

@@ -1,5 +1,5 @@
 // equine_test.cpp: CXCalculateResults and CXCalculateNormals: the worked example, the log-log fit, readings
-// that give no fit, the derived quotients and the nested truncated normal ranges.
+// that give no fit, the derived quotients and the nested truncated normal ranges (data/equine_*.txt).
 #include "calc/equine.h"
 
 #include <gtest/gtest.h>
@@ -10,9 +10,12 @@
 #include <limits>
 
 #include "KorvantaSDK.h"
+#include "calc_cases.h"
+#include "calc_data.h"
 
 namespace {
 
+using namespace kv::calc::testing;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr int32_t kMaxWhole = std::numeric_limits<int32_t>::max();
@@ -106,48 +109,29 @@ TEST(Equine, ExtremeInputsStayFinite) {
 }
 
 TEST(Equine, DerivedQuotientsAndTruncatedFat) {
-  struct Derived {
-    float bodyMass, tbw, ecw, ecwFraction;
-    // fatKg, fatPercent, tbwPercent, ecwPercentTbw, icwLitres, icwPercentTbw, icwPerKg, ecwPerKg, ecwFractionPercent
-    std::array<float, 9> expected;
-  };
-  // 300 - 289.5 / 0.732 = -95.49 truncates toward zero to -95; a quotient by 0, or overflowing, is 0.
-  // clang-format off
-  for (const Derived& d : {
-           Derived{300, 289.5f, 120, 20, {-95, -31.6667f, 96.5f, 41.4508f, 169.5f, 58.5492f, 0.565f, 0.4f, 16.6667f}},
-           Derived{500, 300, 120, 30, {90, 18, 60, 40, 180, 60, 0.36f, 0.24f, 25}},
-           Derived{0, 300, 120, 30, {-409, 0, 0, 40, 180, 60, 0, 0, 25}},
-           Derived{500, 0, 120, 30, {500, 100, 0, 0, -120, 0, -0.24f, 0.24f, 25}},
-           Derived{500, 300, 0, 30, {90, 18, 60, 0, 300, 100, 0.6f, 0, 0}},
-           Derived{1e-38f, 300, 120, 30, {-409, 0, 0, 40, 180, 60, 0, 0, 25}}}) {
-    // clang-format on
+  for (const Row& row : Rows(k_equine_derived)) {
+    std::array<float, 13> d;
+    for (size_t k = 0; k < d.size(); ++k) d[k] = static_cast<float>(Number(row.at(k)));
     CXResults r{};
-    r.bodyMassKg = d.bodyMass, r.tbwLitres = d.tbw, r.ecwLitres = d.ecw, r.ecwFractionLitres = d.ecwFraction;
+    r.bodyMassKg = d[0], r.tbwLitres = d[1], r.ecwLitres = d[2], r.ecwFractionLitres = d[3];
     kv::calc::DeriveEquineFields(r);
     const std::array<float, 9> got = {r.fatKg,         r.fatPercent, r.tbwPercent, r.ecwPercentTbw,     r.icwLitres,
                                       r.icwPercentTbw, r.icwPerKg,   r.ecwPerKg,   r.ecwFractionPercent};
-    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(d.expected[i], got[i], 5e-4) << d.bodyMass << " " << i;
+    for (size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(d[4 + i], got[i], 5e-4) << row[0] << " " << i;
   }
 }
 
 TEST(Equine, NormalsNestedAndTruncated) {
-  const Words none = {0, 0, 7, 18, 0, 0, 60, 68, 0, 0, 0, 0, 33, 40, 0, 0, 0, 0, 60, 67, 0, 0, 13, 25};
-  // 500: fat 35, 90; water 300, 340; M = 320: ecw 105.6 -> 105, 128; icw 192, 214.4 -> 214; M2 = 116: 15.08 -> 15,
-  // 29. Per kg in ml: 105000 / 500 = 210, 256, 384, 428. 520.11 likewise; -100 truncates toward zero.
-  // clang-format off
-  for (const auto& [mass, expected] : {
-           std::pair{500.0f, Words{35, 90, 7, 18, 300, 340, 60, 68, 105, 128, 210, 256, 33, 40, 192, 214, 384, 428, 60, 67, 15, 29, 13, 25}},
-           {520.11f, Words{36, 93, 7, 18, 312, 353, 60, 68, 109, 132, 209, 253, 33, 40, 199, 222, 382, 426, 60, 67, 15, 30, 13, 25}},
-           {0.0f, none}, {kNaN, none}, {kInf, none},
-           {-100.0f, Words{-7, -18, 7, 18, -60, -68, 60, 68, -21, -25, 210, 250, 33, 40, -38, -42, 380, 420, 60, 67, -2, -5, 13, 25}}}) {
-    // clang-format on
+  for (const Row& row : Rows(k_equine_normals)) {
+    Words expected;
+    for (size_t k = 0; k < expected.size(); ++k) expected[k] = std::stoi(row.at(1 + k));
     CXResults results{};
-    results.bodyMassKg = mass;
+    results.bodyMassKg = static_cast<float>(Number(row[0]));
     CXNormals normals;
     std::memset(&normals, 0xA5, sizeof normals);
     const CXTestRecord human = Horse(1, 0, 0, {});  // never read, so any record or none
-    EXPECT_EQ(KV_OK, CXCalculateNormals(std::isnan(mass) ? nullptr : &human, &results, &normals));
-    EXPECT_EQ(expected, (As<Words>(normals))) << mass;
+    EXPECT_EQ(KV_OK, CXCalculateNormals(row[0] == "nan" ? nullptr : &human, &results, &normals));
+    EXPECT_EQ(expected, (As<Words>(normals))) << row[0];
   }
   // 1e10 kg: 60 % and 68 % saturate; M = 2^31 in single precision, of which 33 % is 708669632 in steps of 64.
   CXResults huge{};

@@ -1,6 +1,6 @@
 // normals_test.cpp: KVCalculateNormals: worked examples of every field, both tables at each band edge, the
 // optional fields by family, the check order, the target-weight rule and the rounding.
-// Expected values are worked out by hand in the comments from the tables and the written formulas.
+// The tables are data/normals_*.txt; their expected values are worked out by hand from the written formulas.
 #include "calc/normals.h"
 
 #include <gtest/gtest.h>
@@ -10,11 +10,11 @@
 #include <limits>
 
 #include "calc_cases.h"
+#include "calc_data.h"
 
 namespace {
 
-using kv::calc::testing::Person;
-using kv::calc::testing::WordsOf;
+using namespace kv::calc::testing;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr int32_t kMaxWhole = std::numeric_limits<int32_t>::max();
@@ -36,80 +36,49 @@ N Normals(const KVTestRecord& test, float leanKg, int32_t code = KV_OK) {
   return normals;
 }
 
+// A row's model, sex, age, height and weight from column `at` on.
+KVTestRecord PersonOf(const Row& row, size_t at) {
+  const auto whole = [&](size_t k) { return std::stoi(row.at(at + k)); };
+  return Person(whole(0), whole(1), whole(2), whole(3), static_cast<float>(Number(row.at(at + 4))));
+}
+
 TEST(Normals, WorkedExamplesEveryField) {
-  struct Example {
-    const char* name;
-    KVTestRecord test;
-    float leanKg;
+  for (const Row& row : Rows(k_normals_examples)) {
     N expected;
-  };
-  // clang-format off
-  const Example examples[] = {
-      // Female 35: fat 21-27 %, lean 73-79 %. H2 27225. W_hi = 42 / 0.73 = 57.53 <= B22 = 59.895, adult: by BMI
-      // round(54.45) = 54 to 60. M = 57: fat 11.97 -> 12, 15.39 -> 15; lean 41.61 -> 42, 45.03 -> 45. Water 50-60 %
-      // of 60 = 30, 36. FMI 12 / 27225 x 1e4 = 4.41 -> 4, 15 -> 6; LMI 42 -> 15.43 -> 15, 45 -> 17.
-      {"FemaleQuattron", Person(7, 0, 35, 165, 60.0f), 42.0f,
-       {21, 27, 12, 15, 73, 79, 42, 45, 54, 60, 1, 50, 60, 30, 36, 20, 30, 4, 6, 15, 17, 0.4f, 0.7f, 0.82f, 20, 25,
-        0.8f, 0, 0}},
-      // Male 45: 14-20 %. B22 = 71.28 < W_hi = 65 / 0.8 = 81.25: from the fat range, round(65 / 0.86 = 75.58) = 76 to
-      // 81. M = 78: fat 10.92 -> 11, 15.6 -> 16; lean 62.4 -> 62, 67.08 -> 67. Water 55-65 % of 85 = 47, 55.
-      {"MaleQuattron", Person(7, 1, 45, 180, 85.0f), 65.0f,
-       {14, 20, 11, 16, 80, 86, 62, 67, 76, 81, 0, 55, 65, 47, 55, 26, 34, 3, 5, 19, 21, 0.43f, 0.7f, 0.82f, 20, 25, 1,
-        0, 0}},
-      // Male 25: 12-18 %, by BMI 65 to 71, M = 68. Water 55-65 % of 70: 38.5 and 45.5, halves going up. Mono.
-      {"MaleMonoHalfwayWater", Person(1, 1, 25, 180, 70.0f), 50.0f,
-       {12, 18, 8, 12, 82, 88, 56, 60, 65, 71, 1, 55, 65, 39, 46, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 25, 1, 0, 0}},
-      // Girl 12: 18-25 %; under 18, so from the fat range: round(30 / 0.82 = 36.59) = 37, 40. M = 38: fat 6.84 -> 7,
-      // 9.5 -> 10; lean 28.5 -> 29, 31.16 -> 31. Water band 10-17: 57-62 % of 40 = 23, 25. FMI 3, 4; LMI 13, 14.
-      {"GirlMonoXD", Person(2, 0, 12, 150, 40.0f), 30.0f,
-       {18, 25, 7, 10, 75, 82, 29, 31, 37, 40, 0, 57, 62, 23, 25, 20, 30, 3, 4, 13, 14, 0, 0, 0, 20, 25, 0.8f, 0.8f,
-        0.89f}},
-      // The same girl on Duotrace: the adult water column 50-60 % of 40 = 20, 24; nothing optional.
-      {"GirlDuotraceAdultWater", Person(5, 0, 12, 150, 40.0f), 30.0f,
-       {18, 25, 7, 10, 75, 82, 29, 31, 37, 40, 0, 50, 60, 20, 24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 25, 0.8f, 0, 0}},
-      // Mirrored: M = -77 / 2 = -38 toward zero; halves away from zero. Water depends on the weight only.
-      {"GirlMonoXDNegativeLean", Person(2, 0, 12, 150, 40.0f), -30.0f,
-       {18, 25, -7, -10, 75, 82, -29, -31, -37, -40, 0, 57, 62, 23, 25, 20, 30, -3, -4, -13, -14, 0, 0, 0, 20, 25, 0.8f,
-        0.8f, 0.89f}},
-      // Lean NaN (a zero impedance upstream): W_hi NaN is "not greater" than B22, so an adult keeps the BMI target.
-      {"AdultNaNLeanTakesBmiTarget", Person(7, 0, 35, 165, 60.0f), kNaN,
-       {21, 27, 12, 15, 73, 79, 42, 45, 54, 60, 1, 50, 60, 30, 36, 20, 30, 4, 6, 15, 17, 0.4f, 0.7f, 0.82f, 20, 25,
-        0.8f, 0, 0}},
-  };
-  // clang-format on
-  for (const Example& e : examples) EXPECT_EQ(WordsOf(e.expected), WordsOf(Normals(e.test, e.leanKg))) << e.name;
+    auto* words = reinterpret_cast<int32_t*>(&expected);
+    for (size_t k = 0; k < sizeof expected / 4; ++k) {
+      const double value = Number(row.at(7 + k));
+      // Fields 22 to 24 and 27 to 29 are floats.
+      if ((k >= 21 && k <= 23) || k >= 26) {
+        const float f = static_cast<float>(value);
+        std::memcpy(&words[k], &f, 4);
+      } else {
+        words[k] = static_cast<int32_t>(value);
+      }
+    }
+    EXPECT_EQ(WordsOf(expected), WordsOf(Normals(PersonOf(row, 1), static_cast<float>(Number(row[6]))))) << row[0];
+  }
 }
 
 TEST(Normals, BothTablesAtEveryBandEdgeAndTheOptionalFieldsByFamily) {
-  struct Band {
-    int32_t sex, age, fatLow, fatHigh, tbwLow, tbwHigh;
-  };
-  // clang-format off
-  const Band bands[] = {
-      {0, 1, 15, 19, 64, 67},  {0, 4, 15, 19, 64, 67},  {0, 5, 15, 19, 63, 66},  {0, 9, 15, 19, 63, 66},
-      {0, 10, 18, 25, 57, 62}, {0, 17, 18, 25, 57, 62}, {0, 18, 20, 26, 50, 60}, {0, 30, 20, 26, 50, 60},
-      {0, 31, 21, 27, 50, 60}, {0, 40, 21, 27, 50, 60}, {0, 41, 22, 28, 50, 60}, {0, 50, 22, 28, 50, 60},
-      {0, 51, 22, 30, 50, 60}, {0, 60, 22, 30, 50, 60}, {0, 61, 22, 31, 50, 60}, {0, 99, 22, 31, 50, 60},
-      {1, 1, 16, 20, 63, 66},  {1, 4, 16, 20, 63, 66},  {1, 5, 12, 15, 65, 68},  {1, 9, 12, 15, 65, 68},
-      {1, 10, 12, 18, 61, 66}, {1, 17, 12, 18, 61, 66}, {1, 18, 12, 18, 55, 65}, {1, 30, 12, 18, 55, 65},
-      {1, 31, 13, 19, 55, 65}, {1, 40, 13, 19, 55, 65}, {1, 41, 14, 20, 55, 65}, {1, 50, 14, 20, 55, 65},
-      {1, 51, 16, 20, 55, 65}, {1, 60, 16, 20, 55, 65}, {1, 61, 17, 21, 55, 65}, {1, 99, 17, 21, 55, 65},
-  };
   struct Family {
     int32_t model;
     bool compartments, highFrequency, ratioF2F1;  // water by age goes with the compartments
   };
+  // clang-format off
   for (const Family& f : {Family{1, 0, 0, 0}, {3, 0, 0, 0}, {9, 0, 0, 0}, {2, 1, 0, 1}, {4, 1, 0, 1}, {10, 1, 0, 1},
                           {5, 0, 0, 0}, {6, 0, 0, 0}, {7, 1, 1, 0}, {11, 1, 1, 0}, {14, 1, 1, 0}, {8, 1, 1, 0},
                           {15, 1, 1, 0}, {12, 0, 0, 0}, {13, 0, 0, 0}, {0, 0, 0, 0}, {16, 0, 0, 0}, {-4, 0, 0, 0}}) {
     // clang-format on
-    for (const Band& b : bands) {
-      SCOPED_TRACE(::testing::Message() << "sex " << b.sex << " age " << b.age << " model " << f.model);
-      const N n = Normals(Person(f.model, b.sex, b.age, 160, 50.0f), 40.0f);
-      EXPECT_EQ((std::array{b.fatLow, b.fatHigh, 100 - b.fatHigh, 100 - b.fatLow}),
+    for (const Row& row : Rows(k_normals_bands)) {
+      std::array<int32_t, 6> b;
+      for (size_t k = 0; k < b.size(); ++k) b[k] = std::stoi(row.at(k));
+      SCOPED_TRACE(::testing::Message() << "sex " << b[0] << " age " << b[1] << " model " << f.model);
+      const N n = Normals(Person(f.model, b[0], b[1], 160, 50.0f), 40.0f);
+      EXPECT_EQ((std::array{b[2], b[3], 100 - b[3], 100 - b[2]}),
                 (std::array{n.fatPercentLow, n.fatPercentHigh, n.leanPercentLow, n.leanPercentHigh}));
-      EXPECT_EQ(f.compartments ? b.tbwLow : 50 + 5 * b.sex, n.tbwPercentLow);
-      EXPECT_EQ(f.compartments ? b.tbwHigh : 60 + 5 * b.sex, n.tbwPercentHigh);
+      EXPECT_EQ(f.compartments ? b[4] : 50 + 5 * b[0], n.tbwPercentLow);
+      EXPECT_EQ(f.compartments ? b[5] : 60 + 5 * b[0], n.tbwPercentHigh);
     }
     const N n = Normals(Person(f.model, 1, 45, 180, 85.0f), 65.0f);  // the MaleQuattron example
     const int c = f.compartments;
@@ -127,28 +96,12 @@ TEST(Normals, BothTablesAtEveryBandEdgeAndTheOptionalFieldsByFamily) {
 }
 
 TEST(Normals, ChecksInOrderAndRejectionLeavesZero) {
-  struct Check {
-    KVTestRecord test;
-    int32_t code;
-  };
-  // clang-format off
-  const Check checks[] = {
-      {Person(1, 2, 0, 230, kNaN), KV_ERR_SEX},         {Person(1, -1, 35, 165, 60.0f), KV_ERR_SEX},
-      {Person(1, 1, 0, 9, 301.0f), KV_ERR_AGE},         {Person(1, 0, 100, 165, 60.0f), KV_ERR_AGE},
-      {Person(1, 0, 35, 230, 0.0f), KV_ERR_HEIGHT},     {Person(1, 0, 35, 9, 60.0f), KV_ERR_HEIGHT},
-      {Person(1, 0, 35, 165, 300.01f), KV_ERR_WEIGHT},  {Person(1, 0, 35, 165, 0.0009f), KV_ERR_WEIGHT},
-      {Person(1, 0, 35, 165, -60.0f), KV_ERR_WEIGHT},   {Person(7, 0, 35, 165, kNaN), KV_ERR_WEIGHT},
-      {Person(7, 0, 35, 165, kInf), KV_ERR_WEIGHT},     {Person(7, 0, 35, 165, -kInf), KV_ERR_WEIGHT},
-      {Person(1, 0, 1, 100, 15.0f), KV_OK},             {Person(1, 1, 99, 165, 60.0f), KV_OK},
-      {Person(1, 0, 35, 10, 60.0f), KV_OK},             {Person(1, 0, 35, 229, 60.0f), KV_OK},
-      {Person(1, 0, 35, 165, 0.001f), KV_OK},           {Person(1, 0, 35, 165, 300.0f), KV_OK},
-  };
-  // clang-format on
-  for (const Check& c : checks) {
-    const N n = Normals(c.test, 42.0f, c.code);
-    EXPECT_EQ(c.code == KV_OK ? 20 : 0, n.bmiLow) << &c - checks;
-    if (c.code != KV_OK) {
-      EXPECT_EQ(std::vector<uint32_t>(sizeof n / 4), WordsOf(n)) << &c - checks;
+  for (const Row& row : Rows(k_normals_checks)) {
+    const int32_t code = Code(row.at(5));
+    const N n = Normals(PersonOf(row, 0), 42.0f, code);
+    EXPECT_EQ(code == KV_OK ? 20 : 0, n.bmiLow) << ::testing::PrintToString(row);
+    if (code != KV_OK) {
+      EXPECT_EQ(std::vector<uint32_t>(sizeof n / 4), WordsOf(n)) << ::testing::PrintToString(row);
     }
   }
   const KVTestRecord test = Person(7, 0, 35, 165, 60.0f);

@@ -25,7 +25,8 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 TEST(SpectrumFit, CircleFitPasses) {
   std::vector<PlanePoint> arc;  // two thirds of the circle about (3, -4) of radius 5: the mean is off centre
   for (int degrees = 0; degrees <= 240; degrees += 30) {
-    arc.push_back({3.0 + 5.0 * std::cos(degrees * std::numbers::pi / 180.0), -4.0 + 5.0 * std::sin(degrees * std::numbers::pi / 180.0)});
+    const double angle = degrees * std::numbers::pi / 180.0;
+    arc.push_back({3.0 + 5.0 * std::cos(angle), -4.0 + 5.0 * std::sin(angle)});
   }
   std::vector<PlanePoint> depressed;  // as the analysis converts them
   for (const KVSpectrumPoint& p : kDepressedSpectrum) {
