@@ -115,14 +115,6 @@ int32_t SearchBTDevices(BtPlatform& platform, CBluetoothStack*& held, int32_t* n
   return 1;
 }
 
-CBluetoothStack* StackWithSearch(BtPlatform& platform, CBluetoothStack*& held, uint16_t timeoutMultiplier) {
-  if (held == nullptr || !held->IsSearchDone()) {
-    if (CBluetoothStack* stack = GetStack(platform, held)) stack->SearchDevices(timeoutMultiplier, false, nullptr);
-  }
-  if (held == nullptr || !held->IsSearchDone()) return nullptr;
-  return held;
-}
-
 int32_t GetBTKorvantaDevice(BtPlatform& platform, CBluetoothStack*& held, KVWChar* name, int32_t nameCapacity,
                             KVWChar* address, int32_t addressCapacity, KVWChar* comPort, int32_t comPortCapacity,
                             uint16_t timeoutMultiplier) {

@@ -1,5 +1,6 @@
 // setup.h: the eight Bluetooth exports as functions over a platform and the pointer holding the stack.
-// The shims in sdk/exports_bluetooth.cpp pass DefaultBtPlatform() and g_pBluetoothStack; tests pass a fake.
+// The shims in sdk/exports_bluetooth.cpp pass DefaultBtPlatform() and the process-wide object, lent by its
+// unique_ptr (LentStack); tests pass a fake and a pointer of their own.
 // Truth values come back as 1 or 0, as the exports return them.
 #pragma once
 

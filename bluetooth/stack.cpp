@@ -1,9 +1,7 @@
-// stack.cpp: the stack object's own data, how the process-wide object is obtained, radio detection, the
-// stack description, and the prompt helpers every flow shares. No platform call is made but through
-// BtPlatform; message texts come only from the platform's string lookup.
+// stack.cpp: the stack object's own data, radio detection and the stack description, with the two
+// exports over them. No platform call is made but through BtPlatform; message texts come only from the
+// platform's string lookup.
 #include "bluetooth/stack.h"
-
-#include <algorithm>
 
 #include "bluetooth/setup.h"
 #include "messages.h"
@@ -11,84 +9,9 @@
 
 namespace kv::bt {
 
-// ---- Prompts and texts ----
-
 namespace {
-constexpr size_t kCaptionCapacity = 512;
-constexpr size_t kErrorBodyCapacity = 2048;
 constexpr size_t kRadioTextCapacity = 512;
-constexpr size_t kPinCapacity = 16;
 }  // namespace
-
-std::u16string_view LimitText(std::u16string_view text, size_t capacity) {
-  if (capacity == 0) return {};
-  return text.substr(0, std::min(text.size(), capacity - 1));
-}
-
-std::u16string FormatText(std::u16string_view pattern, std::initializer_list<TextArg> args) {
-  std::u16string out;
-  out.reserve(pattern.size() + 64);
-  const TextArg* next = args.begin();
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    const char16_t unit = pattern[i];
-    if (unit != u'%' || i + 1 == pattern.size()) {
-      out.push_back(unit);
-      continue;
-    }
-    const char16_t kind = pattern[i + 1];
-    if (kind == u'%') {
-      out.push_back(u'%');
-      ++i;
-    } else if (kind == u's' || kind == u'd') {
-      ++i;
-      if (next == args.end()) continue;  // a missing argument prints as nothing
-      const TextArg& arg = *next++;
-      if (arg.isNumber) {
-        const std::string digits = std::to_string(arg.number);
-        out.append(digits.begin(), digits.end());
-      } else {
-        out.append(arg.text);
-      }
-    } else {
-      out.push_back(unit);
-    }
-  }
-  return out;
-}
-
-std::u16string LoadMessage(BtPlatform& platform, uint32_t number) {
-  std::u16string text;
-  if (!platform.LoadText(number, text)) text.clear();
-  return text;
-}
-
-std::u16string ReadPin(BtPlatform& platform) {
-  std::u16string pin = LoadMessage(platform, kMsgPairingPin);
-  pin.resize(LimitText(pin, kPinCapacity).size());
-  return pin;
-}
-
-int32_t AskUser(BtPlatform& platform, KVWindowHandle owner, std::u16string_view text, std::u16string_view caption,
-                uint32_t style) {
-  const int32_t button = platform.ShowMessage(owner, text, caption, style);
-  return button == kButtonNone ? kButtonCancel : button;
-}
-
-int32_t ShowBluetoothErrorBox(BtPlatform& platform, uint32_t code, KVWindowHandle parent, uint32_t style,
-                              std::optional<std::u16string_view> extra) {
-  std::u16string platformText;
-  if (!platform.ErrorText(code, platformText)) return kButtonCancel;
-  // The code prints signed, as the platform's own tools show an HRESULT: 0x80070006 is -2147024890.
-  const std::u16string caption =
-      FormatText(LoadMessage(platform, kMsgErrorCaption), {static_cast<int64_t>(static_cast<int32_t>(code))});
-  std::u16string body = std::move(platformText);
-  if (extra) {
-    body.push_back(u'\n');
-    body.append(*extra);
-  }
-  return AskUser(platform, parent, LimitText(body, kErrorBodyCapacity), LimitText(caption, kCaptionCapacity),
-                 style);
-}
 
 // ---- The stack object ----
 
@@ -150,41 +73,6 @@ bool CBluetoothStackMicrosoft::GetStackInfo(KVWChar* text, int32_t capacity) {
       FormatText(LoadMessage(m_platform, kMsgStackInfo), {m_platform.StackName(), hardware, software});
   CopyTruncated(description, text, capacity);
   return true;
-}
-
-// ---- The process-wide object ----
-
-CBluetoothStack* BuildStack(BtPlatform& platform) {
-  auto* stack = new CBluetoothStackMicrosoft(platform);
-  if (stack->GetRadioCount() == 0) {
-    delete stack;
-    return nullptr;
-  }
-  return stack;
-}
-
-CBluetoothStack* CreateStack(BtPlatform& platform, CBluetoothStack*& held) {
-  delete held;
-  held = nullptr;
-  held = BuildStack(platform);
-  return held;
-}
-
-CBluetoothStack* CreateStackWithRetry(BtPlatform& platform, CBluetoothStack*& held, bool interactive,
-                                      KVWindowHandle parent) {
-  for (;;) {
-    if (CBluetoothStack* stack = CreateStack(platform, held)) return stack;
-    if (!interactive) return nullptr;
-    const std::u16string noRadio = LoadMessage(platform, kMsgNoRadio);
-    if (ShowBluetoothErrorBox(platform, kErrorBadUnit, parent, kStyleRetryCancelWarning, noRadio) != kButtonRetry) {
-      return nullptr;
-    }
-  }
-}
-
-CBluetoothStack* GetStack(BtPlatform& platform, CBluetoothStack*& held) {
-  if (held == nullptr) held = BuildStack(platform);
-  return held;
 }
 
 // ---- Exports of radio detection and the description ----

@@ -1,6 +1,6 @@
-// stack.h: the Bluetooth stack object (CBluetoothStack, CBluetoothStackMicrosoft) and the routines of the setup.
-// Everything here decides; all platform work goes through the BtPlatform it holds. The process-wide
-// object is not here: callers pass the pointer that holds it (the export shims pass g_pBluetoothStack).
+// stack.h: the Bluetooth stack object (CBluetoothStack, CBluetoothStackMicrosoft) and the routines of the setup,
+// the header the flows include: it brings the prompts, the text formatting and process_stack.h with it.
+// Everything here decides; all platform work goes through the BtPlatform it holds.
 #pragma once
 
 #include <array>
@@ -12,6 +12,9 @@
 
 #include "KorvantaSDK.h"
 #include "bluetooth/platform.h"
+#include "bluetooth/process_stack.h"
+#include "bluetooth/prompts.h"
+#include "bluetooth/text_format.h"
 
 namespace kv::bt {
 
@@ -80,50 +83,6 @@ class CBluetoothStackMicrosoft final : public CBluetoothStack {
   // Kept for the slot after the common ones; no flow asks it.
   virtual bool HasVendorExtensions() { return false; }
 };
-
-// ---- The process-wide object, through the pointer that holds it ----
-
-// A new object, or null (destroyed at once) when the platform has no radio.
-CBluetoothStack* BuildStack(BtPlatform& platform);
-// Destroys the held object, builds a new one and holds the result (object or null).
-CBluetoothStack* CreateStack(BtPlatform& platform, CBluetoothStack*& held);
-// CreateStack, offering Retry on the missing-radio box while interactive.
-CBluetoothStack* CreateStackWithRetry(BtPlatform& platform, CBluetoothStack*& held, bool interactive,
-                                      KVWindowHandle parent);
-// The held object with its search results, else a new one held as CreateStack holds it.
-CBluetoothStack* GetStack(BtPlatform& platform, CBluetoothStack*& held);
-
-// An object with a completed search: the held one, else GetStack's after a silent search; null if none.
-CBluetoothStack* StackWithSearch(BtPlatform& platform, CBluetoothStack*& held, uint16_t timeoutMultiplier);
-
-// ---- Prompts and texts ----
-
-// The error box: the platform's text of code (and "\n" extra), caption message 65 with the code as a
-// signed number. No platform text: nothing shown, Cancel. A box that cannot be shown also gives Cancel.
-int32_t ShowBluetoothErrorBox(BtPlatform& platform, uint32_t code, KVWindowHandle parent, uint32_t style,
-                              std::optional<std::u16string_view> extra);
-// A message box whose answer is Cancel when the platform could not show it.
-int32_t AskUser(BtPlatform& platform, KVWindowHandle owner, std::u16string_view text, std::u16string_view caption,
-                uint32_t style);
-// The text of a message number; empty when the string table lacks it.
-std::u16string LoadMessage(BtPlatform& platform, uint32_t number);
-// The pairing PIN, message 64, read as into 16 characters (at most 15 used).
-std::u16string ReadPin(BtPlatform& platform);
-
-// One argument of FormatText: %s takes a text, %d a number.
-struct TextArg {
-  TextArg(std::u16string_view value) : text(value) {}
-  TextArg(const char16_t* value) : text(value) {}
-  TextArg(const std::u16string& value) : text(value) {}
-  TextArg(int64_t value) : number(value), isNumber(true) {}
-  std::u16string_view text;
-  int64_t number = 0;
-  bool isNumber = false;
-};
-// printf-style formatting of %s, %d and %% over UTF-16; arguments are inserted, never re-read as patterns.
-std::u16string FormatText(std::u16string_view pattern, std::initializer_list<TextArg> args);
-// Text limited to what a buffer of capacity characters holds with its terminator.
-std::u16string_view LimitText(std::u16string_view text, size_t capacity);
 
 // ---- Names, addresses, ports (free functions, no platform) ----
 

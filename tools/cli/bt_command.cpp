@@ -2,7 +2,7 @@
 // and keep the reason to their own message boxes, so the tool adds one line saying what to try.
 #include <ostream>
 
-#include "commands.h"
+#include "cli_commands.h"
 
 namespace kv::cli {
 

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
-#include "messages.h"
+#include "cli_messages.h"
 #include "record_fields.h"
 #include "text.h"
 

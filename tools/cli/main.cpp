@@ -1,13 +1,13 @@
 // main.cpp: `korvanta`, the kit's command-line tool. Parses the command line with CLI11 (a
 // well-kept library, so subcommands, --help and argument errors are not plumbing of our own)
-// and hands each subcommand to commands.h. Data goes to standard output, messages to standard error.
+// and hands each subcommand to cli_commands.h. Data goes to standard output, messages to standard error.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
 #include <set>
 
-#include "commands.h"
-#include "platform.h"
+#include "cli_commands.h"
+#include "cli_platform.h"
 #include "record_fields.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "commands.h"
+#include "cli_commands.h"
 #include "pty_runner.h"
 #include "simulator_options.h"
 

@@ -1,7 +1,7 @@
 // sim_commands_none.cpp: a build without the simulator (Windows): simulate and demo say so.
 #include <ostream>
 
-#include "commands.h"
+#include "cli_commands.h"
 
 namespace kv::cli {
 

@@ -1,11 +1,11 @@
 // time_text.cpp: ISO 8601 text of device time values. Local breakdown and composition come from
-// platform.h; everything else is calendar arithmetic of its own.
+// cli_platform.h; everything else is calendar arithmetic of its own.
 #include "time_text.h"
 
 #include <cstdio>
 #include <ctime>
 
-#include "platform.h"
+#include "cli_platform.h"
 
 namespace kv::cli {
 

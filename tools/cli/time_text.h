@@ -1,5 +1,5 @@
 // time_text.h: device time values (seconds since 1970 UTC, -1 for none) as ISO 8601 text and back.
-// Local times go through platform.h; UTC arithmetic is done here, without the platform.
+// Local times go through cli_platform.h; UTC arithmetic is done here, without the platform.
 #pragma once
 
 #include <cstdint>

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "commands.h"
+#include "cli_commands.h"
 #include "formatters.h"
-#include "messages.h"
+#include "cli_messages.h"
 #include "pty_runner.h"
 
 namespace kv::cli {

@@ -1,5 +1,5 @@
 // messages_test.cpp: every result code of the library has a line to act on and an exit status.
-#include "messages.h"
+#include "cli_messages.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // platform_posix.cpp: local time and terminal detection over POSIX. No tool logic here.
 #include <unistd.h>
 
-#include "platform.h"
+#include "cli_platform.h"
 
 namespace kv::cli {
 

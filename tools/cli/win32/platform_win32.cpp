@@ -2,7 +2,7 @@
 #include <io.h>
 #include <time.h>
 
-#include "platform.h"
+#include "cli_platform.h"
 
 namespace kv::cli {
 

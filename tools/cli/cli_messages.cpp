@@ -1,6 +1,6 @@
-// messages.cpp: advice and exit status per result code. One table; the names and meanings are the
+// cli_messages.cpp: advice and exit status per result code. One table; the names and meanings are the
 // library's (kv::FindResultCode), never restated here.
-#include "messages.h"
+#include "cli_messages.h"
 
 #include <array>
 

@@ -1,6 +1,6 @@
-// commands.cpp: info, download, calc and set-clock: the road over the link, the calculation, the
+// cli_commands.cpp: info, download, calc and set-clock: the road over the link, the calculation, the
 // formatting, and one line per failure. Device access only through analyser.h.
-#include "commands.h"
+#include "cli_commands.h"
 
 #include <fstream>
 #include <iostream>

@@ -1,4 +1,4 @@
-// commands.h: the subcommands of `korvanta`, each a function of its parsed options that writes
+// cli_commands.h: the subcommands of `korvanta`, each a function of its parsed options that writes
 // data to `out`, messages to `err`, and returns the exit status. main.cpp only parses.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 #include "analyser.h"
 #include "formatters.h"
-#include "messages.h"
+#include "cli_messages.h"
 #include "test_input.h"
 
 namespace kv::cli {

@@ -1,4 +1,4 @@
-// messages.h: the one table that turns a result code into a line a user can act on and into the
+// cli_messages.h: the one table that turns a result code into a line a user can act on and into the
 // tool's exit status. Names and meanings come from the library's table (result_codes.inc).
 #pragma once
 

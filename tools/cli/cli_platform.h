@@ -1,4 +1,4 @@
-// platform.h: the little the tool asks of the operating system beyond standard C++: local
+// cli_platform.h: the little the tool asks of the operating system beyond standard C++: local
 // calendar time and whether a stream is a terminal. Interface only; posix/ and win32/ implement it.
 #pragma once
 
