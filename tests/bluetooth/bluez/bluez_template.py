@@ -39,15 +39,15 @@ def method(obj, interface, in_sig, out_sig, **keywords):
     return install
 
 
-def add_adapter(main, spec):
-    name = spec['name']
+def add_adapter(main, entry):
+    name = entry['name']
     path = '/org/bluez/' + name
     main.AddObject(path, ADAPTER, {
         'Address': dbus.String('AA:BB:CC:DD:EE:%02X' % (int(name[3:]) + 1), variant_level=1),
         'Name': dbus.String('Desk ' + name, variant_level=1),
         'Alias': dbus.String('Desk ' + name, variant_level=1),
         'Class': dbus.UInt32(0x10010c, variant_level=1),
-        'Powered': dbus.Boolean(spec.get('powered', True), variant_level=1)}, [])
+        'Powered': dbus.Boolean(entry.get('powered', True), variant_level=1)}, [])
     adapter = mockobject.objects[path]
     adapter.session = 0  # a device found later appears only in the discovery session that was waiting for it
 
@@ -81,26 +81,26 @@ def device_path(adapter, address):
     return adapter.path + '/dev_' + address.replace(':', '_')
 
 
-def add_found(adapter, spec, session):
-    if session == adapter.session and device_path(adapter, spec['address']) not in mockobject.objects:
-        add_device(adapter, spec)
+def add_found(adapter, entry, session):
+    if session == adapter.session and device_path(adapter, entry['address']) not in mockobject.objects:
+        add_device(adapter, entry)
     return GLib.SOURCE_REMOVE
 
 
-def add_device(adapter, spec):
-    address = spec['address']
+def add_device(adapter, entry):
+    address = entry['address']
     path = device_path(adapter, address)
     props = {'Address': dbus.String(address, variant_level=1),
              'AddressType': dbus.String('public', variant_level=1),  # one the backend skips
-             'Alias': dbus.String(spec.get('name') or address.replace(':', '-'), variant_level=1),
-             'Paired': dbus.Boolean(spec.get('paired', False), variant_level=1),
-             'Bonded': dbus.Boolean(spec.get('paired', False), variant_level=1),
-             'Trusted': dbus.Boolean(spec.get('trusted', False), variant_level=1),
+             'Alias': dbus.String(entry.get('name') or address.replace(':', '-'), variant_level=1),
+             'Paired': dbus.Boolean(entry.get('paired', False), variant_level=1),
+             'Bonded': dbus.Boolean(entry.get('paired', False), variant_level=1),
+             'Trusted': dbus.Boolean(entry.get('trusted', False), variant_level=1),
              'Connected': dbus.Boolean(False, variant_level=1),
              'Adapter': dbus.ObjectPath(adapter.path, variant_level=1)}
     for key, default, kind in (('name', 'Korvanta', dbus.String), ('class', 0x1F00, dbus.UInt32)):
-        if spec.get(key, default):
-            props[key.capitalize()] = kind(spec.get(key, default), variant_level=1)
+        if entry.get(key, default):
+            props[key.capitalize()] = kind(entry.get(key, default), variant_level=1)
     adapter.AddObject(path, DEVICE, props, [])
     device = mockobject.objects[path]
     device.sockets = []
@@ -108,12 +108,12 @@ def add_device(adapter, spec):
     @method(device, DEVICE, '', '', sender_keyword='sender', async_callbacks=('ok', 'err'))
     def Pair(_self, sender=None, ok=None, err=None):
         log('Pair', address)
-        if spec.get('silent'):
+        if entry.get('silent'):
             return
         if device.props[DEVICE]['Paired']:
             return err(error('AlreadyExists', 'Already Exists'))
-        passkey = spec.get('passkey', 0)
-        call, expected = ('RequestPasskey', passkey) if passkey else ('RequestPinCode', spec.get('pin', '73914'))
+        passkey = entry.get('passkey', 0)
+        call, expected = ('RequestPasskey', passkey) if passkey else ('RequestPinCode', entry.get('pin', '73914'))
         try:
             answer = device.connection.call_blocking(sender, STATE['agents'][sender], 'org.bluez.Agent1', call,
                                                      'o', [dbus.ObjectPath(path)], timeout=5)
@@ -129,8 +129,8 @@ def add_device(adapter, spec):
     def ConnectProfile(_self, uuid, ok=None, err=None):
         log('ConnectProfile', address, uuid)
         owner = STATE['profiles'].get(str(uuid).lower())
-        if spec.get('connect_error') or owner is None:
-            return err(error('Failed', spec.get('connect_error') or 'br-connection-profile-unavailable'))
+        if entry.get('connect_error') or owner is None:
+            return err(error('Failed', entry.get('connect_error') or 'br-connection-profile-unavailable'))
         mine, theirs = socket.socketpair()
         mine.sendall(f'KVMOCK {address}\n'.encode('ascii'))
         device.sockets.append(mine)
@@ -139,7 +139,7 @@ def add_device(adapter, spec):
             device.connection.call_blocking(owner[0], owner[1], 'org.bluez.Profile1', 'NewConnection', 'oha{sv}',
                                             [dbus.ObjectPath(path), dbus.types.UnixFd(theirs), {}], timeout=5)
             theirs.close()
-        if spec.get('late'):
+        if entry.get('late'):
             ok()
             GLib.timeout_add(50, hand_over)
         else:
@@ -179,13 +179,13 @@ def load(mock, parameters):
         for uuid in [u for u, owner in STATE['profiles'].items() if owner[1] == path]:
             del STATE['profiles'][uuid]
 
-    for spec in parameters.get('adapters', [{'name': 'hci0'}]):
-        add_adapter(mock, spec)
-    for spec in parameters.get('devices', []):
-        adapter = mockobject.objects['/org/bluez/' + spec.get('adapter', 'hci0')]
-        if spec.get('found_ms', -1) >= 0:
-            STATE['found'].setdefault(spec.get('adapter', 'hci0'), []).append(spec)
+    for entry in parameters.get('adapters', [{'name': 'hci0'}]):
+        add_adapter(mock, entry)
+    for entry in parameters.get('devices', []):
+        adapter = mockobject.objects['/org/bluez/' + entry.get('adapter', 'hci0')]
+        if entry.get('found_ms', -1) >= 0:
+            STATE['found'].setdefault(entry.get('adapter', 'hci0'), []).append(entry)
         else:
-            add_device(adapter, spec)
+            add_device(adapter, entry)
     open(os.environ['KV_MOCK_BLUEZ_LOG'], 'a', encoding='utf-8').close()
 
