@@ -24,8 +24,8 @@ class SimulatedAnalyser {
   virtual std::optional<sim::Recording> Recording() const = 0;
 };
 
-// Starts (or finds) a simulator for these kv_simulator arguments. "@name.json" stands for a file
-// of tests/e2e/scenarios. Null with the reason when this platform cannot provide it.
+// Starts (or finds) a simulator for these kv_simulator arguments. Null with the reason when this
+// platform cannot provide it.
 std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>& args, std::string* whyNot);
 
 }  // namespace kv::e2e

@@ -26,7 +26,6 @@ if [ ! -d "$WINEPREFIX/dosdevices" ]; then
   exit 77
 fi
 
-SCENARIOS=$(dirname "$TABLE")/scenarios
 WORK=$(mktemp -d)
 PIDS=""
 LINKS=""
@@ -42,7 +41,7 @@ trap 'exit 130' INT TERM
 while read -r com args; do
   case "$com" in '' | '#'*) continue ;; esac
   # shellcheck disable=SC2086 # the arguments are words of the table
-  "$SIMULATOR" $(echo "$args" | sed "s#@#$SCENARIOS/#g") >"$WORK/$com.out" 2>"$WORK/$com.err" &
+  "$SIMULATOR" $args >"$WORK/$com.out" 2>"$WORK/$com.err" &
   PIDS="$PIDS $!"
   echo "$com" >>"$WORK/ports"
 done <"$TABLE"

@@ -16,56 +16,46 @@ using namespace testing;
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-// Calls made on the port after the first `from`.
 std::vector<Call> CallsAfter(const FakeSerialPort& port, size_t from) {
   return {port.Calls().begin() + long(from), port.Calls().end()};
 }
 
-struct OpenCase {
-  const char* name;
-  Call failing;  // fails once; kClose for none
-  int code;
-  std::vector<Call> calls;  // the calls made on the port, in order
-};
-
-class Open : public ::testing::TestWithParam<OpenCase> {};
-
-TEST_P(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
-  FakeClock clock;
-  FakeSerialPort port{clock};
-  CKVComm comm{port, clock};
-  // A port left in a very different state by some other program, with 60 bytes queued.
-  port.SetDriverSettings({9600, 7, Parity::kEven, true, StopBits::kTwo, false, true, true, LineControl::kHandshake,
-                          true, false, true, true, true, true, LineControl::kToggle, false});
-  port.Reply(Bytes(60, 0x77));
-  port.FailCall(GetParam().failing, 1);
-  EXPECT_EQ(GetParam().code, comm.Open(u"12"));
-  EXPECT_EQ(GetParam().calls, port.Calls());
-  EXPECT_EQ(GetParam().code == KV_OK, comm.IsOpen() && port.PortOpen());
-  if (GetParam().code != KV_OK) return;
-  EXPECT_EQ(u"\\\\.\\COM12", port.OpenedPath());
-  EXPECT_EQ((std::array<uint32_t, 2>{32000, 32000}), port.QueueSizes());
-  EXPECT_EQ(60u - 49u, port.InputQueued());  // the open flushes 49
-  // 115200 8N1, binary, no flow control, DTR and RTS raised, abort on error.
-  const LineSettings wanted{115200, 8, Parity::kNone, false, StopBits::kOne, true, false, false, LineControl::kEnabled,
-                            false, true, false, false, false, false, LineControl::kEnabled, true};
-  EXPECT_EQ(wanted, port.AppliedSettings());
-}
-
 constexpr Call kO = Call::kOpen, kQ = Call::kSetQueueSizes, kT = Call::kSetReadsReturnAtOnce,
-    kR = Call::kReadLineSettings,
-               kW = Call::kWriteLineSettings, kS = Call::kQueryStatus, kB = Call::kClearBreak, kF = Call::kReadQueued,
-               kC = Call::kClose;
+               kR = Call::kReadLineSettings, kW = Call::kWriteLineSettings, kS = Call::kQueryStatus,
+               kB = Call::kClearBreak, kF = Call::kReadQueued, kC = Call::kClose;
 
-INSTANTIATE_TEST_SUITE_P(Steps, Open,
-                         ::testing::Values(OpenCase{"Succeeds", kC, KV_OK, {kO, kQ, kT, kR, kW, kS, kB, kF, kS}},
-                                           OpenCase{"TimeOutsNotSetStillOpens", kT, KV_OK, {kO, kQ, kT, kR, kW, kS,
-                                               kB, kF, kS}},
-                                           OpenCase{"CreateFails", kO, KV_ERR_PORT_OPEN, {kO}},
-                                           OpenCase{"QueueSizesFail", kQ, KV_ERR_PORT_QUEUES, {kO, kQ, kC}},
-                                           OpenCase{"StateNotRead", kR, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kB, kC}},
-                                           OpenCase{"StateNotSet", kW, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kW, kB, kC}}),
-                         [](const auto& param) { return param.param.name; });
+TEST(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
+  const struct {
+    Call failing;  // fails once; kClose for none
+    int code;
+    std::vector<Call> calls;
+  } cases[] = {{kC, KV_OK, {kO, kQ, kT, kR, kW, kS, kB, kF, kS}}, {kT, KV_OK, {kO, kQ, kT, kR, kW, kS, kB, kF, kS}},
+               {kO, KV_ERR_PORT_OPEN, {kO}}, {kQ, KV_ERR_PORT_QUEUES, {kO, kQ, kC}},
+               {kR, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kB, kC}}, {kW, KV_ERR_PORT_OPEN, {kO, kQ, kT, kR, kW, kB, kC}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.failing));
+    FakeClock clock;
+    FakeSerialPort port{clock};
+    CKVComm comm{port, clock};
+    // A port left in a very different state by some other program, with 60 bytes queued.
+    port.SetDriverSettings({9600, 7, Parity::kEven, true, StopBits::kTwo, false, true, true, LineControl::kHandshake,
+                            true, false, true, true, true, true, LineControl::kToggle, false});
+    std::string sixty = "<";
+    for (int i = 0; i < 60; ++i) sixty += " 77";
+    port.Play(sixty).FailCall(c.failing, 1);
+    EXPECT_EQ(c.code, comm.Open(u"12"));
+    EXPECT_EQ(c.calls, port.Calls());
+    EXPECT_EQ(c.code == KV_OK, comm.IsOpen() && port.PortOpen());
+    if (c.code != KV_OK) continue;
+    EXPECT_EQ(u"\\\\.\\COM12", port.OpenedPath());
+    EXPECT_EQ((std::array<uint32_t, 2>{32000, 32000}), port.QueueSizes());
+    EXPECT_EQ(60u - 49u, port.InputQueued());  // the open flushes 49
+    // 115200 8N1, binary, no flow control, DTR and RTS raised, abort on error.
+    EXPECT_EQ((LineSettings{115200, 8, Parity::kNone, false, StopBits::kOne, true, false, false, LineControl::kEnabled,
+                            false, true, false, false, false, false, LineControl::kEnabled, true}),
+              port.AppliedSettings());
+  }
+}
 
 TEST_F(CommandTest, ASecondOpenClosesTheFirstEvenWhenTheNameIsTooLong) {
   size_t from = port.Calls().size();
@@ -97,7 +87,7 @@ TEST_F(CommandTest, ASecondOpenClosesTheFirstEvenWhenTheNameIsTooLong) {
 }
 
 TEST_F(CommandTest, ReceiveGathersPiecesTakesOnlyWhatIsAskedAndPurges) {
-  port.Reply({1, 2}).Reply({3}, milliseconds{10}).Reply({4, 5, 6, 7, 8}, seconds{1});
+  port.Play("< 01 02 +10 < 03 +1000 < 04 05 06 07 08");
   std::array<uint8_t, 6> buffer{};
   EXPECT_EQ(KV_OK, comm.CommReceive(buffer));
   EXPECT_EQ((std::array<uint8_t, 6>{1, 2, 3, 4, 5, 6}), buffer);
@@ -109,7 +99,7 @@ TEST_F(CommandTest, ReceiveGathersPiecesTakesOnlyWhatIsAskedAndPurges) {
 }
 
 TEST_F(CommandTest, LineErrorOrFailedQueryOrReadFailsTheReceiveAndKeepsWhatIsQueued) {
-  port.Reply({1}).LineError(kPortErrorFraming, milliseconds{5}).Reply({2, 3, 4, 5}, milliseconds{5});
+  port.Play("< 01 +5 !1 +5 < 02 03 04 05");  // a framing error between the pieces
   std::array<uint8_t, 2> buffer{};
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
   clock.Advance(milliseconds{10});
@@ -123,23 +113,23 @@ TEST_F(CommandTest, LineErrorOrFailedQueryOrReadFailsTheReceiveAndKeepsWhatIsQue
 }
 
 TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
-  port.Reply({9});
+  port.Play("< 09");
   std::array<uint8_t, 2> buffer{};
   Duration start = clock.Now();
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
   EXPECT_GE(clock.Now() - start, kReplySilenceLimit);
   EXPECT_LE(clock.Now() - start, kReplySilenceLimit + milliseconds{100});
-  port.Reply({1}, seconds{2}).Reply({2}, seconds{2});
+  port.Play("+2000 < 01 +2000 < 02");
   start = clock.Now();
   EXPECT_EQ(KV_OK, comm.CommReceive(buffer));
   EXPECT_EQ(seconds{4}, clock.Now() - start);
-  port.Reply({1}, seconds{20}).Reply({2}, seconds{10});
+  port.Play("+20000 < 01 +10000 < 02");
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer, seconds{10}));  // a caller's own limit
   EXPECT_EQ(KV_OK, comm.CommReceive(buffer, seconds{30}));
 }
 
 TEST_F(CommandTest, SendPutsLowBytesOnTheWireEach200msApart) {
-  port.ExpectSent({0xA5, 0x21, 0x00, 0xFF});
+  port.Play("> A5 21 00 FF");
   Duration previous = clock.Now();
   ASSERT_EQ(KV_OK, comm.CommSend({0x01A5, 0xFF21, 0x0100, 0x00FF}));
   EXPECT_TRUE(port.ScriptDone());
@@ -163,8 +153,7 @@ TEST_F(CommandTest, EachByteWaitsForTheOutputQueueButNotForever) {
 }
 
 TEST_F(CommandTest, AFailedWriteIsRetriedAfterAnotherPauseThreeTimesAtMost) {
-  port.ExpectSent({0x5A, 0x23});
-  port.FailCall(Call::kWriteByte, 2);
+  port.Play("> 5A 23").FailCall(Call::kWriteByte, 2);
   Duration start = clock.Now();
   EXPECT_EQ(KV_OK, comm.CommSend({0x5A, 0x23}));
   EXPECT_TRUE(port.ScriptDone());
@@ -177,7 +166,7 @@ TEST_F(CommandTest, AFailedWriteIsRetriedAfterAnotherPauseThreeTimesAtMost) {
   EXPECT_TRUE(comm.IsOpen());
 }
 
-TEST(CommandTable, EveryCommandIsReadOrWriteAndListedOnce) {
+TEST_F(CommandTest, TheCommandTableListsEachCommandOnceAndAReadWithoutADecoderFillsTheCallersBuffer) {
   for (const CommandInfo& info : kCommandTable) {
     EXPECT_EQ(1, std::count_if(std::begin(kCommandTable), std::end(kCommandTable),
                                [&](const CommandInfo& other) { return other.command == info.command; }));
@@ -185,20 +174,15 @@ TEST(CommandTable, EveryCommandIsReadOrWriteAndListedOnce) {
   }
   EXPECT_EQ(0, PayloadBytes(0x25));
   EXPECT_EQ(3203, PayloadBytes(kCmdStoredTests));  // 3 header bytes and 100 slots of 32
-}
-
-TEST_F(CommandTest, AReadWithoutADecoderLeavesThePayloadInTheCallersBuffer) {
-  Exchange(kCmdProtocolInfo, Answer(kCmdProtocolInfo, {7, 8, 9}));
+  port.Play("> 5A 22 < 5A 22 07 08 09 5A 00");
   std::array<uint8_t, 3> payload{};
   EXPECT_EQ(KV_OK, ReadExchange(comm, kCmdProtocolInfo, payload));
   EXPECT_EQ((std::array<uint8_t, 3>{7, 8, 9}), payload);
 }
 
 TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
-  port.Reply({kZ, 0x00, 0x13, 0xA5})
-      .ExpectSent({0xA5})
-      .Reply({0xA5, 0xA5}, milliseconds{40})  // the analyser repeats until it hears us
-      .Reply({0x42}, milliseconds{200});      // after the pause: stays for the next receive
+  // The analyser repeats its A5 until it hears us; what comes after the pause stays queued.
+  port.Play("< 5A 00 13 A5 > A5 +40 < A5 A5 +200 < 42");
   EXPECT_EQ(KV_OK, Connect(comm));
   EXPECT_EQ((Bytes{0xA5, 0xA5}), port.Purged());
   EXPECT_EQ(milliseconds{150}, clock.Sleeps().back());
@@ -208,9 +192,9 @@ TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
 }
 
 TEST_F(CommandTest, ConnectWaitsSixtySecondsForTheHandshakeNotMore) {
-  port.Reply({0xA5}, seconds{59}).ExpectSent({0xA5});
+  port.Play("+59000 < A5 > A5");
   EXPECT_EQ(KV_OK, Connect(comm));
-  for (int i = 0; i < 100; ++i) port.Reply({0x00}, seconds{1});  // noise that never ends
+  for (int i = 0; i < 100; ++i) port.Play("+1000 < 00");  // noise that never ends
   const Duration start = clock.Now();
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
   EXPECT_EQ(kConnectTimeLimit, clock.Now() - start);
@@ -218,11 +202,11 @@ TEST_F(CommandTest, ConnectWaitsSixtySecondsForTheHandshakeNotMore) {
 }
 
 TEST_F(CommandTest, ConnectFailsOnALineErrorOrWithNoPortButNotOnAFailedAnswer) {
-  port.Reply({0x11}).LineError(kPortErrorBreak, milliseconds{10}).Reply({0xA5}, milliseconds{10});
+  port.Play("< 11 +10 !8 +10 < A5");  // a break before the A5
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
   EXPECT_TRUE(port.Sent().empty());
   port.FailCallsFrom(Call::kWriteByte, 1);
-  EXPECT_EQ(KV_OK, Connect(comm));  // the queued 0xA5, answered in vain
+  EXPECT_EQ(KV_OK, Connect(comm));  // the queued A5, answered in vain
   EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
   comm.Close();
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));

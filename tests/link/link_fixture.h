@@ -1,36 +1,53 @@
-// link_fixture.h: what the link's tests share: an open link on the scripted fake port, the
-// analyser's answer to a request, and time zones with instants counted by hand.
+// link_fixture.h: what the link's tests share: an open link on the transcript-playing fake port,
+// the data tables of tests/link/data, result-code names, and time zones and instants counted by hand.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "KorvantaSDK.h"
 #include "fake_serial_port.h"
 #include "link/comm.h"
+#include "result_codes.h"
 
 namespace kv::link::testing {
 
 using Bytes = std::vector<uint8_t>;
 using Call = FakeSerialPort::Call;
-inline constexpr uint8_t kZ = 0x5A;
 
-// Echo of `command`, then the payload, then the acknowledgement (by default "Z\0").
-inline Bytes Answer(uint8_t command, Bytes payload = {}, Bytes ack = {kZ, 0x00}) {
-  payload.insert(payload.begin(), {kZ, command});
-  payload.insert(payload.end(), ack.begin(), ack.end());
-  return payload;
+// The rows of a data table: columns split at '|' and trimmed; '#' lines, blank lines and the
+// header line (the first other line) left out.
+inline std::vector<std::vector<std::string>> ReadTable(const std::string& name) {
+  std::ifstream in(std::string(KV_LINK_DATA_DIR "/") + name);
+  EXPECT_TRUE(in.good()) << name;
+  std::vector<std::vector<std::string>> rows;
+  bool header = true;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#' || std::exchange(header, false)) continue;
+    std::vector<std::string>& row = rows.emplace_back();
+    std::istringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, '|');) {
+      const size_t first = cell.find_first_not_of(" \t\r");
+      row.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(" \t\r") - first + 1));
+    }
+  }
+  return rows;
+}
+
+inline std::string CodeName(int code) {
+  const ResultCodeInfo* info = FindResultCode(code);
+  return info != nullptr ? info->name : std::to_string(code);
 }
 
 class CommandTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(KV_OK, comm.Open(u"5")); }
-  // The request "Z" + command, answered with `reply`.
-  void Exchange(uint8_t command, Bytes reply) { port.ExpectSent({kZ, command}).Reply(std::move(reply)); }
   FakeClock clock;
   FakeSerialPort port{clock};
   CKVComm comm{port, clock};
@@ -52,10 +69,7 @@ class TimeZoneScope {
   TimeZoneScope& operator=(const TimeZoneScope&) = delete;
 
  private:
-  static void Set(std::string& text) {  // putenv keeps the very text it is given
-    putenv(text.data());
-    tzset();
-  }
+  static void Set(std::string& text) { putenv(text.data()), tzset(); }  // putenv keeps the very text given
   static std::string& Restore() {
     static std::string text;
     return text;

@@ -26,9 +26,7 @@ class InProcessAnalyser : public SimulatedAnalyser {
 }  // namespace
 
 std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>& args, std::string* whyNot) {
-  std::vector<std::string> resolved;
-  for (const auto& a : args) resolved.push_back(a.starts_with("@") ? KV_E2E_SCENARIO_DIR "/" + a.substr(1) : a);
-  auto options = sim::ParseSimulatorArgs(resolved, whyNot);
+  auto options = sim::ParseSimulatorArgs(args, whyNot);
   if (!options) return nullptr;
   auto analyser = std::make_unique<InProcessAnalyser>(options->scenario);
   std::string reason;

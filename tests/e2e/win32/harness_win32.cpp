@@ -45,9 +45,7 @@ std::unique_ptr<SimulatedAnalyser> StartAnalyser(const std::vector<std::string>&
     std::string rest;
     std::getline(fields >> std::ws, rest);
     if (rest != wanted) continue;
-    std::vector<std::string> resolved;
-    for (const auto& a : args) resolved.push_back(a.starts_with("@") ? KV_E2E_SCENARIO_DIR "/" + a.substr(1) : a);
-    auto options = sim::ParseSimulatorArgs(resolved, whyNot);
+    auto options = sim::ParseSimulatorArgs(args, whyNot);
     if (!options) return nullptr;
     return std::make_unique<ExternalAnalyser>(std::u16string(com.begin(), com.end()), options->scenario);
   }
