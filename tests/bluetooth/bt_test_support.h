@@ -58,15 +58,35 @@ inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned
   return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
 }
 
-// A radio and the devices words such as "K1+:5 P2" name: K an analyser "Korvanta n", P a phone "Pixel n", at
-// AddressOf(n); + paired; :5 with its serial port COM5.
+// A scene in words: "K1+:5 P2" is a radio and the devices K an analyser "Korvanta n", P a phone "Pixel n", at
+// AddressOf(n); + paired; :5 with its serial port COM5. Other words: noradio; nomodule; lacks=Call; reg=, auth=,
+// legacy=, find= or svc= codes queued for those calls; choose=n, the dialog's choice; from=n, the lookup from
+// which the first port is listed; pending=ms.
 inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
   std::istringstream in(words);
-  p.SimulateRadio();
+  if (words.find("noradio") == words.npos) p.SimulateRadio();
   for (std::string w; in >> w;) {
-    const int n = std::stoi(w.substr(1));
-    p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
-    if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+    const std::string key = w.substr(0, w.find('=')), value = w.substr(w.find('=') + 1);
+    const auto code = [&] { return static_cast<uint32_t>(std::stoul(value, nullptr, 0)); };
+    if (w[0] == 'K' || w[0] == 'P') {
+      const int n = std::stoi(w.substr(1));
+      p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
+      if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+    } else if (w == "nomodule") {
+      p.pairingModule = false;
+    } else if (key == "lacks") {
+      p.missingCalls.insert(value);
+    } else if (key == "reg") {
+      p.registerResult = code();
+    } else if (key == "auth" || key == "legacy" || key == "find" || key == "svc") {
+      (key == "auth" ? p.authExResults : key == "legacy" ? p.legacyResults : key == "find" ? p.findFailures : p.serviceResults).push_back(code());
+    } else if (key == "choose") {
+      p.selections.push_back(AddressOf(std::stoi(value)));
+    } else if (key == "from") {
+      p.portClasses[0].ports.at(0).fromLookup = code();
+    } else if (key == "pending") {
+      p.SimulatePendingInstall(code());
+    }
   }
   return p;
 }
