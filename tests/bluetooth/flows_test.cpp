@@ -1,7 +1,8 @@
-// flows_test.cpp: the guided setup's and the search's whole flows, as the scenario rows of data/flows.txt: the
-// scene in words, the buttons answered, the prompts expected by message number, the inquiries, the pairings
-// removed and the result with the port text.
+// flows_test.cpp: the guided setup's, the search's and the pairing's whole flows, as the scenario rows of
+// data/flows.txt: the scene in words, the buttons answered, the prompts expected by message number, the
+// inquiries or pairing calls, the pairings removed and the result with the port text.
 #include <fstream>
+#include <map>
 
 #include "bt_test_support.h"
 
@@ -16,6 +17,17 @@ std::vector<std::string> Split(const std::string& text, char by) {
     out.push_back(first == part.npos ? "" : part.substr(first, part.find_last_not_of(' ') - first + 1));
   }
   return out;
+}
+// The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
+std::string Abbreviated(std::string call) {
+  static const std::map<std::string, std::string> letters = {
+      {"LoadModule", "L"}, {"FreeLoadedModule", "F"}, {"RegisterForAuthenticationEx", "R"}, {"AuthenticateDeviceEx", "A"},
+      {"SendAuthenticationResponseEx", "S"}, {"UnregisterAuthentication", "U"}, {"AuthenticateDevice", "D"},
+      {"SetServiceState", "V"}};
+  const std::u16string pin = Msg(kMsgPairingPin);
+  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos) call.replace(at, pin.size(), "PIN");
+  const auto it = letters.find(call.substr(0, call.find('(')));
+  return it == letters.end() ? "" : it->second + call.substr(it->first.size());
 }
 std::vector<std::string> Words(const std::string& text) { return text == "-" ? std::vector<std::string>{} : Split(text, ' '); }
 
@@ -48,23 +60,28 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
       const size_t star = w.find('*');
       prompts.insert(prompts.end(), star == w.npos ? 1 : std::stoul(w), PromptOf(w.substr(star + 1)));
     }
-    std::vector<std::string> inquiries;
-    for (const std::string& w : Words(c[5])) inquiries.push_back("FindFirstDevice(1," + w + ",1111,0)");
-    const bool interactive = c[1].back() != '!';
+    std::vector<std::string> log = Words(c[5]), calls;
+    const bool interactive = c[1].back() != '!', pairing = c[1] == "pair";
+    for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
     Buffer port(16);
-    const int32_t result = c[1].rfind("auto", 0) == 0
+    BtDeviceRecord device = s.p.devices.empty() ? BtDeviceRecord{} : s.p.devices[0].record;
+    const int32_t result = pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, true, Parent(), false)
+                           : c[1].rfind("auto", 0) == 0
                                ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
                                : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
+    for (const std::string& call : s.p.calls) {
+      if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
+    }
     const std::u16string text = port.Text();
     EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
     EXPECT_TRUE(result == 1 || port.Untouched());
     EXPECT_EQ(s.p.prompts, prompts);
-    EXPECT_EQ(s.p.Named({"FindFirstDevice"}), inquiries);
+    EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
     EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
     EXPECT_EQ(s.p.OpenHandles(), 0);
   }
-  EXPECT_GE(rows, 36);
+  EXPECT_GE(rows, 45);
 }
 
 }  // namespace

@@ -25,23 +25,20 @@ struct FakeDevice {
 };
 
 struct FakePort {
-  std::u16string id;
-  std::u16string friendlyName;
+  std::u16string id, friendlyName;
   uint32_t idResult = kErrorSuccess;
   bool hasFriendlyName = true;
   uint32_t fromLookup = 1;  // listed from this 1-based class query on
 };
 
 struct FakePortClass {
-  bool listFails = false;
-  bool detailFails = false;
+  bool listFails = false, detailFails = false;
   std::vector<FakePort> ports;
 };
 
 struct Prompt {
   bool owned;
-  std::u16string text;
-  std::u16string caption;
+  std::u16string text, caption;
   uint32_t style;
   friend bool operator==(const Prompt&, const Prompt&) = default;
 };
@@ -58,9 +55,7 @@ inline std::string Bits(std::initializer_list<bool> bits) {
 }
 template <class T>
 T Next(std::deque<T>& queue, T otherwise) {
-  if (queue.empty()) return otherwise;
-  otherwise = queue.front();
-  queue.pop_front();
+  if (!queue.empty()) otherwise = queue.front(), queue.pop_front();
   return otherwise;
 }
 // A Bluetooth serial port's instance identifier and friendly name, as the platform forms them.
@@ -105,11 +100,7 @@ class FakeBtPlatform final : public BtPlatform {
     return radios.push_back(BtRadioInfo{1, std::move(name), 0, lmp, manufacturer}), *this;
   }
   FakeBtPlatform& SimulateDeviceInRange(std::u16string name, uint64_t address, bool paired = false) {
-    BtDeviceRecord record;
-    record.address = address;
-    record.name = std::move(name);
-    record.authenticated = record.remembered = paired;
-    return devices.push_back({record}), *this;
+    return devices.push_back({{address, 0, false, paired, paired, {}, {}, std::move(name)}}), *this;
   }
   FakeBtPlatform& SimulatePortDevice(FakePort port) { return portClasses.at(0).ports.push_back(std::move(port)), *this; }
   FakeBtPlatform& AnswerPrompts(std::initializer_list<int32_t> buttons) {
@@ -149,8 +140,7 @@ class FakeBtPlatform final : public BtPlatform {
   }
   void FindRadioClose(BtRadioFind) override { Log("FindRadioClose"), --open; }
   uint32_t GetRadioInfo(BtRadio radio, BtRadioInfo& info) override {
-    Log("GetRadioInfo");
-    if (radioInfoResult == kErrorSuccess) info = *radios.at(static_cast<size_t>(radio) - 1);
+    if (Log("GetRadioInfo"), radioInfoResult == kErrorSuccess) info = *radios.at(static_cast<size_t>(radio) - 1);
     return radioInfoResult;
   }
   void CloseRadio(BtRadio) override { Log("CloseRadio"), --open; }
@@ -214,8 +204,7 @@ class FakeBtPlatform final : public BtPlatform {
     return Paired(device, Next(legacyResults, kErrorSuccess));
   }
   BtModule LoadModule(std::u16string_view name) override {
-    Log("LoadModule");
-    if (!pairingModule || name != u"bthprops.cpl") return BtModule::kNone;
+    if (Log("LoadModule"), !pairingModule || name != u"bthprops.cpl") return BtModule::kNone;
     return ++open, BtModule{3};
   }
   void FreeLoadedModule(BtModule) override { Log("FreeLoadedModule"), --open; }
@@ -230,9 +219,7 @@ class FakeBtPlatform final : public BtPlatform {
     if (Log("AuthenticateDeviceEx")) return std::nullopt;
     // While the call runs the platform asks the registered callback for the PIN.
     uint32_t result = kErrorNotAuthenticated;
-    BtAuthRequest request;
-    request.device = device;
-    request.method = kAuthMethodLegacy;
+    const BtAuthRequest request{device, kAuthMethodLegacy};
     if (registered && (*registered)(*this, nullptr, &request)) {
       const BtAuthResponse& sent = responses.back();
       const std::u16string_view expected = FindMessageText(kMsgPairingPin);
@@ -250,8 +237,7 @@ class FakeBtPlatform final : public BtPlatform {
     return responses.push_back(response), sendResult;
   }
   bool UnregisterAuthentication(BtRegistration registration) override {
-    Log("UnregisterAuthentication");
-    if (!registered || registration != BtRegistration{4}) return false;
+    if (Log("UnregisterAuthentication"), !registered || registration != BtRegistration{4}) return false;
     return registered.reset(), --open, true;
   }
   uint32_t SetServiceState(BtRadio radio, const BtDeviceRecord&, const BtGuid& service, bool enable) override {
@@ -263,22 +249,18 @@ class FakeBtPlatform final : public BtPlatform {
     Log("RemoveDevice(" + Hex(address) + ")");
     FakeDevice* known = Find(address);
     if (known == nullptr || removalFails.count(address) != 0) return kErrorNotFound;
-    known->record.authenticated = known->record.remembered = false;
-    return kErrorSuccess;
+    return known->record.authenticated = known->record.remembered = false, kErrorSuccess;
   }
 
   // ---- Port devices: only the "ports" class is known; list i is class i - 1 ----
   bool ClassGuidsFromName(std::u16string_view className, std::vector<BtGuid>& classes) override {
-    Log("ClassGuidsFromName");
-    ++portLookups;
-    if (classQueryFails) return false;
+    if (Log("ClassGuidsFromName"), ++portLookups, classQueryFails) return false;
     for (uint32_t i = 0; i < portClasses.size() && className == u"ports"; ++i) classes.push_back(BtGuid{i + 1});
     return true;
   }
   BtPortList GetPresentDevices(const BtGuid& classId) override {
-    Log("GetPresentDevices");
     const FakePortClass& portClass = portClasses.at(classId.data1 - 1);
-    if (portClass.listFails) return BtPortList::kNone;
+    if (Log("GetPresentDevices"), portClass.listFails) return BtPortList::kNone;
     std::vector<const FakePort*>& visible = lists[classId.data1];
     visible.clear();
     for (const FakePort& port : portClass.ports) {
@@ -301,8 +283,7 @@ class FakeBtPlatform final : public BtPlatform {
   }
   void DestroyDeviceList(BtPortList list) override { Log("DestroyDeviceList"), lists.erase(uintptr_t(list)), --open; }
   std::optional<uint32_t> WaitNoPendingInstallEvents(uint32_t milliseconds) override {
-    Log("WaitNoPendingInstallEvents(" + std::to_string(milliseconds) + ")");
-    if (!waitFacility) return std::nullopt;
+    if (Log("WaitNoPendingInstallEvents(" + std::to_string(milliseconds) + ")"), !waitFacility) return std::nullopt;
     now = std::max(now, std::min<uint64_t>(pendingUntil, now + milliseconds));
     return now < pendingUntil ? kWaitTimeout : kErrorSuccess;
   }
@@ -331,10 +312,8 @@ class FakeBtPlatform final : public BtPlatform {
     return missingCalls.count(call) != 0;
   }
   FakeDevice* Find(uint64_t address) {
-    for (FakeDevice& device : devices) {
-      if (device.record.address == address) return &device;
-    }
-    return nullptr;
+    const auto it = std::find_if(devices.begin(), devices.end(), [&](auto& d) { return d.record.address == address; });
+    return it != devices.end() ? &*it : nullptr;
   }
   uint32_t Paired(const BtDeviceRecord& device, uint32_t result) {
     if (FakeDevice* known = Find(device.address); known && result == kErrorSuccess) known->record.authenticated = true;
