@@ -1,6 +1,6 @@
-// pairing_test.cpp: the PIN callback, the serial port service,
-// removing analyser pairings, and the two pairing exports. The choice of a new analyser is shown with the
-// guided setup's flows, the fall-backs in data/flows.txt.
+// pairing_test.cpp: the port lookup after a pairing, the PIN callback, removing analyser pairings, and the two
+// pairing exports. The fall-backs, the serial port service and the choice of a new analyser are scenario rows
+// of data/flows.txt.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -11,27 +11,19 @@ const std::string kPin = [] {
   return std::string(pin.begin(), pin.end());
 }();
 
-TEST(Pairing, EnablesTheSerialServiceRetriesOnRequestAndLooksForThePort) {
+TEST(Pairing, LooksForThePortAndWaitsOnlyWhenAsked) {
   FakeBtPlatform p;
-  Devices(p, "K1").serviceResults = {kResultInvalidArg, 1060};
-  p.AnswerPrompts({kButtonRetry});
-  CBluetoothStackMicrosoft stack(p);
+  CBluetoothStackMicrosoft stack(Devices(p, "K1"));
   BtDeviceRecord device = p.devices[0].record;
   EXPECT_FALSE(stack.AuthenticateDevice(nullptr, true, Parent(), true));
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));  // E_INVALIDARG: already enabled
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));  // 1060, Retry, then success
-  EXPECT_EQ(p.prompts, std::vector<Prompt>{ErrorBox(1060, kMsgServiceFailed, 0x35)});
-  p.authExResults = {121};
-  EXPECT_FALSE(stack.AuthenticateDevice(&device, false, Parent(), true));  // silent failure: no box, no retry
-  EXPECT_EQ(p.prompts.size(), 1u);
-  EXPECT_EQ(p.Count("AuthenticateDeviceEx"), 4u);
-  EXPECT_EQ(p.Count("ClassGuidsFromName"), 2u);  // one lookup after each success, no wait asked
+  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 1u);  // one lookup after the success, no wait asked
   EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));  // waits, and succeeds without a port
-  EXPECT_EQ(p.Count("ClassGuidsFromName"), 2u + 4u);
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 1u + 4u);
   EXPECT_EQ(p.now, 1500u);
   p.SimulatePortDevice(fake::BluetoothPort(AddressOf(1), u"5"));
   EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));  // the port is there: no wait
-  EXPECT_EQ(p.Count("ClassGuidsFromName"), 7u);
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 6u);
 }
 
 TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
