@@ -43,17 +43,15 @@ void DrawScene(FuzzedDataProvider& in, fake::FakeBtPlatform& p) {
   for (int n = in.ConsumeIntegralInRange(0, 3); n > 0; --n) p.SimulateRadio(Text(in, 600));
   p.radioInfoResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
   for (int n = in.ConsumeIntegralInRange(0, 90); n > 0; --n) {
-    p.SimulateDeviceInRange(in.ConsumeBool() ? u"Korvanta" + Text(in, 250) : Text(in, 260),
-                            in.ConsumeIntegralInRange<uint64_t>(0, 40), in.ConsumeBool());
-    p.devices.back().inRange = in.ConsumeBool();
-    p.devices.back().nameless = in.ConsumeBool();
-    p.devices.back().record.classOfDevice = in.ConsumeIntegral<uint32_t>();
-    if (in.ConsumeBool()) p.SimulatePortDevice(fake::BluetoothPort(p.devices.back().record.address, Text(in, 12)));
+    fake::FakeDevice& d = p.SimulateDeviceInRange(in.ConsumeBool() ? u"Korvanta" + Text(in, 250) : Text(in, 260),
+                                                  in.ConsumeIntegralInRange<uint64_t>(0, 40), in.ConsumeBool())
+                              .devices.back();
+    d.inRange = in.ConsumeBool(), d.nameless = in.ConsumeBool(), d.record.classOfDevice = in.ConsumeIntegral<uint32_t>();
+    if (in.ConsumeBool()) p.SimulatePortDevice(fake::BluetoothPort(d.record.address, Text(in, 12)));
   }
   for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n) p.SimulatePortDevice({Text(in, 300), Text(in, 300)});
   for (fake::FakePort& port : p.portClasses[0].ports) {
-    port.idResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
-    port.hasFriendlyName = in.ConsumeBool();
+    port.idResult = in.ConsumeBool() ? Code(in) : kErrorSuccess, port.hasFriendlyName = in.ConsumeBool();
     port.fromLookup = in.ConsumeIntegralInRange(0u, 8u);
   }
   p.portClasses.resize(in.ConsumeIntegralInRange<size_t>(0, 20), {in.ConsumeBool(), in.ConsumeBool(), {}});
@@ -65,8 +63,7 @@ void DrawScene(FuzzedDataProvider& in, fake::FakeBtPlatform& p) {
   for (const char* call : {"RegisterForAuthenticationEx", "AuthenticateDeviceEx", "SendAuthenticationResponseEx"}) {
     if (in.ConsumeIntegralInRange(0, 5) == 0) p.missingCalls.insert(call);
   }
-  p.registerResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
-  p.sendResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
+  p.registerResult = in.ConsumeBool() ? Code(in) : kErrorSuccess, p.sendResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
   p.waitFacility = in.ConsumeBool();
   p.SimulatePendingInstall(in.ConsumeIntegralInRange<uint64_t>(0, 1u << 30));
   for (uint32_t number : {kv::kMsgPairingPin, kv::kMsgErrorCaption, kv::kMsgFoundNewDevice, kv::kMsgStackInfo}) {

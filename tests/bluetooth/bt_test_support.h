@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include <cctype>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,7 +19,6 @@ namespace kv::bt::testing {
 using fake::FakeBtPlatform;
 using fake::Prompt;
 using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
@@ -45,8 +45,9 @@ inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
 }
 
 inline Prompt Box(uint32_t text, uint32_t caption, uint32_t style) { return {true, Msg(text), Msg(caption), style}; }
-inline Prompt FoundNew(const std::u16string& name, const std::u16string& address) {
-  return {true, Fill(kMsgFoundNewDevice, {name, address}), Msg(kMsgCaptionFoundNew), kStyleYesNo};
+inline Prompt FoundNew(int n) {
+  return {true, Fill(kMsgFoundNewDevice, {u"Korvanta " + Text(n), u"00:11:22:33:44:A" + Text(n)}),
+          Msg(kMsgCaptionFoundNew), kStyleYesNo};
 }
 inline Prompt Existing(int count) {
   return {true, Fill(kMsgExistingPairings, {Text(count)}), Msg(kMsgCaptionAuthentication), kStyleYesNoCancel};
@@ -58,19 +59,33 @@ inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned
   return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
 }
 
-// A radio and the devices words such as "K1+:5 P2" name: K an analyser "Korvanta n", P a phone "Pixel n", at
-// AddressOf(n); + paired; :5 with its serial port COM5.
+// A scene in words: "K1+:5 P2" is a radio and the devices K an analyser "Korvanta n", P a phone "Pixel n", at
+// AddressOf(n); + paired; :5 with its serial port COM5. Other words: noradio; nomodule; lacks=Call; reg=, auth=,
+// legacy=, find= or svc= codes queued for those calls; choose=n, the dialog's choice; from=n, the lookup from
+// which the first port is listed.
 inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
   std::istringstream in(words);
-  p.SimulateRadio();
+  if (words.find("noradio") == words.npos) p.SimulateRadio();
   for (std::string w; in >> w;) {
-    const int n = std::stoi(w.substr(1));
-    p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
-    if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+    const std::string key = w.substr(0, w.find('=')), value = w.substr(w.find('=') + 1);
+    const uint32_t code = std::isdigit(value[0]) ? static_cast<uint32_t>(std::stoul(value, nullptr, 0)) : 0;
+    const int n = std::isdigit(w[1]) ? std::stoi(w.substr(1)) : 0;
+    if (w[0] == 'K' || w[0] == 'P') {
+      p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
+      if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+    }
+    p.pairingModule = p.pairingModule && w != "nomodule";
+    if (key == "lacks") p.missingCalls.insert(value);
+    if (key == "reg") p.registerResult = code;
+    if (key == "choose") p.selections.push_back(AddressOf(static_cast<int>(code)));
+    if (key == "from") p.portClasses[0].ports.at(0).fromLookup = code;
+    for (auto [name, queue] : {std::pair{"auth", &p.authExResults}, {"legacy", &p.legacyResults}, {"find", &p.findFailures},
+                               {"svc", &p.serviceResults}}) {
+      if (key == name) queue->push_back(code);
+    }
   }
   return p;
 }
-inline Prompt FoundNew(int n) { return FoundNew(u"Korvanta " + Text(n), u"00:11:22:33:44:A" + Text(n)); }
 
 // A caller's buffer of units filled with '#'.
 struct Buffer {

@@ -1,6 +1,6 @@
-// pairing_test.cpp: pairing with its fall-backs and result mapping, the PIN callback, the serial port service,
-// removing analyser pairings, and the two pairing exports. The choice of a new analyser is shown with the
-// guided setup's flows.
+// pairing_test.cpp: the port lookup after a pairing, the PIN callback, removing analyser pairings, and the two
+// pairing exports. The fall-backs, the serial port service and the choice of a new analyser are scenario rows
+// of data/flows.txt.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -11,60 +11,19 @@ const std::string kPin = [] {
   return std::string(pin.begin(), pin.end());
 }();
 
-TEST(Pairing, FallsBackFromTheNewerCallsAndMapsTheirAnswers) {
-  const std::string load = "LoadModule", free = "FreeLoadedModule", reg = "RegisterForAuthenticationEx";
-  const std::string ex = "AuthenticateDeviceEx", send = "SendAuthenticationResponseEx", unreg = "UnregisterAuthentication";
-  const std::string legacy = "AuthenticateDevice(null,0," + kPin + ")", service = "SetServiceState(0,SPP,1)";
-  const struct { const char* name; Script setup; uint32_t failure; std::vector<std::string> calls; } rows[] = {
-      {"no module", [](FakeBtPlatform& p) { p.pairingModule = false; }, 0, {load, legacy, service}},
-      {"no registration call", [](FakeBtPlatform& p) { p.missingCalls = {"RegisterForAuthenticationEx"}; }, 0, {load, reg, legacy, free, service}},
-      {"newer calls", [](FakeBtPlatform&) {}, 0, {load, reg, ex, load, send, free, unreg, free, service}},
-      {"259 is success", [](FakeBtPlatform& p) { p.authExResults = {kErrorNoMoreItems}; }, 0,
-       {load, reg, ex, load, send, free, unreg, free, service}},
-      {"1244 falls back", [](FakeBtPlatform& p) { p.authExResults = {kErrorNotAuthenticated}; }, 0,
-       {load, reg, ex, load, send, free, legacy, unreg, free, service}},
-      {"legacy answer decides", [](FakeBtPlatform& p) { p.authExResults = {kErrorNotAuthenticated}; p.legacyResults = {1167}; },
-       1167, {load, reg, ex, load, send, free, legacy, unreg, free}},
-      {"other code fails", [](FakeBtPlatform& p) { p.authExResults = {121}; }, 121, {load, reg, ex, load, send, free, unreg, free}},
-      {"no newer pairing call", [](FakeBtPlatform& p) { p.missingCalls = {"AuthenticateDeviceEx"}; }, kErrorCancelled, {load, reg, ex, unreg, free}},
-      // Without the callback the newer call gets no PIN and answers 1244: the legacy call pairs.
-      {"failed registration", [](FakeBtPlatform& p) { p.registerResult = 87; }, 0, {load, reg, ex, legacy, free, service}}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    FakeBtPlatform p;
-    row.setup(Devices(p, "K1"));
-    CBluetoothStackMicrosoft stack(p);
-    BtDeviceRecord device = p.devices[0].record;
-    EXPECT_EQ(stack.AuthenticateDevice(&device, true, Parent(), false), row.failure == 0);
-    EXPECT_EQ(p.Named({load, free, reg, ex, send, unreg, "AuthenticateDevice", "SetServiceState"}), row.calls);
-    EXPECT_EQ(p.prompts, row.failure == 0 ? std::vector<Prompt>{}
-                                          : std::vector<Prompt>{ErrorBox(row.failure, kMsgPairingFailed, 0x35)});
-    EXPECT_EQ(p.IsPaired(AddressOf(1)), row.failure == 0);
-    EXPECT_EQ(p.OpenHandles(), 0);
-  }
-}
-
-TEST(Pairing, EnablesTheSerialServiceRetriesOnRequestAndLooksForThePort) {
+TEST(Pairing, LooksForThePortAndWaitsOnlyWhenAsked) {
   FakeBtPlatform p;
-  Devices(p, "K1").serviceResults = {kResultInvalidArg, 1060};
-  p.AnswerPrompts({kButtonRetry});
-  CBluetoothStackMicrosoft stack(p);
+  CBluetoothStackMicrosoft stack(Devices(p, "K1"));
   BtDeviceRecord device = p.devices[0].record;
   EXPECT_FALSE(stack.AuthenticateDevice(nullptr, true, Parent(), true));
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));  // E_INVALIDARG: already enabled
-  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));  // 1060, Retry, then success
-  EXPECT_EQ(p.prompts, std::vector<Prompt>{ErrorBox(1060, kMsgServiceFailed, 0x35)});
-  p.authExResults = {121};
-  EXPECT_FALSE(stack.AuthenticateDevice(&device, false, Parent(), true));  // silent failure: no box, no retry
-  EXPECT_EQ(p.prompts.size(), 1u);
-  EXPECT_EQ(p.Count("AuthenticateDeviceEx"), 4u);
-  EXPECT_EQ(p.Count("ClassGuidsFromName"), 2u);  // one lookup after each success, no wait asked
+  EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), false));
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 1u);  // one lookup after the success, no wait asked
   EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));  // waits, and succeeds without a port
-  EXPECT_EQ(p.Count("ClassGuidsFromName"), 2u + 4u);
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 1u + 4u);
   EXPECT_EQ(p.now, 1500u);
   p.SimulatePortDevice(fake::BluetoothPort(AddressOf(1), u"5"));
   EXPECT_TRUE(stack.AuthenticateDevice(&device, true, Parent(), true));  // the port is there: no wait
-  EXPECT_EQ(p.Count("ClassGuidsFromName"), 7u);
+  EXPECT_EQ(p.Count("ClassGuidsFromName"), 6u);
 }
 
 TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {

@@ -1,5 +1,4 @@
-// search_test.cpp: the inquiry, the found list and the analyser counts, the search failures and their
-// prompts, the selection dialogs, and KVSearchBTDevices / KVGetBTKorvantaDevice.
+// search_test.cpp: the inquiry, the found list and the analyser counts, the selection dialogs, and KVSearchBTDevices / KVGetBTKorvantaDevice.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -51,27 +50,6 @@ TEST(Search, CapsTheInquiryAndStartsFromEmptyLists) {
   EXPECT_EQ(stack.GetNewDeviceCount(), 0);
   EXPECT_TRUE(stack.FoundDevices().empty());
   EXPECT_EQ(stack.GetSelectedDevice()->address, 0u);
-}
-
-TEST(Search, FailuresPromptAsTheirCodeCalls) {
-  const struct { uint32_t code; bool interactive; int32_t answer; bool result; std::vector<Prompt> boxes; } rows[] = {
-      {kResultInvalidHandle, true, kButtonRetry, true, {ErrorBox(kResultInvalidHandle, kMsgNoRadio, 0x35)}},
-      {kRpcServerUnavailable, true, kButtonRetry, true, {ErrorBox(kRpcServerUnavailable, kMsgNoRadio, 0x35)}},
-      {kRpcServerUnavailable, true, kButtonCancel, false, {ErrorBox(kRpcServerUnavailable, kMsgNoRadio, 0x35)}},
-      {5, true, kButtonOk, false, {ErrorBox(5, 0, 0x30, false)}},
-      {kErrorSuccess, true, kButtonOk, false, {}},
-      {kResultInvalidHandle, false, kButtonRetry, false, {}},
-      {5, false, kButtonOk, false, {}}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.code << (row.interactive ? " interactive, button " : " silent, button ")
-                                      << row.answer);
-    Scene s;
-    Devices(s.p, "K1").AnswerPrompts({row.answer});
-    s.p.findFailures = {row.code};
-    EXPECT_EQ(CreateStack(s.p, s.held)->SearchDevices(7, row.interactive, Parent()), row.result);
-    EXPECT_EQ(s.p.prompts, row.boxes);
-    EXPECT_EQ(s.held->GetNewDeviceCount(), row.result ? 1 : -1);
-  }
 }
 
 TEST(Search, SearchBTDevicesReportsBothCountsOrMinusOne) {

@@ -38,66 +38,48 @@ TEST(StackObject, IsBuiltOnlyWithARadioAndReplacedOnlyByCreateStack) {
   EXPECT_EQ(s.held->GetNewDeviceCount(), -1);  // a new object: the search is gone
   EXPECT_TRUE(s.held->FoundDevices().empty());
   EXPECT_TRUE(s.p.prompts.empty());
+  Scene none;  // without a radio each Retry builds the object again
+  none.p.AnswerPrompts({kButtonRetry, kButtonCancel});
+  EXPECT_EQ(CreateStackWithRetry(none.p, none.held, true, Parent()), nullptr);
+  EXPECT_EQ(none.p.Count("FindFirstRadio"), 2u);
 }
 
-TEST(StackObject, WithoutRadioRetryShowsTheNoRadioBoxUntilAnythingElse) {
-  const struct { bool interactive; std::vector<int32_t> answers; size_t boxes; } rows[] = {
-      {true, {kButtonRetry, kButtonCancel}, 2}, {true, {kButtonNone}, 1}, {false, {}, 0}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.boxes);
-    Scene s;
-    s.p.answers.assign(row.answers.begin(), row.answers.end());
-    EXPECT_EQ(CreateStackWithRetry(s.p, s.held, row.interactive, Parent()), nullptr);
-    EXPECT_EQ(s.p.prompts, std::vector<Prompt>(row.boxes, ErrorBox(kErrorBadUnit, kMsgNoRadio, 0x35)));
-    EXPECT_EQ(s.p.Count("FindFirstRadio"), std::max<size_t>(row.boxes, 1));
-  }
-}
-
-TEST(ErrorBox, ShowsThePlatformTextAndTheCodeSigned) {
+TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {
   FakeBtPlatform p;
-  p.AnswerPrompts({kButtonOk, kButtonRetry});
-  EXPECT_EQ(ShowBluetoothErrorBox(p, kResultInvalidHandle, Parent(), 0x30, std::nullopt), kButtonOk);
+  p.AnswerPrompts({kButtonRetry});
   EXPECT_EQ(ShowBluetoothErrorBox(p, 5, nullptr, 0x35, std::u16string(2100, u'x')), kButtonRetry);
   p.noErrorText.insert(1722);
-  EXPECT_EQ(ShowBluetoothErrorBox(p, 1722, Parent(), 0x35, u"x"), kButtonCancel);  // nothing to show
-  ASSERT_EQ(p.prompts.size(), 2u);
-  EXPECT_EQ(p.prompts[0], (Prompt{true, fake::ErrorTextFor(kResultInvalidHandle),
-                                  Fill(kMsgErrorCaption, {u"-2147024890"}), 0x30}));
+  EXPECT_EQ(ShowBluetoothErrorBox(p, 1722, Parent(), 0x35, u"x"), kButtonCancel);
   // The body holds at most 2047 units: the platform's text, a line break, then the extra text cut short.
   const std::u16string head = fake::ErrorTextFor(5) + u"\n";
-  EXPECT_EQ(p.prompts[1], (Prompt{false, head + std::u16string(2047 - head.size(), u'x'),
-                                  Fill(kMsgErrorCaption, {u"5"}), 0x35}));
+  EXPECT_EQ(p.prompts, (std::vector<Prompt>{{false, head + std::u16string(2047 - head.size(), u'x'),
+                                            Fill(kMsgErrorCaption, {u"5"}), 0x35}}));
 }
 
-TEST(StackInfo, DescribesTheFirstRadioWhenItsInformationCanBeRead) {
+TEST(StackInfo, DescribesTheFirstRadioWhenReadableCutToTheCapacity) {
   const std::u16string readable = Fill(kMsgStackInfo, {u"Microsoft", u"LAB-PC (15)", u"(4096)"});
   const std::u16string unreadable = Fill(kMsgStackInfo, {u"Microsoft", u"", u""});
-  const struct { bool nullFirst; uint32_t infoResult; const std::u16string& text; } rows[] = {
-      {false, kErrorSuccess, readable}, {false, 31, unreadable}, {true, kErrorSuccess, unreadable}};
+  const struct { bool nullFirst; uint32_t infoResult; const std::u16string text; int32_t capacity = 200; } rows[] = {
+      {false, kErrorSuccess, readable}, {false, 31, unreadable}, {true, kErrorSuccess, unreadable},
+      {false, kErrorSuccess, readable.substr(0, 9), 10}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(row.infoResult + 2 * row.nullFirst);
+    SCOPED_TRACE(&row - rows);
     Scene s;
     if (row.nullFirst) s.p.radios.emplace_back();
     s.p.SimulateRadio().SimulateRadio(u"SECOND", 2, 1).radioInfoResult = row.infoResult;
     Buffer info(200);
-    EXPECT_EQ(GetBTStackInfo(s.p, s.held, info.get(), 200), 1);
-    EXPECT_EQ(info.Text(), row.text);
+    EXPECT_EQ(GetBTStackInfo(s.p, s.held, info.get(), row.capacity), 1);
+    EXPECT_EQ(info.units.substr(0, row.text.size() + 2), row.text + u'\0' + u'#');
     EXPECT_EQ(s.p.Count("GetRadioInfo"), row.nullFirst ? 0u : 1u);
     EXPECT_EQ(s.p.OpenHandles(), 0);
   }
-}
-
-TEST(StackInfo, IsCutToTheCapacityAndRefusedWithoutRoom) {
   Scene s;
   Buffer info(20);
   EXPECT_EQ(GetBTStackInfo(s.p, s.held, info.get(), 20), 0);  // no radio
-  EXPECT_TRUE(info.Untouched());
   s.p.SimulateRadio();
-  EXPECT_EQ(GetBTStackInfo(s.p, s.held, nullptr, 20), 0);
-  EXPECT_EQ(GetBTStackInfo(s.p, s.held, info.get(), 0), 0);
+  EXPECT_EQ(GetBTStackInfo(s.p, s.held, nullptr, 20) + GetBTStackInfo(s.p, s.held, info.get(), 0), 0);
+  EXPECT_TRUE(info.Untouched());
   EXPECT_EQ(s.p.Count("FindFirstRadio"), 1u);  // refused before the object is replaced
-  EXPECT_EQ(GetBTStackInfo(s.p, s.held, info.get(), 10), 1);
-  EXPECT_EQ(info.units, Msg(kMsgStackInfo).substr(0, 9) + u'\0' + std::u16string(10, u'#'));
 }
 
 }  // namespace

@@ -1,0 +1,88 @@
+// flows_test.cpp: the guided setup's, the search's and the pairing's whole flows, as the scenario rows of
+// data/flows.txt: the scene in words, the buttons answered, the prompts expected by message number, the
+// inquiries or pairing calls, the pairings removed and the result with the port text.
+#include <fstream>
+#include <map>
+
+#include "bt_test_support.h"
+
+namespace kv::bt::testing {
+namespace {
+
+std::vector<std::string> Split(const std::string& text, char by) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, by);) {
+    const size_t first = part.find_first_not_of(' ');
+    out.push_back(first == part.npos ? "" : part.substr(first, part.find_last_not_of(' ') - first + 1));
+  }
+  return out;
+}
+// The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
+std::string Abbreviated(std::string call) {
+  static const std::map<std::string, std::string> letters = {
+      {"LoadModule", "L"}, {"FreeLoadedModule", "F"}, {"RegisterForAuthenticationEx", "R"}, {"AuthenticateDeviceEx", "A"},
+      {"SendAuthenticationResponseEx", "S"}, {"UnregisterAuthentication", "U"}, {"AuthenticateDevice", "D"},
+      {"SetServiceState", "V"}};
+  const std::u16string pin = Msg(kMsgPairingPin);
+  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos) call.replace(at, pin.size(), "PIN");
+  const auto it = letters.find(call.substr(0, call.find('(')));
+  return it == letters.end() ? "" : it->second + call.substr(it->first.size());
+}
+std::vector<std::string> Words(const std::string& text) { return text == "-" ? std::vector<std::string>{} : Split(text, ' '); }
+
+Prompt PromptOf(const std::string& word) {
+  const std::vector<std::string> f = Split(word.substr(1), '/');
+  const auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i), nullptr, 0)); };
+  if (word[0] == 'f') return FoundNew(static_cast<int>(n(0)));
+  if (word[0] == 'x') return Existing(static_cast<int>(n(0)));
+  if (word[0] == 'b') return Box(n(0), n(1), n(2));
+  return ErrorBox(n(0), n(1), n(2), word[0] == 'e');
+}
+
+TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
+  std::ifstream file(KV_BT_TEST_DATA "/flows.txt");
+  int rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::vector<std::string> c = Split(line, '|');
+    ASSERT_EQ(c.size(), 8u) << line;
+    SCOPED_TRACE(c[0]);
+    ++rows;
+    Scene s;
+    Devices(s.p, c[2] == "-" ? "" : c[2]);
+    for (const std::string& w : Words(c[3])) {
+      const size_t letter = std::string("XOC-R-YN").find(w);  // by button value
+      s.p.answers.push_back(w.size() == 1 && letter != w.npos ? static_cast<int32_t>(letter) : std::stoi(w));
+    }
+    std::vector<Prompt> prompts;
+    for (const std::string& w : Words(c[4])) {
+      const size_t star = w.find('*');
+      prompts.insert(prompts.end(), star == w.npos ? 1 : std::stoul(w), PromptOf(w.substr(star + 1)));
+    }
+    std::vector<std::string> log = Words(c[5]), calls;
+    const bool interactive = c[1].back() != '!', pairing = c[1].rfind("pair", 0) == 0;
+    for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
+    Buffer port(16);
+    BtDeviceRecord device = s.p.devices.empty() ? BtDeviceRecord{} : s.p.devices[0].record;
+    const int32_t result = pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
+                           : c[1].rfind("auto", 0) == 0
+                               ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
+                               : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
+    for (const std::string& call : s.p.calls) {
+      if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
+    }
+    const std::u16string text = port.Text();
+    EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
+    EXPECT_TRUE(result == 1 || port.Untouched());
+    EXPECT_EQ(s.p.prompts, prompts);
+    EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
+    EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
+    EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
+    EXPECT_EQ(s.p.OpenHandles(), 0);
+  }
+  EXPECT_GE(rows, 49);
+}
+
+}  // namespace
+}  // namespace kv::bt::testing
