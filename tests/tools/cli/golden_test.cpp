@@ -77,8 +77,8 @@ std::string Written(const TestSet& rows, OutputFormat format) {
 }
 
 TEST(Golden, EveryFormatOfBothFamilies) {
-  for (const std::string name : {"human.csv", "human.json", "human.table", "human.sheet", "equine.csv",
-                                 "equine.json", "equine.table", "equine.sheet"}) {
+  for (const std::string name : {"human.csv", "human.json", "human.table", "human.sheet", "equine.csv", "equine.json",
+                                 "equine.table", "equine.sheet"}) {
     SCOPED_TRACE(name);
     const auto format = ParseOutputFormat(name.substr(name.find('.') + 1));
     ASSERT_TRUE(format);
