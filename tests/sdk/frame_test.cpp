@@ -1,11 +1,15 @@
 // frame_test.cpp: the frame's exports: catalogue names and families, result codes, version, null
-// outputs refused before the port is touched, and the layouts a C translation unit sees.
+// outputs refused before the port is touched, the layouts a C translation unit sees, and the guard
+// that turns an export body's exception into its failure value.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 #include "KorvantaSDK.h"
+#include "export_guard.h"
 #include "result_codes.h"
 
 extern "C" size_t KvCLayoutOf(int which);
@@ -110,6 +114,19 @@ TEST(RecordLayout, CAndCppAgree) {
   EXPECT_EQ(sizeof(CXStoredTests), KvCLayoutOf(3));
   EXPECT_EQ(offsetof(KVNormals, waistHipRatioMax), KvCLayoutOf(4));
   EXPECT_EQ(2u, KvCLayoutOf(5));
+}
+
+// A body that throws answers its failure value instead of ending the host; one that returns passes it on.
+TEST(Guarded, PassesResultsAndMapsEveryExceptionToTheFailureValue) {
+  EXPECT_EQ(KV_ERR_ECHO, kv::Guarded([]() -> int32_t { return KV_ERR_ECHO; }));
+  EXPECT_EQ(kv::kThrownResult, kv::Guarded([]() -> int32_t { throw std::bad_alloc(); }));
+  EXPECT_EQ(7, kv::Guarded(7, []() -> int32_t { throw std::runtime_error("x"); }));
+  bool ran = false;
+  kv::GuardedVoid([&] {
+    ran = true;
+    throw 1;
+  });
+  EXPECT_TRUE(ran);
 }
 
 }  // namespace

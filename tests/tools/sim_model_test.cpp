@@ -2,7 +2,7 @@
 // hand), the presets of every model code, scenario files and the simulator's command line.
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <fstream>
 #include <set>
 #include <sstream>
 
@@ -159,40 +159,15 @@ TEST(Scenarios, FilesAndKeysOverThePreset) {
 }
 
 TEST(Scenarios, RefusedWithTheKeyNamed) {
-  // Pairs: the scenario, and what its message names.
-  const char* const bad[] = {"{model: 7}",
-                             "parse",
-                             R"({"serialNumber": 1})",
-                             "model",
-                             R"({"model": 7, "serial": 1})",
-                             "serial",
-                             R"({"model": 256})",
-                             "model",
-                             R"({"model": 7, "serialNumber": 16777216})",
-                             "serialNumber",
-                             R"({"model": 7, "version": [1, 2]})",
-                             "version",
-                             R"({"model": 7, "clock": "2024-02-30 10:00:00"})",
-                             "clock",
-                             R"({"model": 7, "clock": "1999-02-03 10:00:00"})",
-                             "clock",
-                             R"({"model": 7, "tests": [{"sex": "f"}]})",
-                             "tests[0].sex",
-                             R"({"model": 7, "tests": [{"wieght": 1}]})",
-                             "wieght",
-                             R"({"model": 7, "tests": [{"conditionScore": 1}]})",
-                             "conditionScore",
-                             R"({"model": 7, "printerAddress": "0123456789ABC"})",
-                             "printerAddress",
-                             R"({"model": 7, "faults": ["wrong-ack:cmd=0x999"]})",
-                             "faults",
-                             R"({"model": 7, "tests": [{"slot": 100, "empty": true}]})",
-                             "slot"};
-  for (size_t i = 0; i < std::size(bad); i += 2) {
-    std::string error;
-    EXPECT_FALSE(ParseScenario(bad[i], &error)) << bad[i];
-    EXPECT_NE(std::string::npos, error.find(bad[i + 1])) << bad[i] << ": " << error;
+  std::ifstream file(KV_SIM_DATA_DIR "/scenarios_refused.tsv");
+  int rows = 0;
+  for (std::string row, error; std::getline(file, row); ++rows) {
+    if (row.empty() || row[0] == '#') continue;
+    const std::string scenario = row.substr(0, row.find('\t')), named = row.substr(row.find('\t') + 1);
+    EXPECT_FALSE(ParseScenario(scenario, &error)) << scenario;
+    EXPECT_NE(std::string::npos, error.find(named)) << scenario << ": " << error;
   }
+  EXPECT_GT(rows, 10);
 }
 
 TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {

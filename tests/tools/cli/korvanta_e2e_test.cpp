@@ -125,28 +125,24 @@ class AgainstSimulator : public ::testing::Test {
   std::string port;
 };
 
-TEST_F(AgainstSimulator, DownloadCsvToAFile) {
-  Start(7);
+// A human analyser's tests as CSV to a file; an equine one's as JSON, with progress asked for off a
+// terminal: a line per quarter on the error stream, not in the JSON.
+TEST_F(AgainstSimulator, Download) {
   const std::string path = "/tmp/korvanta_e2e_csv_" + std::to_string(getpid());
-  const ProcessRun run = Korvanta("download --port " + port + " --format csv --utc --output " + path);
-  const std::string csv = Slurp(path);
+  for (const auto& [model, format, args] : {std::tuple{7, OutputFormat::kCsv, "--format csv --output " + path},
+                                            {12, OutputFormat::kJson, "--format json --progress on"}}) {
+    Start(model);
+    const ProcessRun run = Korvanta("download --utc --port " + port + " " + args);
+    ASSERT_EQ(0, run.status) << run.err;
+    const TestSet expected = ExpectedRows(simulator->ModelSnapshot());
+    EXPECT_EQ(Written(expected, format), model == 7 ? Slurp(path) : run.out);
+    EXPECT_NE(std::string::npos,
+              run.err.find(model == 7 ? std::to_string(TestCount(expected)) + " tests downloaded from a " + ModelName(7)
+                                      : "downloading the stored tests"))
+        << run.err;
+    simulator->Stop();
+  }
   unlink(path.c_str());
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ("", run.out);
-  const TestSet expected = ExpectedRows(simulator->ModelSnapshot());
-  EXPECT_EQ(Written(expected, OutputFormat::kCsv), csv);
-  EXPECT_NE(std::string::npos,
-            run.err.find(std::to_string(TestCount(expected)) + " tests downloaded from a " + ModelName(7)))
-      << run.err;
-}
-
-// An equine analyser, with progress asked for off a terminal: a line per quarter, not in the JSON.
-TEST_F(AgainstSimulator, DownloadEquineJsonWithProgress) {
-  Start(12);
-  const ProcessRun run = Korvanta("download --port " + port + " --format json --utc --progress on");
-  ASSERT_EQ(0, run.status) << run.err;
-  EXPECT_EQ(Written(ExpectedRows(simulator->ModelSnapshot()), OutputFormat::kJson), run.out);
-  EXPECT_NE(std::string::npos, run.err.find("downloading the stored tests")) << run.err;
 }
 
 TEST_F(AgainstSimulator, InfoJsonAndSetClock) {
