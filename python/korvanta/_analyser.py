@@ -52,6 +52,7 @@ class Analyser:
         self.port = port
         self._lib = _library.load()
         self._model: Optional[int] = None
+        self.slots: List[int] = []  # the analyser's slot of each test of the latest download
 
     def __enter__(self) -> "Analyser":
         check(self._lib.KVOpenComport(_library.wide_text(self.port)), "KVOpenComport")
@@ -103,7 +104,7 @@ class Analyser:
         """The stored tests: KVTestRecord for a human analyser, CXTestRecord for an equine one. These are
         the slots before the first empty one, then any later slot that is not empty. progress(done,
         total) is called with (0, 1) as the block is asked for and (1, 1) when it is in: the library
-        reports no byte count."""
+        reports no byte count. Each test's slot is in .slots afterwards (calculate_rows takes them)."""
         equine = is_equine(self.model_code)
         stored = CCXStoredTests() if equine else CKVStoredTests()
         stored.capacity = STORED_TEST_CAPACITY
@@ -115,8 +116,8 @@ class Analyser:
             progress(1, 1)
         count = max(0, min(stored.testCount, STORED_TEST_CAPACITY))
         record_type = CXTestRecord if equine else KVTestRecord
-        return [from_c(record_type, record) for slot, record in enumerate(stored.tests)
-                if slot < count or not _all_zero(record)]
+        self.slots = [slot for slot, record in enumerate(stored.tests) if slot < count or not _all_zero(record)]
+        return [from_c(record_type, stored.tests[slot]) for slot in self.slots]
 
     def set_clock(self, when: Optional[datetime] = None) -> None:
         """Sets the analyser's clock to when (a naive datetime is this computer's local time), or to

@@ -36,11 +36,13 @@ class Row:
     normals: Optional[Union[KVNormals, CXNormals]] = None
 
 
-def calculate_rows(tests: Iterable[Test], water_equation: int = 0) -> List[Row]:
-    """One row per test, slots numbered from 0, with the calculation's codes; a refused test gets its
-    code and no results instead of raising."""
+def calculate_rows(tests: Iterable[Test], water_equation: int = 0,
+                   slots: Optional[Sequence[int]] = None) -> List[Row]:
+    """One row per test with the calculation's codes; a refused test gets its code and no results
+    instead of raising. Slots are numbered from 0 unless given (as Analyser.slots)."""
+    tests = list(tests)
     rows = []
-    for slot, test in enumerate(tests):
+    for slot, test in zip(slots if slots is not None else range(len(tests)), tests):
         row = Row(slot, test)
         try:
             row.results, row.normals = calculate(test, water_equation)
