@@ -1,6 +1,7 @@
 # test_library.py: the order in which the library is looked for, the error that lists the places,
 # an installed package (pip, offline) with its own copy of the code table, and life without pandas.
 import os
+import shutil
 import subprocess
 import sys
 from pathlib import Path
@@ -55,8 +56,12 @@ def run_python(code, **env):
 
 
 def test_pip_installs_offline_with_the_code_table(tmp_path):
+    # From a copy, so that the build leaves nothing in the checkout.
+    shutil.copytree(ROOT / "python", tmp_path / "src" / "python", ignore=shutil.ignore_patterns("build", "*.egg-info"))
+    (tmp_path / "src" / "base").mkdir()
+    shutil.copy(ROOT / "base" / "result_codes.inc", tmp_path / "src" / "base")
     done = subprocess.run([sys.executable, "-m", "pip", "install", "--no-build-isolation", "--no-index",
-                           "--no-deps", "--target", str(tmp_path / "site"), str(ROOT / "python")],
+                           "--no-deps", "--target", str(tmp_path / "site"), str(tmp_path / "src" / "python")],
                           capture_output=True, text=True, timeout=120, cwd=tmp_path)
     assert done.returncode == 0, done.stdout + done.stderr
     table = (tmp_path / "site" / "korvanta" / "_result_codes.py").read_text()
