@@ -10,9 +10,9 @@ HERE = Path(__file__).resolve().parent
 
 
 def _code_table_module():
-    spec = importlib.util.spec_from_file_location("_kv_code_table", HERE / "korvanta" / "_code_table.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("_kv_code_table", HERE / "korvanta" / "_code_table.py")
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
