@@ -1,0 +1,88 @@
+# test_calc.py: the package's calculation against the `korvanta` tool's (the C path) for a few hundred
+# seeded tests of every family, refused ones included, and the exception class of each refusal.
+import io
+import random
+import subprocess
+from datetime import datetime, timezone
+
+import pytest
+
+import korvanta
+from conftest import BUILD
+
+HUMAN_MODELS = [1, 2, 5, 7, 8, 14, 15, 99]
+SPECTRUM_MODELS = {8, 14, 15}
+
+
+def human_test(rng):
+    model = rng.choice(HUMAN_MODELS)
+    test = korvanta.KVTestRecord(
+        modelCode=model, serialNumber=rng.randrange(1 << 24), sex=rng.choice([0, 1]), age=rng.randint(5, 90),
+        height=rng.randint(100, 210), weight=round(rng.uniform(15, 150), 1), activityLevel=rng.randint(1, 5),
+        waist=rng.randint(50, 140), hip=rng.randint(60, 150), impedanceF1=rng.randint(400, 800),
+        impedanceF2=rng.randint(350, 700), impedanceF3=rng.randint(300, 650), impedanceF4=rng.randint(300, 600),
+        resistance=rng.randint(350, 700), testTime=datetime(2024, 1, 1, tzinfo=timezone.utc))
+    if model in SPECTRUM_MODELS:
+        test.spectrum = [korvanta.KVSpectrumPoint(f, 600 - f / 3 + rng.uniform(-5, 5), -2 - f / 100)
+                         for f in (5, 20, 50, 100, 200, 500, 1000)[: rng.randint(3, 7)]]
+    if rng.random() < 0.15:  # a share the calculation refuses
+        name, value = rng.choice([("sex", 2), ("age", 0), ("height", 230), ("weight", 300.5), ("hip", 4)])
+        setattr(test, name, value)
+    return test
+
+
+def equine_test(rng):
+    base = rng.randint(70, 130)
+    return korvanta.CXTestRecord(
+        modelCode=rng.choice([12, 13]), height=rng.randint(120, 185), conditionScore=rng.randint(0, 9),
+        impedance5=base, impedance16=base - 6, impedance24=base - 9, impedance50=base - 15, impedance140=base - 24,
+        impedance200=base - 27, impedance280=base - 30, decimalReading=round(rng.uniform(300, 700), 1))
+
+
+@pytest.mark.parametrize("make", [human_test, equine_test])
+def test_calculation_equals_the_c_path(make, tmp_path):
+    rng = random.Random(18)
+    tests = [make(rng) for _ in range(300)]
+    mine = korvanta.calculate_rows(tests)
+    assert sum(row.resultsCode == 0 for row in mine) > 200
+    given = tmp_path / "tests.csv"
+    korvanta.write_csv(given, mine, utc=True)
+    out = subprocess.run([str(BUILD / "bin" / "korvanta"), "calc", "-i", str(given), "--format", "csv", "--utc"],
+                         capture_output=True, text=True, timeout=60)
+    theirs = korvanta.read(io.StringIO(out.stdout))
+
+    def outputs(rows):  # repr, so NaN results compare equal to NaN
+        return [repr((r.slot, r.resultsCode, r.results, r.normalsCode, r.normals)) for r in rows]
+
+    assert outputs(theirs) == outputs(mine)
+    many = korvanta.calculate_many(t for t, r in zip(tests, mine) if r.resultsCode == 0)
+    assert repr([tuple(c) for c in many]) == repr([(r.results, r.normals) for r in mine if r.resultsCode == 0])
+
+
+VALID = dict(modelCode=8, sex=0, age=30, height=170, weight=60.0, activityLevel=2, waist=70, hip=90,
+             impedanceF1=600, impedanceF2=550, impedanceF4=500, resistance=540,
+             spectrum=[korvanta.KVSpectrumPoint(5, 600, -2), korvanta.KVSpectrumPoint(50, 560, -6),
+                       korvanta.KVSpectrumPoint(500, 480, -4)])
+
+
+@pytest.mark.parametrize("change,water,error", [
+    ({"modelCode": 12}, 0, korvanta.WrongKindError), ({}, 4, korvanta.WaterEquationError),
+    ({"sex": 2}, 0, korvanta.SexError), ({"age": 100}, 0, korvanta.AgeError),
+    ({"height": 9}, 0, korvanta.HeightError), ({"weight": float("nan")}, 0, korvanta.WeightError),
+    ({"activityLevel": 0}, 0, korvanta.ActivityError), ({"waist": 649}, 0, korvanta.WaistError),
+    ({"hip": 4}, 0, korvanta.HipError), ({"spectrum": []}, 0, korvanta.ArgumentError),
+])
+def test_each_refusal_raises_its_class(change, water, error):
+    with pytest.raises(error) as raised:
+        korvanta.calculate(korvanta.KVTestRecord(**{**VALID, **change}), water)
+    assert raised.value.code == korvanta.error_class(raised.value.code).code < 0
+    assert raised.value.name.startswith("KV_ERR_") and raised.value.call == "KVCalculateResults"
+
+
+def test_dataframe_has_one_row_per_test_and_the_record_columns():
+    pandas = pytest.importorskip("pandas")
+    tests = [korvanta.KVTestRecord(**VALID), korvanta.KVTestRecord(**{**VALID, "age": 0})]
+    frame = korvanta.to_dataframe(tests)
+    assert len(frame) == 2 and list(frame["resultsCode"]) == [0, korvanta.AgeError.code]
+    assert frame.loc[0, "fatPercent"] == korvanta.calculate(tests[0]).results.fatPercent
+    assert pandas.isna(frame.loc[1, "fatPercent"]) and frame.loc[0, "spectrumCount"] == 3

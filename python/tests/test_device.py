@@ -1,0 +1,84 @@
+# test_device.py: the package against simulated analysers on ptys, compared with what the `korvanta`
+# tool (the C path) reads from the same analysers.
+from datetime import datetime, timedelta, timezone
+
+import io
+
+import pytest
+
+import korvanta
+from conftest import tool
+
+
+def tool_info(port):
+    lines = tool("info", "--port", port).splitlines()[1:]
+    return dict(line.split(None, 1) for line in lines)
+
+
+@pytest.mark.parametrize("port_fixture", ["human_port", "equine_port"])
+def test_info_matches_the_tool(port_fixture, request):
+    port = request.getfixturevalue(port_fixture)
+    with korvanta.Analyser(port) as analyser:
+        info = analyser.info()
+    expected = tool_info(port)
+    assert info.modelCode == int(expected["modelCode"])
+    assert info.modelName == expected["modelName"]
+    assert " ".join(map(str, info.version)) == expected["version"]
+    assert " ".join(map(str, info.protocol)) == expected["protocol"]
+    assert info.serialNumber == int(expected["serialNumber"])
+    assert f'"{info.printerAddress}"' == expected["printerAddress"]
+    assert info.currentTime.isoformat() == expected["currentTime"]
+    assert info.calibrationTime.isoformat() == expected["calibrationTime"]
+
+
+@pytest.mark.parametrize("port_fixture,record_type,fmt", [
+    ("human_port", korvanta.KVTestRecord, "json"),
+    ("equine_port", korvanta.CXTestRecord, "csv"),
+])
+def test_download_matches_the_tool_and_files_round_trip(port_fixture, record_type, fmt, request, tmp_path):
+    port = request.getfixturevalue(port_fixture)
+    seen = []
+    with korvanta.Analyser(port) as analyser:
+        tests = analyser.download(progress=lambda done, total: seen.append((done, total)))
+        own = korvanta.calculate_rows(tests, slots=analyser.slots)
+    assert seen == [(0, 1), (1, 1)]
+    assert tests and all(type(test) is record_type for test in tests)
+    tool_file = tmp_path / f"tool.{fmt}"
+    tool_file.write_text(tool("download", "--port", port, "--format", fmt, "--utc"))
+    rows = korvanta.read(tool_file)
+    assert [row.test for row in rows] == tests and rows == own
+    if fmt == "csv":  # the same text both ways (the tool's JSON numbers are not always the shortest)
+        assert korvanta.write_csv(None, rows, utc=True) == tool_file.read_text()
+    assert korvanta.read(io.StringIO(korvanta.write_json(None, own))) == rows
+
+
+def test_clock_and_printer_address(human_port):
+    when = datetime(2031, 7, 4, 12, 30, 15, tzinfo=timezone.utc)
+    with korvanta.Analyser(human_port) as analyser:
+        analyser.set_clock(when)
+        assert analyser.read_clock() == when
+        analyser.set_clock()
+        assert abs(analyser.read_clock() - datetime.now(timezone.utc)) < timedelta(seconds=5)
+        analyser.printer_address = "0080E1ABCDEF"
+        assert analyser.printer_address == "0080E1ABCDEF"
+        assert len(analyser.read_single_test().readings) == 5
+
+
+@pytest.mark.parametrize("fault,error", [
+    ("wrong-echo:cmd=0x21", korvanta.EchoError),
+    ("wrong-ack:cmd=0x21", korvanta.AckError),
+    ("silence:after=0,cmd=0x21", korvanta.ReceiveError),
+])
+def test_faults_raise_their_class(simulator, fault, error):
+    port = simulator("--model", "7", "--fault", fault)
+    with korvanta.Analyser(port) as analyser, pytest.raises(error) as raised:
+        analyser.download()
+    assert raised.value.code == error.code and raised.value.call == "KVReadModelVersion"
+    assert isinstance(raised.value, korvanta.KorvantaError)
+
+
+def test_a_missing_port_raises_port_open(tmp_path):
+    with pytest.raises(korvanta.PortOpenError) as raised:
+        with korvanta.Analyser(str(tmp_path / "no-such-tty")):
+            pass
+    assert raised.value.name == "KV_ERR_PORT_OPEN" and raised.value.code == -50
