@@ -51,8 +51,11 @@ std::string_view StandingWord(Standing standing) {
 
 BarGeometry LayOutBar(double value, const NormalRange& range) {
   const bool maximum = range.kind == NormalRange::Kind::kMaximum;
-  const double low = maximum ? 0.0 : NumberOf(range.low);
-  const double high = maximum ? NumberOf(range.low) : NumberOf(range.high);
+  // Absurd readings can give a range whose ends are the wrong way round; it is drawn between them.
+  const double first = maximum ? 0.0 : NumberOf(range.low);
+  const double second = maximum ? NumberOf(range.low) : NumberOf(range.high);
+  const double low = std::min(first, second);
+  const double high = std::max(first, second);
   double span = high - low;
   if (!(span > 0)) span = std::max(std::fabs(high) * 0.1, 1.0);
   BarGeometry g;
@@ -64,7 +67,7 @@ BarGeometry LayOutBar(double value, const NormalRange& range) {
   g.bandLeft = x(low);
   g.bandRight = x(high);
   g.valueX = x(value);
-  g.standing = !maximum && value < low ? Standing::kBelow : value > high ? Standing::kAbove : Standing::kWithin;
+  g.standing = value < low ? Standing::kBelow : value > high ? Standing::kAbove : Standing::kWithin;
   return g;
 }
 
@@ -86,8 +89,8 @@ std::string BarSvg(std::string_view resultName, const FieldValue& value, const N
          "\" height=\"12\" fill=\"" + kTrackColour + "\"/>";
   svg += "<rect class=\"range\" x=\"" + X(g.bandLeft) + "\" y=\"8\" width=\"" + X(g.bandRight - g.bandLeft) +
          "\" height=\"12\" fill=\"" + kRangeColour + "\"/>";
-  // Whole pixels, so the mark is always three pixels wide, centred on the value's pixel.
-  svg += "<rect class=\"mark\" x=\"" + X(std::round(g.valueX) - 1.0) + "\" y=\"2\" width=\"3\" height=\"24\" fill=\"" +
+  // Whole pixels, so the mark is always three pixels wide, centred on the pixel holding the value.
+  svg += "<rect class=\"mark\" x=\"" + X(std::floor(g.valueX) - 1.0) + "\" y=\"2\" width=\"3\" height=\"24\" fill=\"" +
          StandingColour(g.standing) + "\"/>";
   const char* text = "<text y=\"32\" font-size=\"9\" text-anchor=\"middle\" fill=\"#444\" x=\"";
   if (!maximum) svg += text + X(g.bandLeft) + "\">" + lowText + "</text>";
