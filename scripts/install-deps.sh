@@ -10,6 +10,7 @@ packages="
   wine64 wine32:i386 wine
   gcovr clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-dbusmock
+  libsqlite3-dev libxml2-dev libpng-dev chromium
 "
 # shellcheck disable=SC2086
 if dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | grep -qv '^install ok installed$'; then

@@ -21,7 +21,7 @@ constexpr const char* kStyle = R"css(
 body { font-family: "DejaVu Sans", Arial, Helvetica, sans-serif; font-size: 13px; color: #1a1a1a; background: #eeeeee; margin: 0; }
 .page { background: #ffffff; width: 718px; box-sizing: border-box; margin: 12px auto; padding: 30px 38px; }
 h1 { font-size: 20px; margin: 0 0 6px; } h2 { font-size: 16px; margin: 0 0 6px; } h3 { font-size: 13px; margin: 12px 0 4px; }
-table { border-collapse: collapse; }
+table { border-collapse: collapse; font-size: 12px; }
 th, td { padding: 2px 6px; border-bottom: 1px solid #d8d8d8; text-align: right; white-space: nowrap; }
 th:first-child, td:first-child { text-align: left; }
 .subject { margin: 0 0 8px; color: #333333; }
