@@ -1,7 +1,8 @@
 #!/bin/sh
 # The kit's demo on a machine with no analyser: builds the library, the simulator and `korvanta`,
 # starts a simulated analyser on a pseudo-terminal, and runs the road from it to results and normal
-# ranges with the tool. Writes only under build/. Exit status 0 only if every step worked.
+# ranges with the tool, into an archive and an HTML report. Writes only under build/.
+# Exit status 0 only if every step worked.
 #   ./scripts/demo.sh [MODEL]     MODEL: the simulated analyser's model code (default 7, a Quattron 40)
 set -eu
 cd "$(dirname "$0")/.."
@@ -60,5 +61,15 @@ head -n 2 "$out/tests.json" | sed -e 's/,$//' -e '1d' >"$out/first_test.json"
 say "korvanta download --port $port (results beside their normal ranges)"
 "$bin/korvanta" download --port "$port" --format table
 
+say "korvanta download --port $port --archive $out/tests.korvanta (twice: the second adds nothing new)"
+"$bin/korvanta" download --port "$port" --archive "$out/tests.korvanta" --format csv --output /dev/null
+"$bin/korvanta" download --port "$port" --archive "$out/tests.korvanta" --format csv --output /dev/null
+"$bin/korvanta" archive list --archive "$out/tests.korvanta" | head -n 6
+
+say "korvanta report --input $out/tests.korvanta --output $out/report.html"
+"$bin/korvanta" report --input "$out/tests.korvanta" --output "$out/report.html"
+
 stop_simulator
 say "Done: the simulator is stopped; the downloads are in $out/tests.csv and $out/tests.json"
+echo "archive: $(pwd)/$out/tests.korvanta"
+echo "report:  $(pwd)/$out/report.html"

@@ -11,6 +11,7 @@ packages="
   gcovr clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-dbusmock
   python3-pytest python3-pandas python3-setuptools python3-pip mono-mcs mono-runtime
+  libsqlite3-dev libxml2-dev libpng-dev chromium
 "
 # shellcheck disable=SC2086
 if dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | grep -qv '^install ok installed$'; then

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "archive_commands.h"
 #include "catalogue.h"
 #include "record_fields.h"
 
@@ -83,6 +84,15 @@ ExitStatus Deliver(const std::string& text, const std::string& outputPath, Strea
     return ExitStatus::kOutput;
   }
   return ExitStatus::kOk;
+}
+
+std::optional<TestSet> ReadTestFile(const std::string& path, const std::string& kind, std::string* error,
+                                    ExitStatus* status) {
+  *status = ExitStatus::kUsage;
+  const auto text = ReadAll(path, error);
+  if (!text) return std::nullopt;
+  if (LooksLikeArchive(*text)) return ReadArchive({path, std::nullopt, "", kind}, error, status);
+  return ParseTests(*text, error);
 }
 
 std::string InfoText(const DeviceInfo& info, const std::string& port, TimeStyle style) {
@@ -189,6 +199,12 @@ ExitStatus RunDownload(const DownloadOptions& options, Streams& io) {
     }
   }
   CalculateAll(tests, options.waterEquation);
+  // The archive first: the download is kept even when the output cannot be written.
+  if (!options.archivePath.empty()) {
+    if (ExitStatus status = ArchiveDownload(options.archivePath, tests, options.port, outcome.modelCode, io);
+        status != ExitStatus::kOk)
+      return status;
+  }
 
   std::ostringstream text;
   FormatOptions formatting;
@@ -227,9 +243,9 @@ ExitStatus RunCalc(const CalcOptions& options, Streams& io) {
   }
   std::string error;
   std::optional<TestSet> tests;
+  ExitStatus readStatus = ExitStatus::kUsage;
   if (!options.inputPath.empty()) {
-    const auto text = ReadAll(options.inputPath, &error);
-    if (text) tests = ParseTests(*text, &error);
+    tests = ReadTestFile(options.inputPath, "auto", &error, &readStatus);
   } else if (!options.fields.empty()) {
     tests = TestFromValues(options.fields, 0, &error);
   } else {
@@ -237,7 +253,7 @@ ExitStatus RunCalc(const CalcOptions& options, Streams& io) {
   }
   if (!tests) {
     io.err << "korvanta: " << error << "\n";
-    return ExitStatus::kUsage;
+    return readStatus;
   }
   CalculateAll(*tests, options.waterEquation);
 

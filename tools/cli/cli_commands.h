@@ -38,6 +38,7 @@ struct DownloadOptions {
   std::string kind = "auto";
   unsigned waterEquation = 0;
   std::string progress = "auto";  // auto, on, off
+  std::string archivePath;        // empty: no archive
 };
 
 struct CalcOptions {
@@ -45,6 +46,14 @@ struct CalcOptions {
   NamedValues fields;     // --<field> value, in the order given
   OutputOptions output{"sheet", "", false};
   unsigned waterEquation = 0;
+};
+
+struct ReportCommandOptions {
+  std::string inputPath;  // CSV, JSON or an archive
+  std::string outputPath = "report.html";
+  std::string kind = "auto";  // of an archive holding both
+  unsigned waterEquation = 0;
+  bool utc = false;
 };
 
 struct SetClockOptions {
@@ -75,6 +84,7 @@ struct DemoOptions {
 ExitStatus RunInfo(const InfoOptions& options, Streams& io);
 ExitStatus RunDownload(const DownloadOptions& options, Streams& io);
 ExitStatus RunCalc(const CalcOptions& options, Streams& io);
+ExitStatus RunReport(const ReportCommandOptions& options, Streams& io);
 ExitStatus RunSetClock(const SetClockOptions& options, Streams& io);
 ExitStatus RunBluetooth(const BluetoothOptions& options, Streams& io);
 // Both need the simulator; a build without it says so and returns kFailure.
@@ -87,6 +97,10 @@ ExitStatus RunDemo(const DemoOptions& options, Streams& io);
 ExitStatus ReportRoadFailure(const Road& road, const std::string& port, Streams& io);
 // Writes `text` to the output file or standard output; kOutput with a message when it cannot.
 ExitStatus Deliver(const std::string& text, const std::string& outputPath, Streams& io);
+// The tests of a CSV or JSON file (or standard input, "-"), or of an archive (by its first bytes),
+// of `kind` when an archive holds both. nullopt with a message and the exit status to give.
+std::optional<TestSet> ReadTestFile(const std::string& path, const std::string& kind, std::string* error,
+                                    ExitStatus* status);
 // Lines of `korvanta info` for a device.
 std::string InfoText(const DeviceInfo& info, const std::string& port, TimeStyle style);
 std::string InfoJson(const DeviceInfo& info, const std::string& port, TimeStyle style);

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <set>
 
+#include "archive_commands.h"
 #include "cli_commands.h"
 #include "cli_platform.h"
 #include "record_fields.h"
@@ -79,6 +80,9 @@ int main(int argc, char** argv) {
   downloadCommand->add_option("--water-equation", download.waterEquation, "water-equation selector 0 to 3")
       ->check(CLI::Range(0u, 3u))
       ->capture_default_str();
+  downloadCommand->add_option("--archive", download.archivePath,
+                              "also keep the tests in the archive FILE (SQLite, made if missing): each test once, "
+                              "nothing ever removed");
   downloadCommand->add_option("--progress", download.progress, "auto (on a terminal), on or off")
       ->check(CLI::IsMember({"auto", "on", "off"}))
       ->capture_default_str();
@@ -87,12 +91,49 @@ int main(int argc, char** argv) {
   auto* calcCommand = app.add_subcommand(
       "calc", "calculate results and normal ranges of one test given by its fields, or of the tests of a CSV or JSON "
               "file (the download's own output reads back)");
-  calcCommand->add_option("--input,-i", calc.inputPath, "CSV or JSON file of tests, - for standard input");
+  calcCommand->add_option("--input,-i", calc.inputPath, "CSV or JSON file of tests or an archive, - for standard input");
   AddOutputOptions(calcCommand, calc.output);
   calcCommand->add_option("--water-equation", calc.waterEquation, "water-equation selector 0 to 3")
       ->check(CLI::Range(0u, 3u))
       ->capture_default_str();
   AddFieldOptions(calcCommand, calc);
+
+  ArchiveSelection archiveList;
+  ArchiveExportOptions archiveExport;
+  auto* archiveCommand = app.add_subcommand("archive", "read the archive that download --archive keeps");
+  archiveCommand->require_subcommand(1);
+  auto* listCommand = archiveCommand->add_subcommand("list", "the archive's downloads and tests, one line each");
+  auto* exportCommand = archiveCommand->add_subcommand(
+      "export", "the archived tests, calculated, with the columns and keys of download's CSV and JSON");
+  for (auto [command, selection] : {std::pair{listCommand, &archiveList}, {exportCommand, &archiveExport.selection}}) {
+    command->add_option("--archive,-a", selection->archivePath, "the archive file")->required();
+    command->add_option("--serial", selection->serialNumber, "only the tests of the analyser with this serialNumber");
+    command->add_option("--since", selection->since,
+                        "only tests taken at or after this ISO 8601 time (tests with no time are left out)");
+  }
+  exportCommand->add_option("--format,-f", archiveExport.output.format, "csv or json")
+      ->check(CLI::IsMember({"csv", "json"}))
+      ->capture_default_str();
+  exportCommand->add_option("--output,-o", archiveExport.output.outputPath, "write to FILE instead of standard output");
+  exportCommand->add_flag("--utc", archiveExport.output.utc, "write times in UTC");
+  exportCommand->add_option("--kind", archiveExport.selection.kind, "auto (the only kind archived), human or equine")
+      ->check(CLI::IsMember({"auto", "human", "equine"}))
+      ->capture_default_str();
+  exportCommand->add_option("--water-equation", archiveExport.waterEquation, "water-equation selector 0 to 3")
+      ->check(CLI::Range(0u, 3u));
+
+  ReportCommandOptions report;
+  auto* reportCommand = app.add_subcommand(
+      "report", "an HTML report of tests: a table of all, then a page per test with each result as a bar against its "
+                "normal range (one file, no script, prints one test per A4 page)");
+  reportCommand->add_option("--input,-i", report.inputPath, "CSV or JSON file of tests, or an archive")->required();
+  reportCommand->add_option("--output,-o", report.outputPath, "the HTML file")->capture_default_str();
+  reportCommand->add_option("--kind", report.kind, "of an archive holding both: human or equine")
+      ->check(CLI::IsMember({"auto", "human", "equine"}))
+      ->capture_default_str();
+  reportCommand->add_option("--water-equation", report.waterEquation, "water-equation selector 0 to 3")
+      ->check(CLI::Range(0u, 3u));
+  reportCommand->add_flag("--utc", report.utc, "write times in UTC");
 
   SetClockOptions setClock;
   auto* setClockCommand = app.add_subcommand("set-clock", "set the analyser's clock, to this computer's time or another");
@@ -150,6 +191,10 @@ int main(int argc, char** argv) {
     status = RunDownload(download, io);
   } else if (*calcCommand) {
     status = RunCalc(calc, io);
+  } else if (*archiveCommand) {
+    status = *listCommand ? RunArchiveList(archiveList, io) : RunArchiveExport(archiveExport, io);
+  } else if (*reportCommand) {
+    status = RunReport(report, io);
   } else if (*setClockCommand) {
     status = RunSetClock(setClock, io);
   } else if (*btCommand) {

@@ -1,0 +1,237 @@
+// archive_test.cpp: the archive as users meet it: `korvanta download --archive` run as processes
+// against the simulator (overlapping downloads, a kill -9 inside the transaction, two writers at
+// once, a file of another schema version), and the test identity of records with no time.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fcntl.h>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "archive_schema.h"
+#include "archive_store.h"
+#include "pty_runner.h"
+#include "time_text.h"
+
+namespace kv::cli {
+namespace {
+
+const std::string kDir = "/tmp/korvanta_archive_test_" + std::to_string(getpid());
+
+// Starts `korvanta args...` with its standard error in `errPath`; the delay holds each insert back.
+pid_t Spawn(const std::vector<std::string>& args, const std::string& errPath, int insertDelayMs = 0) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  setenv("TZ", "UTC", 1);
+  if (insertDelayMs > 0) setenv("KORVANTA_ARCHIVE_INSERT_DELAY_MS", std::to_string(insertDelayMs).c_str(), 1);
+  dup2(open("/dev/null", O_WRONLY), 1);
+  dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+  std::vector<char*> argv{const_cast<char*>(KV_KORVANTA_PATH)};
+  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execv(KV_KORVANTA_PATH, argv.data());
+  _exit(127);
+}
+
+int Wait(pid_t pid) {
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+std::string Slurp(const std::string& path) {
+  std::ifstream file(path);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+int Korvanta(const std::vector<std::string>& args, std::string* err = nullptr) {
+  const int status = Wait(Spawn(args, kDir + "/err"));
+  if (err) *err = Slurp(kDir + "/err");
+  return status;
+}
+
+std::set<std::string> Lines(const std::string& text) {
+  std::set<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind("slot,", 0) != 0) lines.insert(line);
+  return lines;
+}
+
+// One number from SQL over the archive, or -1; opening rolls back what a killed writer left.
+int64_t Query(const std::string& path, const std::string& sql, std::string* text = nullptr) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* stmt = nullptr;
+  int64_t value = -1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
+    value = sqlite3_column_int64(stmt, 0);
+    if (text) *text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return value;
+}
+
+class ArchiveDownloads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(0, system(("rm -rf " + kDir + " && mkdir -p " + kDir).c_str()));
+    scenario = sim::PresetScenario(7);
+    model = std::get<sim::HumanTest>(scenario.model.slots[0]);
+  }
+  void TearDown() override {
+    simulators.clear();
+    ASSERT_EQ(0, system(("rm -rf " + kDir).c_str()));
+  }
+  std::string Serve(const sim::Scenario& s) {
+    simulators.push_back(std::make_unique<sim::PtySimulator>(s));
+    std::string error;
+    if (!simulators.back()->Start(&error)) return "";
+    return simulators.back()->PortPath();
+  }
+  // Puts a new test (slot 0's, another age and minute) into the highest slots holding none.
+  void AddTests(int count, int age) {
+    auto& slots = scenario.model.slots;
+    for (int slot = sim::kSlotCount - 1; slot >= 0 && count > 0; --slot) {
+      if (std::holds_alternative<sim::HumanTest>(slots[slot])) continue;
+      sim::HumanTest test = model;
+      test.age = static_cast<uint8_t>(age + count);
+      test.time[1] = static_cast<uint8_t>(0x10 + count);
+      slots[slot] = test;
+      --count;
+    }
+  }
+  std::vector<std::unique_ptr<sim::PtySimulator>> simulators;
+  sim::Scenario scenario;
+  sim::HumanTest model;  // the preset's first test, the pattern of the new ones
+  const std::string db = kDir + "/tests.korvanta";
+};
+
+// Three downloads: the preset, the preset with 5 new tests, then with 10 tests deleted on the
+// analyser and 3 more new. Every test of every download is kept exactly once.
+TEST_F(ArchiveDownloads, ThreeOverlappingDownloadsKeepEachTestOnce) {
+  std::set<std::string> union_;
+  const size_t added[] = {33, 5, 3};
+  std::vector<int> seen;
+  for (int download = 0; download < 3; ++download) {
+    if (download == 1) AddTests(5, 20);
+    if (download == 2) {
+      for (int slot = 0, deleted = 0; deleted < 10; ++slot)
+        if (std::holds_alternative<sim::HumanTest>(scenario.model.slots[slot])) {
+          scenario.model.slots[slot] = sim::EmptySlot{};
+          ++deleted;
+        }
+      AddTests(3, 60);
+    }
+    const std::string port = Serve(scenario);
+    if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
+    const std::string csv = kDir + "/download.csv";
+    std::string err;
+    ASSERT_EQ(0, Korvanta({"download", "--port", port, "--archive", db, "--format", "csv", "--output", csv}, &err)) << err;
+    const auto lines = Lines(Slurp(csv));
+    seen.push_back(static_cast<int>(lines.size()));
+    const size_t before = union_.size();
+    union_.insert(lines.begin(), lines.end());
+    EXPECT_EQ(added[download], union_.size() - before);
+    EXPECT_NE(std::string::npos, err.find(": " + std::to_string(union_.size() - before) + " new of " +
+                                          std::to_string(lines.size()) + " tests"))
+        << err;
+  }
+  EXPECT_EQ((std::vector<int>{33, 38, 31}), seen);
+  EXPECT_EQ(41, Query(db, "SELECT count(*) FROM tests"));
+  EXPECT_EQ(3, Query(db, "SELECT count(*) FROM downloads"));
+  std::string err;
+  ASSERT_EQ(0, Korvanta({"archive", "export", "--archive", db, "--format", "csv", "--output", kDir + "/all.csv"}, &err))
+      << err;
+  const std::string exported = Slurp(kDir + "/all.csv");
+  EXPECT_EQ(union_, Lines(exported));
+  EXPECT_EQ(42, std::count(exported.begin(), exported.end(), '\n'));  // header and 41 tests: no duplicate
+}
+
+// kill -9 while the download's transaction is open: the archive stays valid with the earlier
+// download whole and nothing of the killed one; the next download then completes.
+TEST_F(ArchiveDownloads, KillDuringTheTransactionLosesOnlyThatDownload) {
+  std::string port = Serve(scenario);
+  if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
+  ASSERT_EQ(0, Korvanta({"download", "--port", port, "--archive", db}));
+  AddTests(4, 30);
+  port = Serve(scenario);
+  const pid_t pid = Spawn({"download", "--port", port, "--archive", db}, kDir + "/err", 100);
+  // The rollback journal appears with the transaction's first write; kill a few inserts later.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (access((db + "-journal").c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_EQ(0, access((db + "-journal").c_str(), F_OK)) << "the download never began its transaction";
+  std::this_thread::sleep_for(std::chrono::milliseconds(350));
+  kill(pid, SIGKILL);
+  EXPECT_EQ(-1, Wait(pid));
+
+  std::string integrity;
+  Query(db, "PRAGMA integrity_check", &integrity);
+  EXPECT_EQ("ok", integrity);
+  EXPECT_EQ(33, Query(db, "SELECT count(*) FROM tests"));
+  EXPECT_EQ(1, Query(db, "SELECT count(*) FROM downloads"));
+  std::string err;
+  ASSERT_EQ(0, Korvanta({"download", "--port", port, "--archive", db}, &err)) << err;
+  EXPECT_EQ(37, Query(db, "SELECT count(*) FROM tests"));
+}
+
+// Two processes writing one new archive at once, each holding its transaction open for a second:
+// both succeed, one after the other, and both analysers' tests are there.
+TEST_F(ArchiveDownloads, TwoWritersAtOnceBothSucceed) {
+  const std::string first = Serve(scenario);
+  if (first.empty()) GTEST_SKIP() << "no pseudo-terminal";
+  scenario.model.serialNumber += 1;
+  const std::string second = Serve(scenario);
+  const pid_t a = Spawn({"download", "--port", first, "--archive", db}, kDir + "/err_a", 30);
+  const pid_t b = Spawn({"download", "--port", second, "--archive", db}, kDir + "/err_b", 30);
+  EXPECT_EQ(0, Wait(a)) << Slurp(kDir + "/err_a");
+  EXPECT_EQ(0, Wait(b)) << Slurp(kDir + "/err_b");
+  EXPECT_EQ(66, Query(db, "SELECT count(*) FROM tests"));
+  EXPECT_EQ(2, Query(db, "SELECT count(DISTINCT serial_number) FROM tests"));
+}
+
+// A file of another schema version is refused by every command, and left untouched.
+TEST_F(ArchiveDownloads, AnotherSchemaVersionIsRefused) {
+  {
+    archive::Db made(db, true, 1000);
+    archive::CheckOrCreateSchema(made, db, true);
+    made.Exec("PRAGMA user_version = 2");
+  }
+  const std::string port = Serve(scenario);
+  if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
+  for (const auto& [args, status] : std::initializer_list<std::pair<std::vector<std::string>, int>>{
+           {{"archive", "list", "--archive", db}, 1},
+           {{"report", "--input", db, "--output", kDir + "/r.html"}, 1},
+           {{"download", "--port", port, "--archive", db}, 9}}) {
+    std::string err;
+    EXPECT_EQ(status, Korvanta(args, &err)) << args[0];
+    EXPECT_NE(std::string::npos, err.find("has archive schema version 2; this korvanta reads version 1 only")) << err;
+  }
+  EXPECT_EQ(2, Query(db, "PRAGMA user_version"));
+  EXPECT_EQ(0, Query(db, "SELECT count(*) FROM downloads"));
+}
+
+// Tests with no time are told apart by their readings; archived rows can be neither changed nor removed.
+TEST(ArchiveStore, TestsWithoutTimeAreIdentifiedByTheirFields) {
+  archive::Db db(":memory:", true, 0);
+  archive::CheckOrCreateSchema(db, ":memory:", true);
+  EquineRow a;
+  a.test = {13, 4242, kNoTime, 160, 5, 300, 280, 270, 250, 230, 220, 210, 1.5f};
+  EquineRow b = a;
+  b.test.impedance50 += 1;
+  EXPECT_EQ(2, archive::StoreDownload(db, std::vector<EquineRow>{a, b, a}, {"p", 13, 1}).added);
+  EXPECT_EQ(0, archive::StoreDownload(db, std::vector<EquineRow>{b, a}, {"p", 13, 2}).added);
+  EXPECT_THROW(db.Exec("DELETE FROM tests"), archive::DbError);
+  EXPECT_THROW(db.Exec("UPDATE tests SET slot = 5"), archive::DbError);
+}
+
+}  // namespace
+}  // namespace kv::cli

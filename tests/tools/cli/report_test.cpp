@@ -1,0 +1,207 @@
+// report_test.cpp: the HTML report read back as a document: it parses strictly, fetches nothing,
+// its bars carry the calculation's numbers and stand where they put the value; and a headless
+// Chromium's screenshot of one test's page shows the value mark where its value puts it.
+#include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/xpath.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "record_fields.h"
+#include "report_html.h"
+#include "test_input.h"
+#include "text.h"
+
+namespace kv::cli {
+namespace {
+
+TestSet Calculated(const char* file) {
+  std::ifstream in(std::string(KV_CLI_DATA_DIR) + "/" + file);
+  std::string error;
+  auto tests = ParseTestsCsv(std::string(std::istreambuf_iterator<char>(in), {}), &error);
+  EXPECT_TRUE(tests) << error;
+  CalculateAll(*tests, 0);
+  return *tests;
+}
+
+std::string Html(const TestSet& tests) {
+  std::ostringstream out;
+  report::WriteReport(out, tests, {TimeStyle::kUtc});
+  return out.str();
+}
+
+struct Doc {
+  xmlDocPtr doc;
+  explicit Doc(const std::string& html)
+      : doc(xmlReadMemory(html.data(), static_cast<int>(html.size()), "report.html", nullptr, XML_PARSE_NONET)) {}
+  ~Doc() { xmlFreeDoc(doc); }
+  std::vector<xmlNodePtr> Nodes(const std::string& path) const {
+    std::vector<xmlNodePtr> nodes;
+    xmlXPathContextPtr context = xmlXPathNewContext(doc);
+    xmlXPathObjectPtr found = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(path.c_str()), context);
+    for (int i = 0; found && found->nodesetval && i < found->nodesetval->nodeNr; ++i)
+      nodes.push_back(found->nodesetval->nodeTab[i]);
+    xmlXPathFreeObject(found);
+    xmlXPathFreeContext(context);
+    return nodes;
+  }
+};
+
+std::string Attr(xmlNodePtr node, const char* name) {
+  xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(name));
+  std::string text = value ? reinterpret_cast<const char*>(value) : "";
+  xmlFree(value);
+  return text;
+}
+
+double Number(xmlNodePtr node, const char* name) { return std::stod(Attr(node, name)); }
+
+// Every bar of every page, for both kinds: the value and range are the exports' own, the mark
+// stands between the range's ends in the value's proportion, and the word says where it stands.
+template <class Row, class Res, class Norm>
+void CheckBars(const Doc& doc, const std::vector<Row>& rows, std::span<const FieldDef<Res>> fields,
+               NormalRange (*normalFor)(std::string_view, const Norm&)) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    Row expected = rows[i];
+    if constexpr (std::is_same_v<Row, HumanRow>) {
+      ASSERT_EQ(rows[i].resultsCode, KVCalculateResults(&expected.test, &expected.results, 0));
+      KVCalculateNormals(&expected.test, &expected.results, &expected.normals);
+    } else {
+      ASSERT_EQ(rows[i].resultsCode, CXCalculateResults(&expected.test, &expected.results));
+      CXCalculateNormals(&expected.test, &expected.results, &expected.normals);
+    }
+    const std::string page = "//section[@id='test-" + std::to_string(i + 1) + "']";
+    const auto bars = doc.Nodes(page + "//svg");
+    int ranged = 0;
+    for (const auto& field : fields) {
+      const NormalRange range = normalFor(field.name, expected.normals);
+      const bool drawn = (range.kind == NormalRange::Kind::kRange || range.kind == NormalRange::Kind::kMaximum) &&
+                         (range.low.integer != 0 || range.low.real != 0 || range.high.integer != 0 || range.high.real != 0);
+      ranged += drawn && expected.resultsCode == KV_OK;
+    }
+    EXPECT_EQ(static_cast<size_t>(ranged), bars.size()) << page;
+    for (xmlNodePtr bar : bars) {
+      const std::string name = Attr(bar, "data-result");
+      SCOPED_TRACE(page + " " + name);
+      const auto* field = FindField(fields, name);
+      ASSERT_NE(nullptr, field);
+      const float value = GetField(expected.results, *field).real;
+      EXPECT_EQ(value, *ParseFloat(Attr(bar, "data-value")));
+      const NormalRange range = normalFor(name, expected.normals);
+      const bool maximum = range.kind == NormalRange::Kind::kMaximum;
+      auto number = [](const FieldValue& v) { return v.kind == FieldValue::Kind::kFloat ? v.real : double(v.integer); };
+      const double first = maximum ? 0.0 : number(range.low);
+      const double second = number(maximum ? range.low : range.high);
+      if (!maximum) {
+        EXPECT_EQ(float(first), *ParseFloat(Attr(bar, "data-low")));
+      }
+      EXPECT_EQ(float(second), *ParseFloat(Attr(bar, "data-high")));
+      const double low = std::min(first, second), high = std::max(first, second);
+      const auto band = doc.Nodes(page + "//svg[@data-result='" + name + "']/rect[@class='range']");
+      const auto mark = doc.Nodes(page + "//svg[@data-result='" + name + "']/rect[@class='mark']");
+      ASSERT_EQ(1u, band.size());
+      ASSERT_EQ(1u, mark.size());
+      const double left = Number(band[0], "x");
+      const double width = Number(band[0], "width");
+      EXPECT_NEAR((value - low) / (high - low), (Number(mark[0], "x") + 1.5 - left) / width, 1.0 / width);
+      const char* word = value < low ? "below" : value > high ? "above" : "within";
+      EXPECT_EQ(1u, doc.Nodes(page + "//div[svg/@data-result='" + name + "']//span[@class='standing " + word + "']").size());
+    }
+  }
+}
+
+TEST(Report, ParsesFetchesNothingAndDrawsTheCalculation) {
+  for (const char* file : {"human.csv", "equine.csv"}) {
+    SCOPED_TRACE(file);
+    const TestSet tests = Calculated(file);
+    const Doc doc(Html(tests));
+    ASSERT_NE(nullptr, doc.doc) << "the report is not well-formed";
+    const size_t count = TestCount(tests);
+    EXPECT_EQ(count + 1, doc.Nodes("//section[@class='page']").size());
+    EXPECT_EQ(count, doc.Nodes("//section[@id='summary']//tr/td[1]/a").size());
+    for (xmlNodePtr link : doc.Nodes("//a"))
+      EXPECT_EQ(1u, doc.Nodes("//*[@id='" + Attr(link, "href").substr(1) + "']").size()) << Attr(link, "href");
+    EXPECT_TRUE(doc.Nodes("//script | //@src | //link | //*[@href and not(starts-with(@href, '#'))]").empty());
+    if (const auto* human = std::get_if<std::vector<HumanRow>>(&tests))
+      CheckBars(doc, *human, ResultsFields(), &HumanNormalFor);
+    else
+      CheckBars(doc, std::get<std::vector<EquineRow>>(tests), EquineResultsFields(), &EquineNormalFor);
+  }
+}
+
+struct Pixels {
+  png_image image{};
+  std::vector<uint8_t> rgb;
+  bool Load(const std::string& path) {
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
+  }
+  bool Is(unsigned x, unsigned y, uint32_t colour) const {
+    const uint8_t* p = &rgb[(y * image.width + x) * 3];
+    const int want[] = {int(colour >> 16), int(colour >> 8 & 0xFF), int(colour & 0xFF)};
+    for (int c = 0; c < 3; ++c)
+      if (std::abs(p[c] - want[c]) > 6) return false;
+    return true;
+  }
+};
+
+// The first bar of the first test (fatPercent, below its range) in a real browser: in the band's first pixel row,
+// the mark's centre lies between the range's first and last pixels as the value between its ends.
+TEST(Report, ChromiumDrawsTheValueWhereItFalls) {
+  if (system("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "chromium is not installed";
+  TestSet tests = Calculated("human.csv");
+  auto& rows = std::get<std::vector<HumanRow>>(tests);
+  rows.resize(1);
+  const std::string dir = "/tmp/korvanta_report_test_" + std::to_string(getpid());
+  ASSERT_EQ(0, system(("mkdir -p " + dir).c_str()));
+  std::ofstream(dir + "/report.html") << Html(tests);
+  const std::string command = "timeout 90 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
+                              "--force-device-scale-factor=1 --window-size=820,1100 --user-data-dir=" + dir +
+                              "/profile --screenshot=" + dir + "/page.png file://" + dir + "/report.html >" + dir +
+                              "/chromium.log 2>&1";
+  const int status = system(command.c_str());
+  Pixels pixels;
+  const bool loaded = pixels.Load(dir + "/page.png");
+  if (status != 0 || !loaded) {
+    system(("rm -rf " + dir).c_str());
+    GTEST_SKIP() << "chromium could not start or take a screenshot (exit " << status << ")";
+  }
+  system(("rm -rf " + dir).c_str());
+  constexpr uint32_t kRange = 0xa9d8b5;
+  KVTestRecord test = rows[0].test;
+  KVResults results{};
+  KVNormals normals{};
+  ASSERT_EQ(KV_OK, KVCalculateResults(&test, &results, 0));
+  ASSERT_EQ(KV_OK, KVCalculateNormals(&test, &results, &normals));
+  const double share = (double(results.fatPercent) - normals.fatPercentLow) / double(normals.fatPercentHigh - normals.fatPercentLow);
+  // A mark on an end of the range would hide that end's pixels.
+  ASSERT_TRUE(std::fabs(share) > 0.05 && std::fabs(share - 1) > 0.05) << share;
+  const uint32_t markColour = share < 0 ? 0x2b6cb0 : share > 1 ? 0xc53030 : 0x1f6f43;  // below, above, within
+  for (unsigned y = 0; y < pixels.image.height; ++y) {
+    int left = -1, right = -1, markSum = 0, markCount = 0;
+    for (unsigned x = 0; x < pixels.image.width; ++x) {
+      if (pixels.Is(x, y, kRange)) {
+        if (left < 0) left = int(x);
+        right = int(x);
+      }
+      if (pixels.Is(x, y, markColour)) markSum += int(x), ++markCount;
+    }
+    if (left < 0) continue;
+    // Three pixels wide, in the colour of where it stands; a fractional page offset may snap it by one.
+    ASSERT_TRUE(markCount >= 2 && markCount <= 4) << "row " << y << ": " << markCount << " pixels of the mark";
+    const double markX = markSum / double(markCount) + 0.5;
+    EXPECT_NEAR(share, (markX - left) / (right + 1 - left), 2.0 / (right + 1 - left)) << "row " << y;
+    return;
+  }
+  FAIL() << "no pixel of the range's colour in the screenshot";
+}
+
+}  // namespace
+}  // namespace kv::cli

@@ -1,0 +1,36 @@
+// archive_none.cpp: a build without SQLite (the Windows tool): every archive command says so.
+#include <ostream>
+
+#include "archive_commands.h"
+
+namespace kv::cli {
+
+namespace {
+
+constexpr const char* kNotAvailable =
+    "the archive is not available in this build (it was built without SQLite); use the Linux korvanta";
+
+}  // namespace
+
+ExitStatus ArchiveDownload(const std::string&, const TestSet&, const std::string&, int32_t, Streams& io) {
+  io.err << "korvanta: " << kNotAvailable << "\n";
+  return ExitStatus::kFailure;
+}
+
+std::optional<TestSet> ReadArchive(const ArchiveSelection&, std::string* error, ExitStatus* status) {
+  *error = kNotAvailable;
+  *status = ExitStatus::kFailure;
+  return std::nullopt;
+}
+
+ExitStatus RunArchiveList(const ArchiveSelection&, Streams& io) {
+  io.err << "korvanta: " << kNotAvailable << "\n";
+  return ExitStatus::kFailure;
+}
+
+ExitStatus RunArchiveExport(const ArchiveExportOptions&, Streams& io) {
+  io.err << "korvanta: " << kNotAvailable << "\n";
+  return ExitStatus::kFailure;
+}
+
+}  // namespace kv::cli
