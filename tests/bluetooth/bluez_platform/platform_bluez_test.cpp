@@ -1,6 +1,6 @@
 // The BlueZ platform against a private D-Bus daemon with the mock bluetoothd: the scenario blocks of
-// data/platform.txt (radios, searches, device fields, pairing, the serial service, removal and the guided
-// setup over them), the port list and install queue, and the error mappings no scenario reaches.
+// data/platform.txt (radios, searches, device fields, pairing, the serial service, removal, the port list,
+// the install queue and the guided setup over them), and the error mappings no scenario reaches.
 #include <fstream>
 #include <map>
 
@@ -14,7 +14,7 @@ namespace {
 const std::map<std::string, uint32_t> kCodes = {
     {"ok", kErrorSuccess}, {"nomore", kErrorNoMoreItems}, {"invhandle", kResultInvalidHandle},
     {"invarg", kResultInvalidArg}, {"notauth", kErrorNotAuthenticated}, {"cancelled", kErrorCancelled},
-    {"rpc", kRpcServerUnavailable}, {"genfail", bluez::kErrorGenFailure}, {"notfound", bluez::kErrorNotFound}};
+    {"rpc", kRpcServerUnavailable}, {"timeout", kWaitTimeout}, {"genfail", bluez::kErrorGenFailure}, {"notfound", bluez::kErrorNotFound}};
 
 std::string CodeName(uint32_t code) {
   for (const auto& [name, value] : kCodes) {
@@ -24,6 +24,7 @@ std::string CodeName(uint32_t code) {
 }
 uint64_t Address(const std::string& word) {
   if (word == "XX") return 0x665544332211ull;
+  if (word.size() == 12) return std::stoull(word, nullptr, 16);
   return 0x001122334400ull + std::stoul(word[0] == 'A' && word.size() == 2 && word != "AA" ? word.substr(1) : word, nullptr, 16);
 }
 std::string Utf8(std::u16string_view text) {
@@ -117,6 +118,37 @@ std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string
     const int32_t result = AutoSetupBT(p, held, port.get(), 32, w[1] == "1", nullptr);
     out = std::to_string(result) + (port.Untouched() ? "" : " " + Utf8(port.Text()));
   }
+  if (w[0] == "classes") {
+    std::vector<BtGuid> classes;
+    const bool known = p.ClassGuidsFromName(std::u16string(w[1].begin(), w[1].end()), classes);
+    return known ? std::to_string(classes.size()) : "fail";
+  }
+  if (w[0] == "ports") {  // each listed device: instance/port, then the codes past the last one
+    std::vector<BtGuid> classes;
+    EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
+    if (!p.ClassGuidsFromName(u"ports", classes)) return "fail";
+    const BtPortList list = p.GetPresentDevices(classes.at(0));
+    if (list == BtPortList::kNone) return "none";
+    EXPECT_TRUE(p.GetListDetail(list));
+    BtPortDevice port;
+    std::u16string id, name;
+    uint32_t listed = 0;
+    for (; p.EnumDevice(list, listed, port); ++listed) {
+      EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
+      EXPECT_TRUE(p.GetFriendlyName(list, port, name));
+      EXPECT_EQ(id.substr(0, 7), u"RFCOMM\\");
+      out += std::to_string(port.instance) + "/" + Utf8(id.substr(7)) + "/" + Utf8(ComPortFromFriendlyName(name).value_or(u"-")) + " ";
+    }
+    port.index = listed;
+    out += "end=" + CodeName(p.GetDeviceId(list, port, id)) + (p.GetFriendlyName(list, port, name) ? "/name" : "");
+    p.DestroyDeviceList(list);
+    EXPECT_FALSE(p.GetListDetail(list));
+  }
+  if (w[0] == "wait") {
+    const std::optional<uint32_t> code = p.WaitNoPendingInstallEvents(static_cast<uint32_t>(std::stoul(w[1])));
+    out = code ? CodeName(*code) : "unknown";
+    EXPECT_TRUE(rig.parts->installs.empty() || code == kWaitTimeout);
+  }
   if (w[0] == "stackinfo") {
     Buffer info(256);
     EXPECT_EQ(GetBTStackInfo(p, held, info.get(), 256), 1);
@@ -132,7 +164,7 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
     if (line.rfind("== ", 0) == 0) blocks.emplace_back();
     if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
   }
-  ASSERT_GE(blocks.size(), 26u);
+  ASSERT_GE(blocks.size(), 27u);
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
     Rig rig(block.at(1) == "-" ? nullptr : block[1].c_str());
@@ -147,8 +179,14 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
       if (w[0] == "bind") rig.parts->bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
       if (w[0] == "answer") rig.parts->answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
       if (w[0] == "choose") rig.parts->choices.push_back(std::stoul(w[1]));
+      if (w[0] == "nolist") rig.parts->listUnavailable = true;
+      if (w[0] == "installs") {
+        for (size_t k = 1; k < w.size(); ++k) {
+          rig.parts->installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
+        }
+      }
       if (arrow == step.npos) continue;
-      ASSERT_NE(std::string(" radios search info pair serial remove module calls text lines bound released captions lists auto stackinfo ")
+      ASSERT_NE(std::string(" radios search info pair serial remove module calls text lines bound released captions lists auto stackinfo classes ports wait ")
                     .find(" " + w[0] + " "), std::string::npos);
       std::string expected = step.size() > arrow + 4 ? step.substr(arrow + 4) : "";
       if (w[0] == "stackinfo") {  // the message's arguments
@@ -160,43 +198,6 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
     }
     delete held;
   }
-}
-
-TEST(BluezPlatform, PortsListTheBoundRfcommDevicesAndInstallsFollowTheQueue) {
-  Rig rig;
-  BtPlatform& p = *rig.platform;
-  rig.parts->bound = {{0, 0x0A0B0C0D0E0Full, 1, true}, {4, 0x0011223344AAull, 1, false}};
-  std::vector<BtGuid> classes;
-  EXPECT_FALSE(p.ClassGuidsFromName(u"portz", classes));
-  EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
-  ASSERT_TRUE(p.ClassGuidsFromName(u"Ports", classes));
-  ASSERT_EQ(classes.size(), 1u);
-  const BtPortList list = p.GetPresentDevices(classes[0]);
-  EXPECT_TRUE(p.GetListDetail(list));
-  BtPortDevice port;
-  ASSERT_TRUE(p.EnumDevice(list, 1, port));
-  EXPECT_EQ(port.instance, 4u);
-  std::u16string id, name;
-  EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
-  EXPECT_EQ(id, u"RFCOMM\\0011223344AA\\4");
-  ASSERT_TRUE(p.GetFriendlyName(list, port, name));
-  EXPECT_EQ(ComPortFromFriendlyName(name).value_or(u""), std::u16string_view(u"/dev/rfcomm4"));
-  EXPECT_FALSE(p.EnumDevice(list, 2, port));
-  port.index = 2;
-  EXPECT_EQ(p.GetDeviceId(list, port, id), bluez::kErrorNotFound);
-  EXPECT_FALSE(p.GetFriendlyName(list, port, name));
-  p.DestroyDeviceList(list);
-  EXPECT_FALSE(p.GetListDetail(list));
-  rig.parts->listUnavailable = true;
-  EXPECT_EQ(p.GetPresentDevices(classes[0]), BtPortList::kNone);
-
-  rig.parts->installs = {std::nullopt};
-  EXPECT_EQ(p.WaitNoPendingInstallEvents(0), std::nullopt);
-  rig.parts->installs = {true, true, false};
-  EXPECT_EQ(p.WaitNoPendingInstallEvents(5000), std::optional<uint32_t>(kErrorSuccess));
-  EXPECT_TRUE(rig.parts->installs.empty());
-  rig.parts->installs = std::deque<std::optional<bool>>(20, true);
-  EXPECT_EQ(p.WaitNoPendingInstallEvents(30), std::optional<uint32_t>(kWaitTimeout));
 }
 
 TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
