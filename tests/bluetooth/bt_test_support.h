@@ -32,6 +32,17 @@ inline std::u16string Text(int64_t n) {
   return {digits.begin(), digits.end()};
 }
 
+// The fields of a data file's line, trimmed.
+inline std::vector<std::string> Split(const std::string& text, char by) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, by);) {
+    const size_t first = part.find_first_not_of(' ');
+    out.push_back(first == part.npos ? "" : part.substr(first, part.find_last_not_of(' ') - first + 1));
+  }
+  return out;
+}
+
 // A message with each %s or %d replaced in turn: the expected text, formed without the code under test.
 inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
   std::u16string text = Msg(number);

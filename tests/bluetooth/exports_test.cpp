@@ -1,6 +1,6 @@
 // exports_test.cpp: the eight Bluetooth exports of the built library over the backend linked into it.
-// With the null backend there is no radio: every export answers 0 at once, writes nothing and shows
-// nothing. A backend that finds a radio skips the test.
+// Without a radio (the null backend, Wine, a build machine without BlueZ) every export answers 0 at once,
+// writes nothing and shows nothing. A backend that finds a radio skips the test.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -25,7 +25,8 @@ TEST(BluetoothExports, WithoutRadioAnswerZeroAndWriteNothing) {
   EXPECT_EQ(KVAutoSetupBT(port, 4, 0, nullptr), 0);
   EXPECT_EQ(KVAutoSetupBT(port, 4, 1, nullptr), 0);  // a box that cannot be shown counts as Cancel
   EXPECT_EQ(name[0] + address[0] + port[0], 3 * '#');
-  EXPECT_EQ(null ? KVIsDeviceInstallInProgress(0) : 0, 0);  // otherwise the platform answers
+  // The BlueZ backend asks the build machine's udev queue, which no test controls.
+  EXPECT_EQ(std::string(KV_BT_BACKEND_NAME) != "bluez" ? KVIsDeviceInstallInProgress(0) : 0, 0);
 }
 
 }  // namespace

@@ -9,15 +9,6 @@
 namespace kv::bt::testing {
 namespace {
 
-std::vector<std::string> Split(const std::string& text, char by) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string part; std::getline(in, part, by);) {
-    const size_t first = part.find_first_not_of(' ');
-    out.push_back(first == part.npos ? "" : part.substr(first, part.find_last_not_of(' ') - first + 1));
-  }
-  return out;
-}
 // The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
 std::string Abbreviated(std::string call) {
   static const std::map<std::string, std::string> letters = {

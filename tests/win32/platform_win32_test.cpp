@@ -135,29 +135,5 @@ TEST_F(Win32, Texts) {
   EXPECT_GE((end.QuadPart - start.QuadPart) * 1000 / frequency.QuadPart, 40);  // a lower bound only
 }
 
-// The setup logic: no stack object without a radio, message 71 filled with the two empty texts of a radio
-// that cannot be described, no port found for an address (the wait gives up), no silent search.
-TEST_F(Win32, SetupWithoutARadio) {
-  CBluetoothStack* held = nullptr;
-  EXPECT_EQ(0, IsBTAvailable(platform, held));
-  EXPECT_EQ(nullptr, held);
-  CBluetoothStackMicrosoft stack(platform);
-  EXPECT_EQ(0, stack.GetRadioCount());
-  std::array<KVWChar, 128> info{};
-  ASSERT_TRUE(stack.GetStackInfo(info.data(), static_cast<int32_t>(info.size())));
-  EXPECT_EQ(std::u16string(u"Bluetooth API: Microsoft\nHardware Info: \nSoftware Info: "),
-            std::u16string(reinterpret_cast<const char16_t*>(info.data())));
-  std::array<KVWChar, 32> port;
-  port.fill(u'#');
-  const uint64_t address = 0x0011223344AAull;
-  EXPECT_FALSE(stack.FindComPort(&address, port.data(), static_cast<int32_t>(port.size())));
-  EXPECT_EQ(std::u16string(32, u'#'), std::u16string(port.begin(), port.end()));
-  EXPECT_FALSE(WaitForComPort(stack, &address));
-  EXPECT_EQ(0, IsDeviceInstallInProgress(platform, 0));
-  EXPECT_FALSE(stack.SearchDevices(1, false, nullptr));
-  EXPECT_FALSE(stack.IsSearchDone());
-  EXPECT_EQ(-1, stack.GetNewDeviceCount());
-}
-
 }  // namespace
 }  // namespace kv::bt::win32

@@ -10,6 +10,7 @@
 
 #include "bluetooth/bluez/objects.h"
 #include "bluetooth/bluez/platform_bluez.h"
+#include "fake_bt_platform.h"
 #include "mock_bluez.h"
 
 namespace kv::bt::testing {
@@ -26,14 +27,6 @@ struct FakeParts {
   std::vector<std::vector<std::u16string>> lists;
   std::deque<std::optional<bool>> installs;  // Pending's answers; none left: false
 };
-
-template <class T>
-T Next(std::deque<T>& script, T none) {
-  if (script.empty()) return none;
-  const T next = script.front();
-  script.pop_front();
-  return next;
-}
 
 struct FakeRfcomm final : bluez::RfcommTty {
   std::shared_ptr<FakeParts> log;
@@ -65,19 +58,19 @@ struct ScriptedPrompter final : bluez::Prompter {
   explicit ScriptedPrompter(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
   int32_t Ask(KVWindowHandle, std::u16string_view, std::u16string_view caption, uint32_t) override {
     log->captions.emplace_back(caption);
-    return Next(log->answers, kButtonNone);
+    return fake::Next(log->answers, kButtonNone);
   }
   std::optional<size_t> Choose(KVWindowHandle, std::u16string_view, std::u16string_view,
                                const std::vector<std::u16string>& items) override {
     log->lists.push_back(items);
-    return Next(log->choices, std::optional<size_t>());
+    return fake::Next(log->choices, std::optional<size_t>());
   }
 };
 
 struct ScriptedInstallQueue final : bluez::InstallQueue {
   std::shared_ptr<FakeParts> log;
   explicit ScriptedInstallQueue(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
-  std::optional<bool> Pending() override { return Next(log->installs, std::optional<bool>(false)); }
+  std::optional<bool> Pending() override { return fake::Next(log->installs, std::optional<bool>(false)); }
 };
 
 // The mock bluetoothd of scenario and a platform over the fakes, with 100 ms inquiry units and short

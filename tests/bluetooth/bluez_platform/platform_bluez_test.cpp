@@ -1,300 +1,208 @@
-// The BlueZ platform against a private D-Bus daemon with the mock bluetoothd: radios, searches, the
-// device fields, pairing with the PIN, the serial service, removal, ports and error codes.
-#include <gtest/gtest.h>
+// The BlueZ platform against a private D-Bus daemon with the mock bluetoothd: the scenario blocks of
+// data/platform.txt (radios, searches, device fields, pairing, the serial service, removal, the port list,
+// the install queue and the guided setup over them), and the error mappings no scenario reaches.
+#include <fstream>
+#include <map>
 
 #include "bluetooth/bluez/errors.h"
-#include "bluetooth/stack.h"
+#include "bt_test_support.h"
 #include "fake_parts.h"
 
-namespace kv::bt {
+namespace kv::bt::testing {
 namespace {
 
-using testing::Rig;
+const std::map<std::string, uint32_t> kCodes = {
+    {"ok", kErrorSuccess}, {"nomore", kErrorNoMoreItems}, {"invhandle", kResultInvalidHandle},
+    {"invarg", kResultInvalidArg}, {"notauth", kErrorNotAuthenticated}, {"cancelled", kErrorCancelled},
+    {"rpc", kRpcServerUnavailable}, {"timeout", kWaitTimeout}, {"genfail", bluez::kErrorGenFailure}, {"notfound", bluez::kErrorNotFound}};
 
-constexpr uint64_t kAnalyser = 0x0011223344AAull;
-constexpr uint64_t kStranger = 0x665544332211ull;
-constexpr const char* kAgent = "/org/korvanta/sdk/agent";
-const std::string kSerialUuid = " 00001101-0000-1000-8000-00805f9b34fb";
+std::string CodeName(uint32_t code) {
+  for (const auto& [name, value] : kCodes) {
+    if (value == code) return name;
+  }
+  return std::to_string(code);
+}
+uint64_t Address(const std::string& word) {
+  if (word == "XX") return 0x665544332211ull;
+  if (word.size() == 12) return std::stoull(word, nullptr, 16);
+  return 0x001122334400ull + std::stoul(word[0] == 'A' && word.size() == 2 && word != "AA" ? word.substr(1) : word, nullptr, 16);
+}
+std::string Utf8(std::u16string_view text) {
+  std::string out;
+  for (const char16_t unit : text) {
+    if (unit < 0x80) {
+      out += static_cast<char>(unit);
+    } else {  // up to U+07FF
+      out += {static_cast<char>(0xC0 | unit >> 6), static_cast<char>(0x80 | (unit & 0x3F))};
+    }
+  }
+  return out;
+}
+std::string Record(const BtDeviceRecord& r) {
+  std::string name = Utf8(r.name);
+  if (name.size() > 40 && name.find_first_not_of(name[0]) == name.npos) name = name.substr(0, 1) + "*" + std::to_string(name.size());
+  return fake::Hex(r.address, 12) + "/" + fake::Hex(r.classOfDevice) + "/" + (r.authenticated ? "A" : "") +
+         (r.remembered ? "R" : "") + (r.authenticated || r.remembered ? "" : "-") + "/" + name;
+}
 
-// The devices found; firstError: LastError right after FindFirstDevice.
-std::vector<BtDeviceRecord> Search(BtPlatform& platform, uint8_t multiplier, uint32_t* firstError = nullptr) {
+std::string Search(BtPlatform& platform, uint8_t multiplier) {
   BtDeviceSearch search;
   search.returnAuthenticated = search.returnRemembered = search.returnUnknown = search.returnConnected = true;
   search.issueInquiry = true;
   search.timeoutMultiplier = multiplier;
-  std::vector<BtDeviceRecord> found;
   BtDeviceRecord device;
   const BtDeviceFind find = platform.FindFirstDevice(search, device);
-  if (firstError != nullptr) *firstError = platform.LastError();
-  if (find == BtDeviceFind::kNone) return found;
-  do found.push_back(device);
+  std::string out = "err=" + CodeName(platform.LastError());
+  if (find == BtDeviceFind::kNone) return out;
+  do out += " " + Record(device);
   while (platform.FindNextDevice(find, device));
   platform.FindDeviceClose(find);
-  return found;
+  return out;
 }
-
-uint32_t Pair(BtPlatform& platform, uint64_t address, std::u16string_view pin) {
-  BtDeviceRecord device;
-  device.address = address;
-  const uint32_t code = platform.AuthenticateDevice(nullptr, BtRadio::kNone, device, pin);
-  EXPECT_EQ(device.authenticated, code == kErrorSuccess);
-  return code;
-}
-
-uint32_t Serial(BtPlatform& platform, uint64_t address, bool enable) {
-  BtDeviceRecord device;
-  device.address = address;
-  return platform.SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, enable);
-}
-
-// Whether the platform's text for code holds part.
-bool TextHas(BtPlatform& platform, uint32_t code, std::u16string_view part) {
-  std::u16string text;
-  return platform.ErrorText(code, text) && text.find(part) != std::u16string::npos;
-}
-
-TEST(BluezPlatform, NoBusAndNoBluezAreRpcServerUnavailable) {
-  for (const bool withDaemon : {false, true}) {
-    SCOPED_TRACE(withDaemon ? "daemon without org.bluez" : "no bus at all");
-    Rig rig;
-    if (!withDaemon) setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
-    BtPlatform& p = *rig.platform;
-    BtRadio radio{};
-    EXPECT_EQ(p.FindFirstRadio(radio), BtRadioFind::kNone);
-    EXPECT_EQ(p.LastError(), kRpcServerUnavailable);
-    EXPECT_TRUE(Search(p, 0).empty());
-    EXPECT_EQ(p.LastError(), kRpcServerUnavailable);
-    EXPECT_TRUE(TextHas(p, kRpcServerUnavailable, u""));
-    EXPECT_EQ(Pair(p, kAnalyser, u"73914"), kRpcServerUnavailable);
-    EXPECT_EQ(p.RemoveDevice(kAnalyser), kRpcServerUnavailable);
+std::string Radios(BtPlatform& platform) {
+  std::string out;
+  BtRadio radio{};
+  const BtRadioFind find = platform.FindFirstRadio(radio);
+  for (bool more = find != BtRadioFind::kNone; more; more = platform.FindNextRadio(find, radio)) {
+    BtRadioInfo info;
+    EXPECT_EQ(platform.GetRadioInfo(radio, info), kErrorSuccess);
+    platform.CloseRadio(radio);
+    EXPECT_EQ(platform.GetRadioInfo(radio, info), kResultInvalidHandle);  // closed
+    out += fake::Hex(info.address, 12) + "/" + Utf8(info.name) + "/" + fake::Hex(info.classOfDevice) + " ";
   }
+  if (find != BtRadioFind::kNone) platform.FindRadioClose(find);
+  return out + "end=" + CodeName(platform.LastError());
 }
 
-TEST(BluezPlatform, RadiosAreTheAdaptersInPathOrder) {
-  for (const char* scenario : {R"({"adapters": []})", R"({"adapters": [{"name": "hci1"}, {"name": "hci0"}]})"}) {
-    Rig rig(scenario);
-    std::vector<BtRadioInfo> infos;
-    BtRadio radio{};
-    const BtRadioFind find = rig.platform->FindFirstRadio(radio);
-    for (bool more = find != BtRadioFind::kNone; more; more = rig.platform->FindNextRadio(find, radio)) {
-      ASSERT_EQ(rig.platform->GetRadioInfo(radio, infos.emplace_back()), kErrorSuccess);
-      rig.platform->CloseRadio(radio);
-      EXPECT_EQ(rig.platform->GetRadioInfo(radio, infos.back()), kResultInvalidHandle);
-    }
-    EXPECT_EQ(rig.platform->LastError(), kErrorNoMoreItems);
-    if (find != BtRadioFind::kNone) rig.platform->FindRadioClose(find);
-    if (infos.empty()) continue;
-    ASSERT_EQ(infos.size(), 2u);
-    EXPECT_EQ(infos[0].address, 0xAABBCCDDEE01ull);
-    EXPECT_EQ(infos[0].name, u"Desk hci0");
-    EXPECT_EQ(infos[0].classOfDevice, 0x10010Cu);
-    EXPECT_EQ(infos[1].address, 0xAABBCCDDEE02ull);
-  }
-}
-
-TEST(BluezPlatform, SearchFindsAnalysersThatAppearDuringDiscovery) {
-  struct Case {
-    uint8_t multiplier;  // of 100 ms
-    int foundMs;
-    bool found;
-  };
-  for (const Case c : {Case{1, 20, true}, Case{1, 400, false}, Case{4, 250, true}}) {
-    SCOPED_TRACE(::testing::Message() << int{c.multiplier} << " units, found after " << c.foundMs << " ms");
-    const std::string scenario = R"({"devices": [{"address": "00:11:22:33:44:01", "paired": true},
-        {"address": "00:11:22:33:44:AA", "found_ms": )" + std::to_string(c.foundMs) + "}]}";
-    Rig rig(scenario.c_str());
-    const std::vector<BtDeviceRecord> found = Search(*rig.platform, c.multiplier);
-    ASSERT_EQ(found.size(), c.found ? 2u : 1u);
-    EXPECT_EQ(found.back().address, c.found ? kAnalyser : 0x001122334401ull);
-    for (const char* call : {"SetDiscoveryFilter hci0 bredr", "StartDiscovery hci0", "StopDiscovery hci0"}) {
-      EXPECT_EQ(rig.mock.Count(call), 1u) << call;
-    }
-  }
-}
-
-TEST(BluezPlatform, DeviceFieldsMapAsTheSetupReadsThem) {
-  const std::string scenario = R"({"devices": [
-      {"address": "00:11:22:33:44:01", "name": "Korvanta paired", "paired": true},
-      {"address": "00:11:22:33:44:02", "class": 7940, "trusted": true},
-      {"address": "00:11:22:33:44:03", "name": "", "class": 0},
-      {"address": "00:11:22:33:44:04", "name": "Caballix \u00e9quin\u00e9"},
-      {"address": "0A:1B:2C:3D:4E:5F", "name": ")" + std::string(300, 'k') + R"("}]})";
-  Rig rig(scenario.c_str());
-  const std::vector<BtDeviceRecord> found = Search(*rig.platform, 0);
-  ASSERT_EQ(found.size(), 5u);  // in object path order
-  EXPECT_EQ(found[0].address, 0x001122334401ull);
-  EXPECT_EQ(found[0].classOfDevice, 0x1F00u);
-  EXPECT_TRUE(found[0].authenticated && found[0].remembered);
-  EXPECT_EQ(found[0].name, u"Korvanta paired");
-  EXPECT_TRUE(!found[1].authenticated && found[1].remembered);
-  EXPECT_EQ(found[1].classOfDevice, 7940u);
-  EXPECT_EQ(found[2].name, u"");  // no Name: the alias (the address) is not used
-  EXPECT_EQ(found[2].classOfDevice, 0u);
-  EXPECT_FALSE(found[2].remembered);
-  EXPECT_EQ(found[3].name, u"Caballix \u00e9quin\u00e9");
-  EXPECT_EQ(found[4].address, 0x0A1B2C3D4E5Full);
-  EXPECT_EQ(found[4].name, std::u16string(kMaxDeviceNameUnits, u'k'));
-  BtDeviceRecord refreshed;
-  refreshed.address = 0x001122334402ull;
-  EXPECT_EQ(rig.platform->GetDeviceInfo(BtRadio::kNone, refreshed), kErrorSuccess);
-  EXPECT_EQ(refreshed.name, u"Korvanta");
-  refreshed.address = kStranger;
-  EXPECT_EQ(rig.platform->GetDeviceInfo(BtRadio::kNone, refreshed), bluez::kErrorNotFound);
-}
-
-TEST(BluezPlatform, SearchOutcomesOfAdaptersAndDevices) {
-  struct Case {
-    const char* scenario;
-    size_t found;
-    uint32_t lastError;
-  };
-  const Case cases[] = {
-      {R"({"adapters": [{"name": "hci0", "powered": false}]})", 0, kResultInvalidHandle},
-      {R"({"adapters": [{"name": "hci0", "powered": false}, {"name": "hci1"}],
-           "devices": [{"address": "00:11:22:33:44:AA", "adapter": "hci1", "found_ms": 0}]})", 1, kErrorSuccess},
-      {R"({})", 0, kErrorNoMoreItems},
-      {R"({"adapters": []})", 0, kResultInvalidHandle},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.scenario);
-    Rig rig(c.scenario);
-    uint32_t lastError = 0;
-    EXPECT_EQ(Search(*rig.platform, 1, &lastError).size(), c.found);
-    EXPECT_EQ(lastError, c.lastError);
-    EXPECT_EQ(rig.mock.Count("StopDiscovery hci0"), 0u + (c.lastError == kErrorNoMoreItems));
-    EXPECT_TRUE(&c != cases || TextHas(*rig.platform, kResultInvalidHandle, u"org.bluez.Error.NotReady"));
-  }
-}
-
-TEST(BluezPlatform, PairingAnswersThePinAndAlwaysUnregistersTheAgent) {
-  struct Case {
-    const char* device;
-    std::u16string pin;
-    uint32_t expected;
-    std::u16string_view error;  // in the error text: how BlueZ said no
-  };
-  const Case cases[] = {
-      {R"("pin": "73914")", u"73914", kErrorSuccess, u""},
-      {R"("pin": "73914")", u"11111", kErrorNotAuthenticated, u"AuthenticationFailed"},
-      {R"("paired": true)", u"11111", kErrorSuccess, u""},
-      {R"("passkey": 73914)", u"73914", kErrorSuccess, u""},
-      {R"("passkey": 73914)", u"PIN", kErrorNotAuthenticated, u"AuthenticationRejected"},  // our agent refused
-      {R"("passkey": 1000000)", u"1000000", kErrorNotAuthenticated, u"AuthenticationRejected"},
-      {R"("silent": true)", u"73914", kRpcServerUnavailable, u"NoReply"},  // no answer in time
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.device);
-    const std::string scenario = R"({"devices": [{"address": "00:11:22:33:44:AA", )" + std::string(c.device) + "}]}";
-    Rig rig(scenario.c_str());
-    EXPECT_EQ(Pair(*rig.platform, kAnalyser, c.pin), c.expected);
-    EXPECT_EQ(rig.mock.Count(std::string("RegisterAgent ") + kAgent + " KeyboardDisplay"), 1u);
-    EXPECT_EQ(rig.mock.Count(std::string("UnregisterAgent ") + kAgent), 1u);
-    EXPECT_EQ(rig.mock.Count("Pair 00:11:22:33:44:AA"), 1u);
-    EXPECT_TRUE(c.error.empty() || TextHas(*rig.platform, c.expected, c.error));
-  }
-}
-
-TEST(BluezPlatform, PairingFindsADroppedDeviceAgain) {
-  Rig rig(R"({"devices": [{"address": "00:11:22:33:44:AA", "found_ms": 50}]})");
-  EXPECT_EQ(Pair(*rig.platform, kAnalyser, u"73914"), kErrorSuccess);
-  EXPECT_EQ(rig.mock.Count("StopDiscovery hci0"), 1u);
-  // One that never comes back is "not found", with discovery stopped and no agent registered.
-  EXPECT_EQ(Pair(*rig.platform, kStranger, u"73914"), bluez::kErrorNotFound);
-  EXPECT_EQ(rig.mock.Count("StartDiscovery hci0"), 2u);
-  EXPECT_EQ(rig.mock.Count("StopDiscovery hci0"), 2u);
-  EXPECT_EQ(rig.mock.Count("RegisterAgent"), 1u);
-  EXPECT_EQ(rig.platform->LoadModule(u"bthprops.cpl"), BtModule::kNone);  // no newer pairing calls here
-}
-
-// BlueZ answers ConnectProfile before it hands the link to the profile: the platform waits for it.
-TEST(BluezPlatform, SerialServiceHandsTheLinkToTheRfcommLayer) {
-  Rig rig(R"({"devices": [{"address": "00:11:22:33:44:AA", "paired": true, "late": true}]})");
-  EXPECT_EQ(Serial(*rig.platform, kAnalyser, true), kErrorSuccess);
-  EXPECT_EQ(rig.mock.Count("Set Trusted 00:11:22:33:44:AA True"), 1u);
-  EXPECT_EQ(rig.parts->firstLines, std::vector<std::string>{"KVMOCK 00:11:22:33:44:AA"});
-  ASSERT_EQ(rig.parts->bound.size(), 1u);
-  EXPECT_EQ(rig.parts->bound[0].address, kAnalyser);
-  EXPECT_EQ(rig.mock.Count("RegisterProfile /org/korvanta/sdk/serial_port" + kSerialUuid + " Role=client"), 1u);
-  EXPECT_EQ(rig.mock.Count("ConnectProfile 00:11:22:33:44:AA" + kSerialUuid), 1u);
-  EXPECT_EQ(rig.mock.Count("UnregisterProfile /org/korvanta/sdk/serial_port"), 1u);
-  // Enabled already: "already in that state", with nothing connected again; then disabled twice.
-  EXPECT_EQ(Serial(*rig.platform, kAnalyser, true), kResultInvalidArg);
-  EXPECT_EQ(rig.mock.Count("ConnectProfile"), 1u);
-  EXPECT_EQ(Serial(*rig.platform, kAnalyser, false), kErrorSuccess);
-  EXPECT_EQ(rig.parts->released, std::vector<int32_t>{0});
-  EXPECT_EQ(Serial(*rig.platform, kAnalyser, false), kResultInvalidArg);
-  EXPECT_EQ(Serial(*rig.platform, kStranger, true), bluez::kErrorNotFound);
-}
-
-TEST(BluezPlatform, SerialServiceFailuresUnregisterTheProfile) {
-  for (const bool kernelFails : {false, true}) {
-    SCOPED_TRACE(kernelFails ? "the kernel refuses the TTY" : "BlueZ refuses the connection");
-    Rig rig(kernelFails ? R"({"devices": [{"address": "00:11:22:33:44:AA"}]})"
-                        : R"({"devices": [{"address": "00:11:22:33:44:AA", "connect_error": "Host is down"}]})");
-    rig.parts->failWithErrno = kernelFails ? EPERM : 0;
-    EXPECT_EQ(Serial(*rig.platform, kAnalyser, true), bluez::kErrorGenFailure);
-    EXPECT_TRUE(rig.parts->bound.empty());
-    EXPECT_EQ(rig.mock.Count("UnregisterProfile /org/korvanta/sdk/serial_port"), 1u);
-    EXPECT_TRUE(TextHas(*rig.platform, bluez::kErrorGenFailure, kernelFails ? u"not permitted" : u"Host is down"));
-  }
-}
-
-TEST(BluezPlatform, RemovalOfPresentAndAbsentDevices) {
-  Rig rig(R"({"devices": [{"address": "00:11:22:33:44:AA", "paired": true}]})");
-  rig.parts->bound = {{3, kAnalyser, 1, false}, {4, kStranger, 1, false}};
-  EXPECT_EQ(rig.platform->RemoveDevice(kAnalyser), kErrorSuccess);
-  EXPECT_EQ(rig.mock.Count("RemoveDevice /org/bluez/hci0/dev_00_11_22_33_44_AA"), 1u);
-  EXPECT_EQ(rig.parts->released, std::vector<int32_t>{3});
-  EXPECT_EQ(rig.platform->RemoveDevice(kAnalyser), bluez::kErrorNotFound);
-}
-
-TEST(BluezPlatform, PortsListTheBoundRfcommDevicesAndInstallsFollowTheQueue) {
-  Rig rig;
+// One step of a block on the rig; what it gives, compared with the text after "=>".
+std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string>& w, const std::string& rest) {
   BtPlatform& p = *rig.platform;
-  rig.parts->bound = {{0, 0x0A0B0C0D0E0Full, 1, true}, {4, kAnalyser, 1, false}};
-  std::vector<BtGuid> classes;
-  EXPECT_FALSE(p.ClassGuidsFromName(u"portz", classes));
-  EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
-  ASSERT_TRUE(p.ClassGuidsFromName(u"Ports", classes));
-  ASSERT_EQ(classes.size(), 1u);
-  const BtPortList list = p.GetPresentDevices(classes[0]);
-  EXPECT_TRUE(p.GetListDetail(list));
-  BtPortDevice port;
-  ASSERT_TRUE(p.EnumDevice(list, 1, port));
-  EXPECT_EQ(port.instance, 4u);
-  std::u16string id;
-  std::u16string name;
-  EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
-  EXPECT_EQ(id, u"RFCOMM\\" + AddressKey(kAnalyser) + u"\\4");
-  ASSERT_TRUE(p.GetFriendlyName(list, port, name));
-  EXPECT_EQ(ComPortFromFriendlyName(name).value_or(u""), std::u16string_view(u"/dev/rfcomm4"));
-  EXPECT_FALSE(p.EnumDevice(list, 2, port));
-  port.index = 2;
-  EXPECT_EQ(p.GetDeviceId(list, port, id), bluez::kErrorNotFound);
-  EXPECT_FALSE(p.GetFriendlyName(list, port, name));
-  p.DestroyDeviceList(list);
-  EXPECT_FALSE(p.GetListDetail(list));
-  rig.parts->listUnavailable = true;
-  EXPECT_EQ(p.GetPresentDevices(classes[0]), BtPortList::kNone);
-
-  rig.parts->installs = {std::nullopt};
-  EXPECT_EQ(p.WaitNoPendingInstallEvents(0), std::nullopt);
-  rig.parts->installs = {true, true, false};
-  EXPECT_EQ(p.WaitNoPendingInstallEvents(5000), std::optional<uint32_t>(kErrorSuccess));
-  EXPECT_TRUE(rig.parts->installs.empty());
-  rig.parts->installs = std::deque<std::optional<bool>>(20, true);
-  EXPECT_EQ(p.WaitNoPendingInstallEvents(30), std::optional<uint32_t>(kWaitTimeout));
+  BtDeviceRecord device;
+  const bool addressed = w[0] == "info" || w[0] == "pair" || w[0] == "serial" || w[0] == "remove";
+  device.address = addressed ? Address(w.at(1)) : 0;
+  if (w[0] == "radios") return Radios(p);
+  if (w[0] == "search") return Search(p, static_cast<uint8_t>(std::stoi(w[1])));
+  if (w[0] == "info") {
+    const uint32_t code = p.GetDeviceInfo(BtRadio::kNone, device);
+    return CodeName(code) + (code == kErrorSuccess ? "/" + Utf8(device.name) : "");
+  }
+  if (w[0] == "pair") {
+    const std::u16string pin(w[2].begin(), w[2].end());
+    const uint32_t code = p.AuthenticateDevice(nullptr, BtRadio::kNone, device, pin);
+    EXPECT_EQ(device.authenticated, code == kErrorSuccess);
+    return CodeName(code);
+  }
+  if (w[0] == "serial") return CodeName(p.SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, w[2] == "1"));
+  if (w[0] == "remove") return CodeName(p.RemoveDevice(device.address));
+  if (w[0] == "module") return p.LoadModule(std::u16string(w[1].begin(), w[1].end())) == BtModule::kNone ? "none" : "some";
+  if (w[0] == "calls") return std::to_string(rig.mock.Count(rest.substr(6)));
+  if (w[0] == "text") {
+    std::u16string text;
+    const std::string part = rest.size() > w[0].size() + w[1].size() + 2 ? rest.substr(w[0].size() + w[1].size() + 2) : "";
+    return p.ErrorText(kCodes.at(w[1]), text) && Utf8(text).find(part) != std::string::npos ? "1" : "0";
+  }
+  std::string out;
+  if (w[0] == "lines") for (const std::string& line : rig.parts->firstLines) out += line;
+  if (w[0] == "bound") for (const auto& d : rig.parts->bound) out += std::to_string(d.id) + "/" + fake::Hex(d.address, 12);
+  if (w[0] == "released") for (const int32_t id : rig.parts->released) out += std::to_string(id);
+  if (w[0] == "captions") {
+    for (const std::u16string& caption : rig.parts->captions) {
+      for (const MessageEntry& m : kMessageTable) out += m.text == caption ? std::to_string(m.number) : "";
+    }
+  }
+  for (const std::u16string& item : w[0] == "lists" ? rig.parts->lists.at(0) : std::vector<std::u16string>{}) {
+    out += (out.empty() ? "" : ";") + Utf8(item);
+  }
+  if (w[0] == "auto") {
+    Buffer port(32);
+    const int32_t result = AutoSetupBT(p, held, port.get(), 32, w[1] == "1", nullptr);
+    out = std::to_string(result) + (port.Untouched() ? "" : " " + Utf8(port.Text()));
+  }
+  if (w[0] == "classes") {
+    std::vector<BtGuid> classes;
+    const bool known = p.ClassGuidsFromName(std::u16string(w[1].begin(), w[1].end()), classes);
+    return known ? std::to_string(classes.size()) : "fail";
+  }
+  if (w[0] == "ports") {  // each listed device: instance/port, then the codes past the last one
+    std::vector<BtGuid> classes;
+    EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
+    if (!p.ClassGuidsFromName(u"ports", classes)) return "fail";
+    const BtPortList list = p.GetPresentDevices(classes.at(0));
+    if (list == BtPortList::kNone) return "none";
+    EXPECT_TRUE(p.GetListDetail(list));
+    BtPortDevice port;
+    std::u16string id, name;
+    uint32_t listed = 0;
+    for (; p.EnumDevice(list, listed, port); ++listed) {
+      EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
+      EXPECT_TRUE(p.GetFriendlyName(list, port, name));
+      EXPECT_EQ(id.substr(0, 7), u"RFCOMM\\");
+      out += std::to_string(port.instance) + "/" + Utf8(id.substr(7)) + "/" + Utf8(ComPortFromFriendlyName(name).value_or(u"-")) + " ";
+    }
+    port.index = listed;
+    out += "end=" + CodeName(p.GetDeviceId(list, port, id)) + (p.GetFriendlyName(list, port, name) ? "/name" : "");
+    p.DestroyDeviceList(list);
+    EXPECT_FALSE(p.GetListDetail(list));
+  }
+  if (w[0] == "wait") {
+    const std::optional<uint32_t> code = p.WaitNoPendingInstallEvents(static_cast<uint32_t>(std::stoul(w[1])));
+    out = code ? CodeName(*code) : "unknown";
+    EXPECT_TRUE(rig.parts->installs.empty() || code == kWaitTimeout);
+  }
+  if (w[0] == "stackinfo") {
+    Buffer info(256);
+    EXPECT_EQ(GetBTStackInfo(p, held, info.get(), 256), 1);
+    out = Utf8(info.Text());
+  }
+  return out;
 }
 
-// The mappings the platform cases above do not reach.
+TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
+  std::ifstream file(KV_BLUEZ_TEST_DATA "/platform.txt");
+  std::vector<std::vector<std::string>> blocks;
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("== ", 0) == 0) blocks.emplace_back();
+    if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
+  }
+  ASSERT_GE(blocks.size(), 27u);
+  for (const std::vector<std::string>& block : blocks) {
+    SCOPED_TRACE(block[0]);
+    Rig rig(block.at(1) == "-" ? nullptr : block[1].c_str());
+    CBluetoothStack* held = nullptr;
+    for (size_t i = 2; i < block.size(); ++i) {
+      const std::string& step = block[i];
+      const size_t arrow = step.find(" =>");
+      const std::vector<std::string> w = Split(step.substr(0, arrow), ' ');
+      SCOPED_TRACE(step);
+      if (w[0] == "nobus") setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
+      if (w[0] == "errno") rig.parts->failWithErrno = std::stoi(w[1]);
+      if (w[0] == "bind") rig.parts->bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
+      if (w[0] == "answer") rig.parts->answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
+      if (w[0] == "choose") rig.parts->choices.push_back(std::stoul(w[1]));
+      if (w[0] == "nolist") rig.parts->listUnavailable = true;
+      if (w[0] == "installs") {
+        for (size_t k = 1; k < w.size(); ++k) {
+          rig.parts->installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
+        }
+      }
+      if (arrow == step.npos) continue;
+      ASSERT_NE(std::string(" radios search info pair serial remove module calls text lines bound released captions lists auto stackinfo classes ports wait ")
+                    .find(" " + w[0] + " "), std::string::npos);
+      std::string expected = step.size() > arrow + 4 ? step.substr(arrow + 4) : "";
+      if (w[0] == "stackinfo") {  // the message's arguments
+        std::vector<std::u16string> args;
+        for (const std::string& arg : Split(expected, '|')) args.emplace_back(arg.begin(), arg.end());
+        expected = Utf8(Fill(kMsgStackInfo, args));
+      }
+      EXPECT_EQ(Step(rig, held, w, step.substr(0, arrow)), expected);
+    }
+    delete held;
+  }
+}
+
 TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
   using bluez::Step;
-  struct Case {
-    const char* name;
-    Step step;
-    uint32_t code;
-  };
-  const Case cases[] = {
+  const struct { const char* name; Step step; uint32_t code; } rows[] = {
       {"org.freedesktop.DBus.Error.NameHasNoOwner", Step::kGeneral, kRpcServerUnavailable},
       {"org.freedesktop.DBus.Error.NoServer", Step::kGeneral, kRpcServerUnavailable},
       {"org.freedesktop.DBus.Error.FileNotFound", Step::kGeneral, kRpcServerUnavailable},
@@ -304,9 +212,8 @@ TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
       {"org.bluez.Error.AuthenticationTimeout", Step::kPairing, kErrorNotAuthenticated},
       {"org.bluez.Error.AuthenticationFailed", Step::kRemoval, bluez::kErrorGenFailure},
       {"org.bluez.Error.DoesNotExist", Step::kGeneral, bluez::kErrorGenFailure},
-      {"org.bluez.Error.DoesNotExist", Step::kRemoval, bluez::kErrorNotFound},
-  };
-  for (const Case& c : cases) EXPECT_EQ(bluez::CodeOf({c.name, "x"}, c.step), c.code) << c.name;
+      {"org.bluez.Error.DoesNotExist", Step::kRemoval, bluez::kErrorNotFound}};
+  for (const auto& row : rows) EXPECT_EQ(bluez::CodeOf({row.name, "x"}, row.step), row.code) << row.name;
   EXPECT_EQ(bluez::TextOf({"org.bluez.Error.Failed", "Host is down"}), u"Host is down (org.bluez.Error.Failed)");
   EXPECT_EQ(bluez::TextOf({"", ""}), u"Bluetooth error");
   for (const uint32_t code : {kErrorNoMoreItems, kErrorCancelled, kErrorNotAuthenticated, bluez::kErrorTimeout}) {
@@ -316,4 +223,4 @@ TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
 }
 
 }  // namespace
-}  // namespace kv::bt
+}  // namespace kv::bt::testing

@@ -1,7 +1,12 @@
 // The zenity prompter against a recording runner: the command line of each style, how zenity's exit
-// status and output become buttons and list choices, text escaping, owners and the no-display rule.
+// status and output become buttons and list choices (data/zenity.txt), text escaping, owners and the
+// no-display rule.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
 
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/platform.h"
@@ -30,36 +35,43 @@ class BluezZenity : public ::testing::Test {
   }
 };
 
-TEST_F(BluezZenity, StylesRunTheirBoxAndMapTheAnswer) {
-  const Args retry{"--question", "--icon-name=dialog-warning", "--ok-label=Retry", "--cancel-label=Cancel"};
-  const Args okCancel{"--question", "--icon-name=dialog-information", "--ok-label=OK", "--cancel-label=Cancel"};
-  const Args yesNo{"--question", "--ok-label=Yes", "--cancel-label=No"};
-  const Args yesNoCancel{"--question", "--ok-label=Yes", "--cancel-label=Cancel", "--extra-button=No"};
-  const Args warning{"--warning", "--ok-label=OK"};
-  struct Case {
-    uint32_t style;
-    const Args& kind;
-    DialogRun run;
-    int32_t button;
-  };
-  const Case cases[] = {
-      {kStyleRetryCancelWarning, retry, {true, 0, ""}, kButtonRetry}, {kStyleRetryCancelWarning, retry, {true, 1, ""}, kButtonCancel},
-      {kStyleOkWarning, warning, {true, 1, ""}, kButtonOk},           {kStyleOkWarning, warning, {true, 5, ""}, kButtonNone},
-      {kStyleOkCancelInfo, okCancel, {true, 0, ""}, kButtonOk},       {kStyleOkCancelInfo, okCancel, {true, 1, ""}, kButtonCancel},
-      {kStyleYesNo, yesNo, {true, 0, ""}, kButtonYes},                {kStyleYesNo, yesNo, {true, 1, ""}, kButtonNo},
-      {kStyleYesNoCancel, yesNoCancel, {true, 0, ""}, kButtonYes},    {kStyleYesNoCancel, yesNoCancel, {true, 1, "No\n"}, kButtonNo},
-      {kStyleYesNoCancel, yesNoCancel, {true, 1, "Yes\n"}, kButtonCancel}, {0, Args{"--info", "--ok-label=OK"}, {true, 1, ""}, kButtonOk},
-      {kStyleYesNo, yesNo, {false, 127, ""}, kButtonNone},            {kStyleOkCancelInfo, okCancel, {true, -1, ""}, kButtonNone},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "style " << c.style << ", exit " << c.run.exitStatus);
-    Recorder recorder{c.run, {}};
-    EXPECT_EQ(recorder.Make()->Ask(nullptr, u"Turn the scale on", u"Setup", c.style), c.button);
-    Args expected{"zenity"};
-    expected.insert(expected.end(), c.kind.begin(), c.kind.end());
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> out;
+  for (std::string word; in >> word;) out.push_back(word);
+  return out;
+}
+
+TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
+  const std::map<std::string, uint32_t> styles = {{"retry", kStyleRetryCancelWarning}, {"okwarning", kStyleOkWarning},
+      {"okcancel", kStyleOkCancelInfo}, {"yesno", kStyleYesNo}, {"yesnocancel", kStyleYesNoCancel}, {"plain", 0}};
+  const std::map<std::string, int32_t> buttons = {{"-", kButtonNone}, {"OK", kButtonOk}, {"Cancel", kButtonCancel},
+      {"Retry", kButtonRetry}, {"Yes", kButtonYes}, {"No", kButtonNo}};
+  std::ifstream file(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt");
+  int rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    SCOPED_TRACE(line);
+    ++rows;
+    std::istringstream in(line);
+    std::vector<std::string> cell(4);
+    for (std::string& text : cell) std::getline(in, text, '|');
+    const Args call = Words(cell[0]), run = Words(cell[1]), answer = Words(cell[2]);
+    std::string output = run.size() > 2 ? run[2] : "";
+    for (size_t at; (at = output.find("\\n")) != output.npos;) output.replace(at, 2, "\n");
+    Recorder recorder{{run[0] == "1", std::stoi(run[1]), output}, {}};
+    if (call[0] == "choose") {
+      const std::optional<size_t> chosen = recorder.Make()->Choose(nullptr, u"c", u"i", {u"a", u"b", u"c"});
+      EXPECT_EQ(chosen, answer[0] == "-" ? std::nullopt : std::optional<size_t>(std::stoul(answer[0])));
+      continue;
+    }
+    EXPECT_EQ(recorder.Make()->Ask(nullptr, u"Turn the scale on", u"Setup", styles.at(call[1])), buttons.at(answer[0]));
+    Args expected = Words(cell[3]);
+    expected.insert(expected.begin(), "zenity");
     expected.insert(expected.end(), {"--title=Setup", "--text=Turn the scale on", "--modal"});
     EXPECT_EQ(recorder.calls, std::vector<Args>{expected});
   }
+  EXPECT_EQ(rows, 22);
 }
 
 // zenity expands backslash escapes in --text and then reads it as Pango markup; titles and list rows
@@ -81,22 +93,7 @@ TEST_F(BluezZenity, TextIsEscapedAndOwnersAttached) {
                                      " --help", "2", " -", "3", "a-b"}));
 }
 
-TEST_F(BluezZenity, ListAnswersAreIndexesInRange) {
-  struct Case {
-    DialogRun run;
-    std::optional<size_t> chosen;
-  };
-  const Case cases[] = {
-      {{true, 0, "2\n"}, 2u},          {{true, 0, "1"}, 1u},
-      {{true, 0, "3\n"}, std::nullopt}, {{true, 0, "\n"}, std::nullopt},
-      {{true, 0, "-1\n"}, std::nullopt}, {{true, 0, "99999999999999999999\n"}, std::nullopt},
-      {{true, 1, "1\n"}, std::nullopt}, {{false, -1, ""}, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.run.output);
-    Recorder recorder{c.run, {}};
-    EXPECT_EQ(recorder.Make()->Choose(nullptr, u"c", u"i", {u"a", u"b", u"c"}), c.chosen);
-  }
+TEST_F(BluezZenity, AnEmptyListRunsNothing) {
   Recorder recorder{{true, 0, "0\n"}, {}};
   EXPECT_EQ(recorder.Make()->Choose(nullptr, u"c", u"i", {}), std::nullopt);
   EXPECT_TRUE(recorder.calls.empty());
