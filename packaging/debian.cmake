@@ -39,6 +39,8 @@ set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkorvantasdk${PROJECT_VERSION_MAJOR})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+# dpkg runs ldconfig once through the trigger; CPack's own postinst and postrm would call it again.
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/triggers)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "Korvanta body-composition analysers: the SDK library
 The shared library for hosts of Korvanta bio-impedance analysers, human and
 equine models: the serial link, the stored tests, body composition, normal
@@ -46,8 +48,8 @@ ranges and the analyser's Bluetooth setup.")
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libkorvantasdk-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Korvanta body-composition analysers: SDK development files
-The C header of the Korvanta SDK library, its CMake package
-(find_package(KorvantaSDK)), its pkg-config file (korvanta-sdk) and a C example.")
+The C header of the Korvanta SDK library, its CMake package (KorvantaSDK),
+its pkg-config file (korvanta-sdk) and a C example.")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvanta-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION science)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "Korvanta body-composition analysers: command-line tool and simulator
