@@ -7,6 +7,8 @@ if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
   set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries (lib)")
 endif()
 include(GNUInstallDirs)
+# Installing and packaging take what is built; they do not first build every test program.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CMakePackageConfigHelpers)
 
 set(KV_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/KorvantaSDK)
