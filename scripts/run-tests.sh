@@ -2,7 +2,8 @@
 # Runs every test of the kit on this machine: the Linux build, the same tests under the
 # address and undefined-behaviour sanitizers, the 64-bit and the 32-bit Windows DLL under Wine
 # (their device tests talk to the Linux simulator; the two run at once, each in its own Wine
-# prefix), the thread-safety test under ThreadSanitizer, and a short run of each fuzzer.
+# prefix), the packages (install tree, .deb files, Windows zip), the thread-safety test under
+# ThreadSanitizer, and a short run of each fuzzer.
 # Installs what is missing first.
 # Exit status 0 only if all pass. KV_FUZZ_SECONDS sets the time per fuzzer (default 15).
 set -u
@@ -52,6 +53,8 @@ step asan check asan
 spawn windows check windows
 spawn windows-i686 check windows-i686
 collect
+# The packages as users take them; reuses the dev and Windows builds above.
+step package ./tests/packaging/run.sh
 step tsan tsan
 step fuzz env KV_FUZZ_SECONDS="${KV_FUZZ_SECONDS:-15}" ./scripts/fuzz.sh
 

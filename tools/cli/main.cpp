@@ -4,8 +4,10 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
+#include <string>
 #include <set>
 
+#include "KorvantaSDK.h"
 #include "archive_commands.h"
 #include "cli_commands.h"
 #include "cli_platform.h"
@@ -51,6 +53,13 @@ void AddFieldOptions(CLI::App* calc, CalcOptions& options) {
       ->group("Human test fields");
 }
 
+// The version of the library this process loaded, which is what a host gets, not the one built against.
+std::string VersionText() {
+  uint32_t major = 0, minor = 0;
+  if (KVGetSdkLibraryVersion(&major, &minor) != 0) return "korvanta: the library's version cannot be read";
+  return "korvanta, KorvantaSDK library " + std::to_string(major) + "." + std::to_string(minor);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,6 +67,7 @@ int main(int argc, char** argv) {
                "calculate results and normal ranges, and try it all on a simulated analyser."};
   app.footer(ExitStatusHelp());
   app.require_subcommand(1);
+  app.set_version_flag("--version", VersionText, "print the version of the KorvantaSDK library in use and exit");
 
   InfoOptions info;
   auto* infoCommand = app.add_subcommand("info", "connect and print the analyser's model, version and protocol bytes, "

@@ -1,0 +1,22 @@
+#!/bin/sh
+# package.sh: builds the kit's packages into dist/ (or the folder given): the Debian packages
+# libkorvantasdk1, libkorvantasdk-dev and korvanta-tools from the dev build, and
+# KorvantaSDK-<version>-windows.zip from the x64 and x86 Windows builds.
+set -eu
+cd "$(dirname "$0")/.."
+./scripts/install-deps.sh
+out=$(mkdir -p "${1:-dist}" && cd "${1:-dist}" && pwd)
+launch="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+command -v ccache >/dev/null || launch=""
+for preset in dev windows windows-i686; do
+  # shellcheck disable=SC2086
+  cmake --preset "$preset" $launch >/dev/null
+done
+cmake --build build/dev -j2 --target KorvantaSDK korvanta kv_simulator
+cmake --build build/windows -j2 --target KorvantaSDK KorvantaSDK_msvc_lib korvanta
+cmake --build build/windows-i686 -j2 --target KorvantaSDK KorvantaSDK_msvc_lib
+rm -f build/dev/packages/*.deb
+(cd build/dev && cpack -G DEB -B "$PWD/packages" >/dev/null 2>&1)
+cp build/dev/packages/*.deb "$out/"
+./packaging/windows-zip.sh build/windows build/windows-i686 "$out" >/dev/null
+ls -l "$out"
