@@ -69,10 +69,11 @@ TEST_F(DeviceE2E, HumanAnalyserIdentityClockDownloadAndClose) {
   for (int i = 0; i < KV_STORED_TEST_CAPACITY; ++i) ExpectHuman(m, i, stored->tests[i]);
 
   if (auto recording = sim->Recording()) {
-    // The simulator stamps a byte when its thread reads it, which a busy machine can delay by a
-    // few milliseconds more for one byte than for the next: allow 5 ms of that lateness.
+    // The simulator stamps a byte when its thread reads it, which a loaded machine (sanitizers,
+    // parallel tests) can delay by tens of milliseconds for one byte and not the next. The exact
+    // pause is pinned on the fake clock; here a real pause of most of it must be there.
     const auto times = recording->HostByteTimes();
-    for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 195ms) << "before byte " << i;
+    for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 150ms) << "before byte " << i;
   }
   KVCloseComport();
   KVCloseComport();
