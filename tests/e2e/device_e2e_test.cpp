@@ -2,11 +2,16 @@
 // line (a pseudo-terminal, or a COM port under Wine): a host's whole road, once per kind of
 // analyser. Each behaviour on the way is tested in depth against the fake port (tests/link).
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <thread>
 
-#include "e2e_harness.h"
 #include "expected.h"
+#include "simulator_options.h"
+#ifndef _WIN32
+#include "pty_runner.h"
+#endif
 
 namespace kv::e2e {
 namespace {
@@ -14,6 +19,46 @@ namespace {
 using namespace std::chrono_literals;
 
 const KVWChar* W(const char16_t* text) { return reinterpret_cast<const KVWChar*>(text); }
+
+// The simulated analyser of one test case, as its kv_simulator arguments describe it. Linux: in-process
+// on a pseudo-terminal of its own, so cases run in parallel. Windows: run_wine_e2e.sh started native
+// simulators from wine_simulators.txt, each behind a COM port; the line with these arguments gives its port.
+struct Analyser {
+  std::u16string port;
+  sim::Scenario scenario;
+#ifndef _WIN32
+  std::unique_ptr<sim::PtySimulator> simulator;
+#endif
+};
+
+std::optional<Analyser> StartAnalyser(const std::vector<std::string>& args, std::string* whyNot) {
+  auto options = sim::ParseSimulatorArgs(args, whyNot);
+  if (!options) return std::nullopt;
+  Analyser analyser;
+  analyser.scenario = options->scenario;
+#ifdef _WIN32
+  const char* table = std::getenv("KV_E2E_SIMULATORS");
+  std::ifstream in(table ? table : "");
+  std::string wanted;
+  for (const std::string& arg : args) wanted += (wanted.empty() ? "" : " ") + arg;
+  for (std::string com, rest; in >> com && std::getline(in >> std::ws, rest);) {
+    if (rest == wanted) return analyser.port.assign(com.begin(), com.end()), std::move(analyser);
+  }
+  *whyNot = "no simulator for \"" + wanted + "\": run this program through the run_wine_e2e.sh CTest script";
+  return std::nullopt;
+#else
+  analyser.simulator = std::make_unique<sim::PtySimulator>(options->scenario);
+  if (!analyser.simulator->Start(whyNot)) return std::nullopt;
+  analyser.port.assign(analyser.simulator->PortPath().begin(), analyser.simulator->PortPath().end());
+  return analyser;
+#endif
+}
+
+// Starts the simulator or skips the test with the reason.
+#define KV_START_ANALYSER(var, ...)                      \
+  std::string var##WhyNot;                               \
+  auto var = StartAnalyser({__VA_ARGS__}, &var##WhyNot); \
+  if (!var) GTEST_SKIP() << var##WhyNot
 
 template <typename Container>
 std::unique_ptr<Container> Empty() {
@@ -26,9 +71,9 @@ std::unique_ptr<Container> Empty() {
 class DeviceE2E : public ::testing::Test {
  protected:
   void TearDown() override { KVCloseComport(); }
-  static void OpenAndConnect(const SimulatedAnalyser& analyser) {
-    const std::u16string port = analyser.PortName();
-    ASSERT_EQ(KV_OK, KVOpenComport(W(port.c_str()))) << std::string(port.begin(), port.end());
+  static void OpenAndConnect(const Analyser& analyser) {
+    ASSERT_EQ(KV_OK, KVOpenComport(W(analyser.port.c_str())))
+        << std::string(analyser.port.begin(), analyser.port.end());
     ASSERT_EQ(KV_OK, KVConnect());
   }
 };
@@ -36,7 +81,7 @@ class DeviceE2E : public ::testing::Test {
 TEST_F(DeviceE2E, HumanAnalyserIdentityClockDownloadAndClose) {
   KV_START_ANALYSER(sim, "--model", "7");
   OpenAndConnect(*sim);
-  const sim::AnalyserModel& m = sim->Scenario().model;
+  const sim::AnalyserModel& m = sim->scenario.model;
   int32_t model = -1;
   uint8_t v[5] = {};
   ASSERT_EQ(KV_OK, KVReadModelVersion(&model, &v[0], &v[1], &v[2], &v[3], &v[4]));
@@ -68,31 +113,30 @@ TEST_F(DeviceE2E, HumanAnalyserIdentityClockDownloadAndClose) {
   EXPECT_EQ(ExpectedHeader(m), stored->blockHeader);
   for (int i = 0; i < KV_STORED_TEST_CAPACITY; ++i) ExpectHuman(m, i, stored->tests[i]);
 
-  if (auto recording = sim->Recording()) {
-    // The simulator stamps a byte when its thread reads it, which a loaded machine (sanitizers,
-    // parallel tests) can delay by tens of milliseconds for one byte and not the next. The exact
-    // pause is pinned on the fake clock; here a real pause of most of it must be there.
-    const auto times = recording->HostByteTimes();
-    for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 150ms) << "before byte " << i;
-  }
+#ifndef _WIN32
+  // The simulator stamps a byte when its thread reads it, which a loaded machine (sanitizers,
+  // parallel tests) can delay by tens of milliseconds for one byte and not the next. The exact
+  // pause is pinned on the fake clock; here a real pause of most of it must be there.
+  const auto times = sim->simulator->RecordingSnapshot().HostByteTimes();
+  for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 150ms) << "before byte " << i;
+#endif
   KVCloseComport();
   KVCloseComport();
   EXPECT_EQ(KV_ERR_SEND, KVReadSerialNumber(&serial));
-  if (sim->Recording()) {
-    // The simulator sees the line hang up once the library lets go of it.
-    bool detached = false;
-    for (int tries = 0; !detached && tries < 100; ++tries) {
-      for (const auto& note : sim->Recording()->Notes()) detached = detached || note == "host detached";
-      std::this_thread::sleep_for(20ms);
-    }
-    EXPECT_TRUE(detached);
+#ifndef _WIN32
+  // The simulator sees the line hang up once the library lets go of it.
+  bool detached = false;
+  for (int tries = 0; !detached && tries < 100; ++tries, std::this_thread::sleep_for(20ms)) {
+    for (const auto& note : sim->simulator->RecordingSnapshot().Notes()) detached = detached || note == "host detached";
   }
+  EXPECT_TRUE(detached);
+#endif
 }
 
 TEST_F(DeviceE2E, EquineAnalyserDownloadKeepsItsRecordsPastAWrongFinalAcknowledgement) {
   KV_START_ANALYSER(sim, "--model", "12", "--fault", "wrong-ack:cmd=0x30");
   OpenAndConnect(*sim);
-  const sim::AnalyserModel& m = sim->Scenario().model;
+  const sim::AnalyserModel& m = sim->scenario.model;
   EXPECT_EQ(KV_ERR_WRONG_KIND, KVReadStoredTestData(Empty<KVStoredTests>().get()));
   auto stored = Empty<CXStoredTests>();
   EXPECT_EQ(KV_ERR_ACK, CXReadStoredTestData(stored.get()));

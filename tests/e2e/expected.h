@@ -33,16 +33,12 @@ inline int64_t LocalTimeOf(const sim::PackedTime& p) {
 }
 
 inline bool SlotIsEmpty(const sim::Slot& slot) {
-  if (std::holds_alternative<sim::EmptySlot>(slot)) return true;
-  if (const auto* raw = std::get_if<sim::RawSlot>(&slot)) return (raw->bytes[0] & 0x40) != 0;
-  return false;
+  const auto* raw = std::get_if<sim::RawSlot>(&slot);
+  return std::holds_alternative<sim::EmptySlot>(slot) || (raw && (raw->bytes[0] & 0x40) != 0);
 }
 
 inline int ExpectedTestCount(const sim::AnalyserModel& m) {
-  for (int i = 0; i < sim::kSlotCount; ++i) {
-    if (SlotIsEmpty(m.slots[i])) return i;
-  }
-  return sim::kSlotCount;
+  return int(std::find_if(m.slots.begin(), m.slots.end(), SlotIsEmpty) - m.slots.begin());
 }
 
 inline uint32_t ExpectedHeader(const sim::AnalyserModel& m) {
@@ -53,38 +49,47 @@ inline float Tenths(uint16_t value) { return static_cast<float>(value / 10.0); }
 
 // An empty slot's record is all zero bytes.
 template <typename Record>
-bool AllZero(const Record& record) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&record);
-  return std::all_of(bytes, bytes + sizeof(Record), [](unsigned char b) { return b == 0; });
-}
-
-template <typename Record>
 void ExpectEmpty(const Record& got) {
-  EXPECT_TRUE(AllZero(got)) << "an empty slot's record is all zero";
+  const auto* bytes = reinterpret_cast<const unsigned char*>(&got);
+  EXPECT_TRUE(std::all_of(bytes, bytes + sizeof(Record), [](unsigned char b) { return b == 0; }));
 }
 
-// The fields that show each slot arrived whole and in its place; the decoding of every field is
-// tested against the fake port.
+// The record a host should get for a slot holding a test: tenths divided by 10 in double, then narrowed;
+// the time as the local zone has it; a condition score of 0 as 5.
+inline KVTestRecord HumanRecord(const sim::AnalyserModel& m, const sim::HumanTest& h) {
+  // clang-format off
+  return {m.modelCode, m.serialNumber, LocalTimeOf(h.time), h.female ? 0 : 1, h.age, h.height, Tenths(h.weightTenths),
+          h.activityLevel, h.waist, h.hip, h.impedanceF1, h.impedanceF2, h.impedanceF3, h.impedanceF4, h.resistance,
+          Tenths(h.reading1Tenths), Tenths(h.reading2Tenths), 0, nullptr};
+  // clang-format on
+}
+inline CXTestRecord EquineRecord(const sim::AnalyserModel& m, const sim::EquineTest& e) {
+  return {m.modelCode,   m.serialNumber, LocalTimeOf(e.time), e.height, e.conditionScore == 0 ? 5 : e.conditionScore,
+          e.impedance5,  e.impedance16,  e.impedance24,       e.impedance50, e.impedance140, e.impedance200,
+          e.impedance280, Tenths(e.readingTenths)};
+}
+
+// Each slot arrived whole and in its place: every field of its record.
 inline void ExpectHuman(const sim::AnalyserModel& m, int slot, const KVTestRecord& got) {
   SCOPED_TRACE("slot " + std::to_string(slot));
   if (SlotIsEmpty(m.slots[slot])) return ExpectEmpty(got);
-  const auto& h = std::get<sim::HumanTest>(m.slots[slot]);
-  EXPECT_EQ((std::tuple(int32_t{m.modelCode}, m.serialNumber, LocalTimeOf(h.time), h.female ? 0 : 1, int32_t{h.age},
-                        Tenths(h.weightTenths), int32_t{h.impedanceF1}, int32_t{h.impedanceF4},
-                            Tenths(h.reading2Tenths))),
-            std::tuple(got.modelCode, got.serialNumber, got.testTime, got.sex, got.age, got.weight, got.impedanceF1,
-                       got.impedanceF4, got.decimalReading2));
+  const auto fields = [](const KVTestRecord& r) {
+    return std::tuple(r.modelCode, r.serialNumber, r.testTime, r.sex, r.age, r.height, r.weight, r.activityLevel,
+                      r.waist, r.hip, r.impedanceF1, r.impedanceF2, r.impedanceF3, r.impedanceF4, r.resistance,
+                      r.decimalReading1, r.decimalReading2, r.spectrumCount, r.spectrum);
+  };
+  EXPECT_EQ(fields(HumanRecord(m, std::get<sim::HumanTest>(m.slots[slot]))), fields(got));
 }
 
 inline void ExpectEquine(const sim::AnalyserModel& m, int slot, const CXTestRecord& got) {
   SCOPED_TRACE("slot " + std::to_string(slot));
   if (SlotIsEmpty(m.slots[slot])) return ExpectEmpty(got);
-  const auto& e = std::get<sim::EquineTest>(m.slots[slot]);
-  EXPECT_EQ((std::tuple(int32_t{m.modelCode}, m.serialNumber, LocalTimeOf(e.time), int32_t{e.height},
-                        e.conditionScore == 0 ? 5 : int32_t{e.conditionScore}, int32_t{e.impedance5},
-                        int32_t{e.impedance280}, Tenths(e.readingTenths))),
-            std::tuple(got.modelCode, got.serialNumber, got.testTime, got.height, got.conditionScore, got.impedance5,
-                       got.impedance280, got.decimalReading));
+  const auto fields = [](const CXTestRecord& r) {
+    return std::tuple(r.modelCode, r.serialNumber, r.testTime, r.height, r.conditionScore, r.impedance5,
+                      r.impedance16, r.impedance24, r.impedance50, r.impedance140, r.impedance200, r.impedance280,
+                      r.decimalReading);
+  };
+  EXPECT_EQ(fields(EquineRecord(m, std::get<sim::EquineTest>(m.slots[slot]))), fields(got));
 }
 
 inline uint16_t WordAt(const std::array<uint8_t, sim::kSlotSize>& bytes, int offset) {

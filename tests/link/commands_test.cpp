@@ -87,7 +87,7 @@ const std::map<std::string, Run> kCalls = {
 };
 
 TEST(Commands, EveryChatOfTheTableGivesItsCodeOutputsAndLeftovers) {
-  TimeZoneScope zone{"GMT0BST"};
+  UseZone("TZ=GMT0BST");
   FakeClock clock;
   for (const std::vector<std::string>& row : ReadTable("commands.txt")) {
     SCOPED_TRACE(row[0]);
@@ -127,7 +127,7 @@ TEST(Windows1252, PublishedCharactersAndOnly27BytesDifferFromLatin1) {
 }
 
 TEST_F(CommandTest, WriteCurrentTimeSendsThePresentTime) {
-  TimeZoneScope zone{"UTC0"};
+  UseZone("TZ=UTC0");
   port.AcceptAnySent();
   port.Play("< 5A 91 < 5A 00");
   const int64_t before = PresentTime();

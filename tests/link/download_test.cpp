@@ -99,7 +99,7 @@ template <typename Container>
 bool SameBytes(const Container& a, const Container& b) { return std::memcmp(&a, &b, sizeof(Container)) == 0; }
 
 class DownloadTest : public CommandTest {
-  TimeZoneScope zone{"UTC0"};
+  void SetUp() override { UseZone("TZ=UTC0"), CommandTest::SetUp(); }
 };
 
 // Mono 1, 3 and 9 keep no slot times; 12 and 13 are equine, 13 without slot times; a code

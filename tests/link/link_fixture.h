@@ -53,29 +53,11 @@ class CommandTest : public ::testing::Test {
   CKVComm comm{port, clock};
 };
 
-// Zones: "UTC0" has no offset and no summer time; "GMT0BST" is one hour ahead in summer.
-// A zone, once set, is never removed again: with TZ removed the Windows C runtime falls back
-// to the system's zone and, under Wine, keeps that zone's summer-time bias for every zone
-// set afterwards. Where no zone was set before, the scope leaves UTC behind.
-class TimeZoneScope {
- public:
-  explicit TimeZoneScope(const char* zone) : assignment_(std::string("TZ=") + zone) {
-    const char* old = std::getenv("TZ");
-    Restore() = std::string("TZ=") + (old != nullptr && *old != 0 ? old : "UTC0");
-    Set(assignment_);
-  }
-  ~TimeZoneScope() { Set(Restore()); }
-  TimeZoneScope(const TimeZoneScope&) = delete;
-  TimeZoneScope& operator=(const TimeZoneScope&) = delete;
-
- private:
-  static void Set(std::string& text) { putenv(text.data()), tzset(); }  // putenv keeps the very text given
-  static std::string& Restore() {
-    static std::string text;
-    return text;
-  }
-  std::string assignment_;
-};
+// Zones: "TZ=UTC0" has no offset and no summer time; "TZ=GMT0BST" is one hour ahead in summer. Each
+// test that reads local time sets its zone first. A zone, once set, is never removed again: with TZ
+// removed the Windows C runtime falls back to the system's zone and, under Wine, keeps that zone's
+// summer-time bias for every zone set afterwards. putenv keeps the very text given, here a literal.
+inline void UseZone(const char* assignment) { putenv(const_cast<char*>(assignment)), tzset(); }
 
 // Seconds since 1970 of a UTC date, the days counted the plain way (whole years, then months).
 constexpr int64_t UtcSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {

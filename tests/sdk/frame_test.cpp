@@ -87,7 +87,7 @@ TEST(LibraryVersion, Is1Point39AndRefusesANullOutput) {
 }
 
 // No port is open: a call that got past its pointer checks would fail on the link instead.
-TEST(NullOutputs, RefusedBeforeThePortIsTouched) {
+TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
   int32_t i = 0;
   uint8_t b = 0;
   uint32_t serial = 0;
@@ -102,9 +102,15 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouched) {
         CXReadTestCaballix(&i, &i, &i, nullptr, &i, &i, &i, &f),
         CXReadTestCaballix(&i, &i, &i, &i, &i, &i, &i, nullptr)})
     EXPECT_EQ(KV_ERR_ARGUMENT, code);
-  const int32_t linkFailure = KVReadSerialNumber(&serial);
-  EXPECT_NE(KV_ERR_ARGUMENT, linkFailure);
-  EXPECT_NE(KV_OK, linkFailure);
+  // With no port open the link refuses, and the output keeps its value.
+  serial = 12345;
+  EXPECT_EQ(KV_ERR_SEND, KVReadSerialNumber(&serial));
+  EXPECT_EQ(12345u, serial);
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, KVConnect());
+  const std::u16string tooLong(600, u'1');
+  for (const char16_t* name : {u"COM7", u"250", tooLong.c_str()})  // "COM7" names "COMCOM7"
+    EXPECT_EQ(KV_ERR_PORT_OPEN, KVOpenComport(reinterpret_cast<const KVWChar*>(name)));
+  EXPECT_EQ(KV_ERR_PORT_OPEN, KVOpenComport(nullptr));
 }
 
 TEST(RecordLayout, CAndCppAgree) {

@@ -38,24 +38,10 @@ TEST(PackedTime, PackUnpackAndCarry) {
 
 TEST(Slots, EveryFieldInItsPlace) {
   // Flags: bits 4, 5, 7 (0xB0) | female bit 3 | activity 3 - 1 = 2: 0xBA.
-  HumanTest h{true,
-              3,
-              0xB0,
-              0x99,
-              35,
-              172,
-              750,
-              0x0102,
-              0x0304,
-              0x0708,
-              0x0506,
-              0x0F10,
-              0x1112,
-              0x090A,
-              0x0B0C,
-              0x0D0E,
-              {1, 2, 3, 4, 5, 6},
-              0x1314};
+  // clang-format off
+  HumanTest h{true, 3, 0xB0, 0x99, 35, 172, 750, 0x0102, 0x0304, 0x0708, 0x0506, 0x0F10, 0x1112, 0x090A, 0x0B0C,
+              0x0D0E, {1, 2, 3, 4, 5, 6}, 0x1314};
+  // clang-format on
   EXPECT_EQ((Bytes{0xBA, 0x99, 35, 172, 0x02, 0xEE, 1,  2,  3,  4,  5,  6,  1,  2,  3,  4,
                    5,    6,    7,  8,   9,    10,   11, 12, 13, 14, 15, 16, 17, 18, 19, 20}),
             Encoded(h));
@@ -186,13 +172,11 @@ TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
   EXPECT_EQ(12, o->scenario.model.modelCode);
   EXPECT_EQ(1u, o->scenario.faults.size());
   EXPECT_TRUE(ParseSimulatorArgs({"--help"}, &error)->help);
-  for (const auto& args : std::vector<std::vector<std::string>>{{"--model", "256"},
-                                                                {"--model", "7x"},
-                                                                {"--model"},
-                                                                {"--fault", "nonsense"},
-                                                                {"--model", "7", "--scenario", "a.json"},
-                                                                {"--scenario", "/no/such/file.json"},
-                                                                {"--colour"}}) {
+  // clang-format off
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--model", "256"}, {"--model", "7x"}, {"--model"}, {"--fault", "nonsense"},
+           {"--model", "7", "--scenario", "a.json"}, {"--scenario", "/no/such/file.json"}, {"--colour"}}) {
+    // clang-format on
     EXPECT_FALSE(ParseSimulatorArgs(args, &error)) << args[0];
   }
   const std::string usage = SimulatorUsage("kv_simulator");
