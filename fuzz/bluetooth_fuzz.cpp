@@ -24,11 +24,19 @@ void Require(bool condition, const char* what) {
   }
 }
 
+// Text of up to `most` units made of a short drawn pattern repeated, with telling units at drawn places: a
+// name of 260 units costs a dozen input bytes, so the input goes into the flows rather than into long names.
 std::u16string Text(FuzzedDataProvider& in, size_t most) {
   static constexpr char16_t kTelling[] = {u'K', u'o', u'r', u'v', u'a', u'n', u't', u'%', u's', u'd', u'(', u')',
                                           u'C', u'O', u'M', u'1', 0, 0xD800};
-  std::u16string text(in.ConsumeIntegralInRange<size_t>(0, most), u'K');
-  for (char16_t& unit : text) unit = in.ConsumeBool() ? in.PickValueInArray(kTelling) : in.ConsumeIntegral<char16_t>();
+  const size_t length = in.ConsumeBool() ? in.ConsumeIntegralInRange<size_t>(0, 12)
+                                         : in.ConsumeIntegralInRange<size_t>(0, most);
+  std::u16string pattern(in.ConsumeIntegralInRange<size_t>(1, 6), u'K');
+  for (char16_t& unit : pattern) unit = in.ConsumeBool() ? in.PickValueInArray(kTelling) : in.ConsumeIntegral<char16_t>();
+  std::u16string text(length, u'K');
+  for (size_t i = 0; i < length; ++i) text[i] = pattern[i % pattern.size()];
+  for (int n = in.ConsumeIntegralInRange(0, 3); n > 0 && length > 0; --n)
+    text[in.ConsumeIntegralInRange<size_t>(0, length - 1)] = in.PickValueInArray(kTelling);
   return text;
 }
 

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Line coverage of the library by the unit tests: builds the coverage preset (gcc --coverage),
 # runs the tests (the end-to-end ones too with KV_COVERAGE_E2E=1) and prints gcovr's line
-# coverage per folder: calc/, link/, bluetooth/, sdk/, then the library as a whole.
+# coverage per folder: base/, calc/, link/, bluetooth/, sdk/, tools/, then the library as a whole.
 set -u
 cd "$(dirname "$0")/.."
 build=build/coverage
@@ -15,13 +15,13 @@ else
 fi
 test_status=$?
 
-# Only the library's own folders count; tests, tools and fakes do not.
-for folder in calc link bluetooth sdk; do
+# The library's own folders make the total; tools/ is shown on its own; tests and fakes not at all.
+for folder in base calc link bluetooth sdk tools; do
   line=$(gcovr --root . --object-directory "$build" --filter "$folder/" --gcov-ignore-parse-errors \
            --print-summary --output /dev/null 2>/dev/null | sed -n 's/^lines: *//p')
   printf '%-11s lines %s\n' "$folder/" "${line:-no data}"
 done
-line=$(gcovr --root . --object-directory "$build" --filter 'calc/' --filter 'link/' --filter 'bluetooth/' \
+line=$(gcovr --root . --object-directory "$build" --filter 'base/' --filter 'calc/' --filter 'link/' --filter 'bluetooth/' \
          --filter 'sdk/' --gcov-ignore-parse-errors --print-summary --output /dev/null 2>/dev/null | sed -n 's/^lines: *//p')
 printf '%-11s lines %s\n' "library" "${line:-no data}"
 exit $test_status

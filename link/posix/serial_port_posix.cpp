@@ -1,6 +1,7 @@
 // serial_port_posix.cpp: the SerialPort and Clock of POSIX systems, over termios.
-// It converts and calls, nothing more: the opening sequence, pacing and time limits are
-// CKVComm's. With a pseudo-terminal (the simulator's) it is a real end-to-end path.
+// It converts and calls (through the table of system_calls.h), nothing more: the opening sequence,
+// pacing and time limits are CKVComm's. With a pseudo-terminal (the simulator's) it is a real
+// end-to-end path.
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -18,11 +19,14 @@
 #include <cstring>
 
 #include "link/port_name.h"
+#include "link/posix/system_calls.h"
 #include "link/serial_port.h"
 
 namespace kv::link {
 
 namespace {
+
+using posix::Calls;
 
 // Owns one file descriptor.
 class FileHandle {
@@ -40,7 +44,7 @@ class FileHandle {
     return fd;
   }
   void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) Calls().close(fd_);
     fd_ = fd;
   }
 
@@ -85,12 +89,12 @@ class PosixSerialPort final : public SerialPort {
     const std::optional<std::string> file = PosixFileFor(devicePath);
     if (!file) return false;
     // O_NONBLOCK so that the open does not wait for a carrier; cleared once CLOCAL is set.
-    FileHandle fd(::open(file->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid() || !::isatty(fd.get())) return false;
+    FileHandle fd(Calls().open(file->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid() || !Calls().isatty(fd.get())) return false;
     // Exclusive: TIOCEXCL keeps out other openers (root excepted); the lock keeps out every
     // cooperating program, root included.
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
-    if (::ioctl(fd.get(), TIOCEXCL) != 0 && !Unsupported(errno)) return false;
+    if (Calls().flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    if (Calls().ioctl(fd.get(), TIOCEXCL, nullptr) != 0 && !Unsupported(errno)) return false;
     fd_.Reset(fd.Release());
     SnapshotCounters(counters_);
     return true;
@@ -103,15 +107,15 @@ class PosixSerialPort final : public SerialPort {
 
   bool SetReadsReturnAtOnce() override {
     termios t{};
-    if (!fd_.valid() || ::tcgetattr(fd_.get(), &t) != 0) return false;
+    if (!fd_.valid() || Calls().tcgetattr(fd_.get(), &t) != 0) return false;
     t.c_cc[VMIN] = 0;
     t.c_cc[VTIME] = 0;
-    return ::tcsetattr(fd_.get(), TCSANOW, &t) == 0;
+    return Calls().tcsetattr(fd_.get(), TCSANOW, &t) == 0;
   }
 
   bool ReadLineSettings(LineSettings& s) override {
     termios t{};
-    if (!fd_.valid() || ::tcgetattr(fd_.get(), &t) != 0) return false;
+    if (!fd_.valid() || Calls().tcgetattr(fd_.get(), &t) != 0) return false;
     s.baudRate = BaudOf(::cfgetospeed(&t));
     switch (t.c_cflag & CSIZE) {
       case CS5: s.dataBits = 5; break;
@@ -132,7 +136,7 @@ class PosixSerialPort final : public SerialPort {
     s.replaceParityErrors = (t.c_iflag & PARMRK) != 0;
     s.discardNulls = false;
     int lines = 0;
-    const bool haveLines = ::ioctl(fd_.get(), TIOCMGET, &lines) == 0;
+    const bool haveLines = Calls().ioctl(fd_.get(), TIOCMGET, &lines) == 0;
     s.dtr = haveLines && (lines & TIOCM_DTR) != 0 ? LineControl::kEnabled : LineControl::kDisabled;
     s.rts = (t.c_cflag & CRTSCTS) != 0                    ? LineControl::kHandshake
             : haveLines && (lines & TIOCM_RTS) != 0       ? LineControl::kEnabled
@@ -143,7 +147,7 @@ class PosixSerialPort final : public SerialPort {
 
   bool WriteLineSettings(const LineSettings& s) override {
     termios t{};
-    if (!fd_.valid() || ::tcgetattr(fd_.get(), &t) != 0) return false;
+    if (!fd_.valid() || Calls().tcgetattr(fd_.get(), &t) != 0) return false;
     const speed_t speed = SpeedOf(s.baudRate);
     if (speed == B0 || ::cfsetispeed(&t, speed) != 0 || ::cfsetospeed(&t, speed) != 0) return false;
     if (s.binary) {
@@ -151,6 +155,10 @@ class PosixSerialPort final : public SerialPort {
       t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | ISTRIP | INLCR | IGNCR | ICRNL | IXANY);
       t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
       t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+      // Reads return at once here too: should the earlier SetReadsReturnAtOnce have failed, a
+      // read of an empty queue would otherwise wait for a byte that may never come.
+      t.c_cc[VMIN] = 0;
+      t.c_cc[VTIME] = 0;
     }
     t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     switch (s.dataBits) {
@@ -169,22 +177,22 @@ class PosixSerialPort final : public SerialPort {
     if (s.replaceParityErrors) t.c_iflag |= PARMRK;
     if (s.xonXoffOutput) t.c_iflag |= IXON;
     if (s.xonXoffInput) t.c_iflag |= IXOFF;
-    if (::tcsetattr(fd_.get(), TCSANOW, &t) != 0) return false;
+    if (Calls().tcsetattr(fd_.get(), TCSANOW, &t) != 0) return false;
     if (!SetLine(TIOCM_DTR, s.dtr == LineControl::kEnabled)) return false;
     if (s.rts != LineControl::kHandshake && !SetLine(TIOCM_RTS, s.rts == LineControl::kEnabled)) return false;
     abortOnError_ = s.abortOnError;
     // CLOCAL is set: from here reads and writes are synchronous, and VMIN/VTIME 0 make
     // every read return at once with what is queued.
-    const int flags = ::fcntl(fd_.get(), F_GETFL);
-    return flags >= 0 && ::fcntl(fd_.get(), F_SETFL, flags & ~O_NONBLOCK) == 0;
+    const int flags = Calls().fcntl(fd_.get(), F_GETFL, 0);
+    return flags >= 0 && Calls().fcntl(fd_.get(), F_SETFL, flags & ~O_NONBLOCK) == 0;
   }
 
   bool QueryStatus(PortStatus& status) override {
     if (!fd_.valid()) return false;
     int in = 0;
     int out = 0;
-    if (::ioctl(fd_.get(), FIONREAD, &in) != 0) return false;
-    if (::ioctl(fd_.get(), TIOCOUTQ, &out) != 0) out = 0;
+    if (Calls().ioctl(fd_.get(), FIONREAD, &in) != 0) return false;
+    if (Calls().ioctl(fd_.get(), TIOCOUTQ, &out) != 0) out = 0;
     status.inputQueued = static_cast<uint32_t>(in < 0 ? 0 : in);
     status.outputQueued = static_cast<uint32_t>(out < 0 ? 0 : out);
     status.errors = 0;
@@ -201,20 +209,20 @@ class PosixSerialPort final : public SerialPort {
     // A hung-up line (the other end of a pseudo-terminal closed, an adapter unplugged) would
     // otherwise look like a silent one.
     pollfd p{fd_.get(), POLLIN, 0};
-    if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && in == 0)
+    if (Calls().poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0 && in == 0)
       status.errors |= kPortErrorOther;
     return true;
   }
 
   void ClearBreak() override {
-    if (fd_.valid()) ::ioctl(fd_.get(), TIOCCBRK);
+    if (fd_.valid()) Calls().ioctl(fd_.get(), TIOCCBRK, nullptr);
   }
 
   int ReadQueued(std::span<uint8_t> into) override {
     if (!fd_.valid()) return -1;
     if (into.empty()) return 0;
     for (;;) {
-      const ssize_t n = ::read(fd_.get(), into.data(), into.size());
+      const ssize_t n = Calls().read(fd_.get(), into.data(), into.size());
       if (n >= 0) return static_cast<int>(n);
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
@@ -225,7 +233,7 @@ class PosixSerialPort final : public SerialPort {
   int WriteByte(uint8_t byte) override {
     if (!fd_.valid()) return -1;
     for (;;) {
-      const ssize_t n = ::write(fd_.get(), &byte, 1);
+      const ssize_t n = Calls().write(fd_.get(), &byte, 1);
       if (n >= 0) return static_cast<int>(n);
       if (errno == EINTR) continue;
       return -1;
@@ -236,18 +244,18 @@ class PosixSerialPort final : public SerialPort {
     if (!fd_.valid()) return false;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(limit).count();
     pollfd p{fd_.get(), POLLIN, 0};
-    const int rc = ::poll(&p, 1, static_cast<int>(ms < 0 ? 0 : ms));
+    const int rc = Calls().poll(&p, 1, static_cast<int>(ms < 0 ? 0 : ms));
     if (rc > 0 && (p.revents & (POLLHUP | POLLERR)) != 0 && (p.revents & POLLIN) == 0) {
       // A hung-up pseudo-terminal reports POLLHUP at once, every time: do not let the
       // receive loop spin on it while it waits for its time limit.
       struct timespec pause {0, 10'000'000};
-      ::nanosleep(&pause, nullptr);
+      Calls().nanosleep(&pause, nullptr);
     }
     return rc > 0;
   }
 
   void PurgeInput() override {
-    if (fd_.valid()) ::tcflush(fd_.get(), TCIFLUSH);
+    if (fd_.valid()) Calls().tcflush(fd_.get(), TCIFLUSH);
   }
 
   void Close() override {
@@ -263,7 +271,7 @@ class PosixSerialPort final : public SerialPort {
   bool SnapshotCounters(Counters& c) {
 #if defined(__linux__) && defined(TIOCGICOUNT)
     serial_icounter_struct ic{};
-    if (::ioctl(fd_.get(), TIOCGICOUNT, &ic) != 0) return false;
+    if (Calls().ioctl(fd_.get(), TIOCGICOUNT, &ic) != 0) return false;
     c = Counters{ic.frame, ic.parity, ic.overrun, ic.brk, ic.buf_overrun};
     return true;
 #else
@@ -273,7 +281,7 @@ class PosixSerialPort final : public SerialPort {
   }
 
   bool SetLine(int line, bool raised) {
-    if (::ioctl(fd_.get(), raised ? TIOCMBIS : TIOCMBIC, &line) == 0) return true;
+    if (Calls().ioctl(fd_.get(), raised ? TIOCMBIS : TIOCMBIC, &line) == 0) return true;
     return Unsupported(errno);
   }
 
@@ -291,7 +299,7 @@ class PosixClock final : public Clock {
     if (duration <= Duration::zero()) return;
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
     struct timespec left {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
-    while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+    while (Calls().nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
   }
 };

@@ -1,0 +1,124 @@
+// syscall_posix_pty_test.cpp: the POSIX port's failure paths on a real pseudo-terminal, one system
+// call failed at a time through the call table: the link's result code, and no descriptor left open.
+#include <dirent.h>
+#include <errno.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "KorvantaSDK.h"
+#include "link/comm.h"
+#include "link/posix/system_calls.h"
+
+namespace kv::link {
+namespace {
+
+using posix::Calls;
+using posix::RealSystemCalls;
+
+enum Kind { kOpen, kClose, kIsatty, kFlock, kIoctl, kTcgetattr, kTcsetattr, kFcntl, kRead, kWrite, kPoll };
+// Calls of `kind` (ioctls of `request` only, when not 0) from the `nth` on, `times` of them, fail with `error`.
+struct Fault { Kind kind; unsigned long request; int nth, times, error, expected; };
+Fault fault;
+int seen = 0;
+bool Fails(Kind kind, unsigned long request = 0) {
+  if (kind != fault.kind || (fault.request != 0 && request != fault.request)) return false;
+  ++seen;
+  return seen >= fault.nth && seen < fault.nth + fault.times && (errno = fault.error, true);
+}
+
+void Install(const Fault& f) {
+  fault = f, seen = 0;
+  posix::SystemCalls& c = Calls();
+  c.open = [](const char* p, int flags) { return Fails(kOpen) ? -1 : RealSystemCalls().open(p, flags); };
+  c.close = [](int fd) { return RealSystemCalls().close(fd) != 0 || Fails(kClose) ? -1 : 0; };  // Linux frees fd anyway
+  c.isatty = [](int fd) { return Fails(kIsatty) ? 0 : RealSystemCalls().isatty(fd); };
+  c.flock = [](int fd, int op) { return Fails(kFlock) ? -1 : RealSystemCalls().flock(fd, op); };
+  c.ioctl = [](int fd, unsigned long q, void* a) { return Fails(kIoctl, q) ? -1 : RealSystemCalls().ioctl(fd, q, a); };
+  c.tcgetattr = [](int fd, termios* t) { return Fails(kTcgetattr) ? -1 : RealSystemCalls().tcgetattr(fd, t); };
+  c.tcsetattr = [](int fd, int w, const termios* t) { return Fails(kTcsetattr) ? -1 : RealSystemCalls().tcsetattr(fd, w, t); };
+  c.fcntl = [](int fd, int cmd, int a) { return Fails(kFcntl) ? -1 : RealSystemCalls().fcntl(fd, cmd, a); };
+  c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
+  c.write = [](int fd, const void* p, size_t n) { return Fails(kWrite) ? ssize_t{-1} : RealSystemCalls().write(fd, p, n); };
+  c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
+}
+
+int OpenDescriptors() {
+  int count = 0;
+  if (DIR* dir = ::opendir("/proc/self/fd")) {
+    while (::readdir(dir) != nullptr) ++count;
+    ::closedir(dir);
+  }
+  return count;
+}
+
+class SyscallFaultTest : public ::testing::TestWithParam<Fault> {
+ protected:
+  void SetUp() override {
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal";
+    ::close(slave);
+    path = std::u16string(name, name + std::char_traits<char>::length(name));
+    baseline = OpenDescriptors();
+  }
+  void TearDown() override {
+    Calls() = RealSystemCalls();
+    comm.Close();
+    EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
+    if (master >= 0) ::close(master);
+  }
+  int master = -1, slave = -1, baseline = 0;
+  std::u16string path;
+  std::unique_ptr<SerialPort> port = MakeNativeSerialPort();
+  CKVComm comm{*port, NativeClock()};
+};
+
+class OpenFaults : public SyscallFaultTest {};
+TEST_P(OpenFaults, OpenGivesItsCodeAndHoldsNothingOnFailure) {
+  Install(GetParam());
+  EXPECT_EQ(GetParam().expected, comm.Open(path));
+  EXPECT_GE(seen, GetParam().nth) << "the failed call was never made";
+  if (GetParam().expected != KV_OK) {
+    EXPECT_EQ(baseline, OpenDescriptors());
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Calls, OpenFaults, ::testing::Values(
+    Fault{kOpen, 0, 1, 1, ENOENT, KV_ERR_PORT_OPEN}, Fault{kOpen, 0, 1, 1, EACCES, KV_ERR_PORT_OPEN},
+    Fault{kIsatty, 0, 1, 1, ENOTTY, KV_ERR_PORT_OPEN}, Fault{kFlock, 0, 1, 1, EWOULDBLOCK, KV_ERR_PORT_OPEN},
+    Fault{kIoctl, TIOCEXCL, 1, 1, EBUSY, KV_ERR_PORT_OPEN}, Fault{kIoctl, TIOCEXCL, 1, 1, ENOTTY, KV_OK},
+    Fault{kIoctl, TIOCMGET, 1, 1, EIO, KV_OK}, Fault{kIoctl, TIOCMBIS, 1, 1, EPERM, KV_ERR_PORT_OPEN},
+    Fault{kIoctl, TIOCMBIS, 1, 1, ENOTTY, KV_OK}, Fault{kIoctl, TIOCMBIS, 2, 1, EPERM, KV_ERR_PORT_OPEN},
+    Fault{kIoctl, FIONREAD, 1, 9, EIO, KV_OK}, Fault{kTcgetattr, 0, 1, 1, EIO, KV_OK},
+    Fault{kTcgetattr, 0, 2, 1, EIO, KV_ERR_PORT_OPEN}, Fault{kTcgetattr, 0, 3, 1, EIO, KV_ERR_PORT_OPEN},
+    Fault{kTcsetattr, 0, 1, 1, EIO, KV_OK}, Fault{kTcsetattr, 0, 2, 1, EINVAL, KV_ERR_PORT_OPEN},
+    Fault{kFcntl, 0, 1, 1, EBADF, KV_ERR_PORT_OPEN}, Fault{kFcntl, 0, 2, 1, EBADF, KV_ERR_PORT_OPEN},
+    Fault{kRead, 0, 1, 1, EIO, KV_OK}, Fault{kPoll, 0, 1, 2, ENOMEM, KV_OK}));
+
+// After a good open: a receive of three bytes the analyser sent, then a send of one.
+class TransferFaults : public SyscallFaultTest {};
+TEST_P(TransferFaults, ReceiveAndSendGiveTheirCodes) {
+  ASSERT_EQ(KV_OK, comm.Open(path));
+  ASSERT_EQ(3, ::write(master, "ABC", 3));
+  Install(GetParam());
+  uint8_t got[3] = {};
+  const int received = comm.CommReceive(got, std::chrono::milliseconds{500});
+  const int sent = comm.CommSend(u"Z");
+  EXPECT_EQ(GetParam().expected, received != KV_OK ? received : sent);
+  if (received == KV_OK) {
+    EXPECT_EQ(0, std::memcmp(got, "ABC", 3));
+  }
+  comm.Close();
+}
+INSTANTIATE_TEST_SUITE_P(Calls, TransferFaults, ::testing::Values(
+    Fault{kRead, 0, 1, 1, EIO, KV_ERR_RECEIVE}, Fault{kRead, 0, 1, 1, EINTR, KV_OK},
+    Fault{kRead, 0, 1, 1, EAGAIN, KV_OK}, Fault{kIoctl, FIONREAD, 1, 1, EIO, KV_ERR_RECEIVE},
+    Fault{kWrite, 0, 1, 1, EINTR, KV_OK}, Fault{kWrite, 0, 1, 2, EIO, KV_OK},
+    Fault{kWrite, 0, 1, 3, EIO, KV_ERR_SEND}, Fault{kIoctl, TIOCOUTQ, 1, 1000, EIO, KV_OK},
+    Fault{kClose, 0, 1, 1, EIO, KV_OK}));
+
+}  // namespace
+}  // namespace kv::link
