@@ -23,7 +23,7 @@ std::string Shown(const Buffer& b) {
 
 struct Walk {
   Scene s;
-  CBluetoothStack* stack = nullptr;  // the object the stack steps call
+  CBluetoothStack* stack = nullptr;               // the object the stack steps call
   std::unique_ptr<CBluetoothStackMicrosoft> own;  // fresh's
   const CBluetoothStack* marked = nullptr;
   BtDeviceRecord device;
@@ -31,29 +31,49 @@ struct Walk {
   // A set-up step; false when the step is not one.
   bool SetUp(const std::vector<std::string>& w, const std::string& rest) {
     FakeBtPlatform& p = s.p;
-    if (w[0] == "add") Devices(p, rest);
-    else if (w[0] == "nullradio") p.radios.emplace_back();
-    else if (w[0] == "nameless") p.devices[0].nameless = true;
-    else if (w[0] == "twice") p.devices.push_back(p.devices.front());
-    else if (w[0] == "away") p.devices.at(std::stoul(w[1])).inRange = false;
-    else if (w[0] == "removalfails") p.removalFails.insert(AddressOf(std::stoi(w[1])));
-    else if (w[0] == "port") p.SimulatePortDevice(fake::BluetoothPort(AddressOf(std::stoi(w[1])), Text(std::stoi(w[2]))));
-    else if (w[0] == "noports") p.portClasses.clear();
-    else if (w[0] == "pending") p.SimulatePendingInstall(std::stoull(w[1]));
-    else if (w[0] == "nowait") p.waitFacility = false;
-    else if (w[0] == "fresh") stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get();
-    else if (w[0] == "searched") stack = &s.Searched();
-    else if (w[0] == "held") stack = s.held;
-    else if (w[0] == "mark") marked = s.held;
+    if (w[0] == "add")
+      Devices(p, rest);
+    else if (w[0] == "nullradio")
+      p.radios.emplace_back();
+    else if (w[0] == "nameless")
+      p.devices[0].nameless = true;
+    else if (w[0] == "twice")
+      p.devices.push_back(p.devices.front());
+    else if (w[0] == "away")
+      p.devices.at(std::stoul(w[1])).inRange = false;
+    else if (w[0] == "removalfails")
+      p.removalFails.insert(AddressOf(std::stoi(w[1])));
+    else if (w[0] == "port")
+      p.SimulatePortDevice(fake::BluetoothPort(AddressOf(std::stoi(w[1])), Text(std::stoi(w[2]))));
+    else if (w[0] == "noports")
+      p.portClasses.clear();
+    else if (w[0] == "pending")
+      p.SimulatePendingInstall(std::stoull(w[1]));
+    else if (w[0] == "nowait")
+      p.waitFacility = false;
+    else if (w[0] == "fresh")
+      stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get();
+    else if (w[0] == "searched")
+      stack = &s.Searched();
+    else if (w[0] == "held")
+      stack = s.held;
+    else if (w[0] == "mark")
+      marked = s.held;
     else if (w[0] == "seventy") {  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 new analysers
-      for (int n = 0; n < 70; ++n) p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
+      for (int n = 0; n < 70; ++n)
+        p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
     } else if (w[0] == "answer" || w[0] == "choose") {
       for (size_t i = 1; i < w.size(); ++i) {
         const size_t button = std::string("XOC-R-YN").find(w[i]);
-        if (w[0] == "answer") p.answers.push_back(w[i].size() == 1 && button != w[i].npos ? int32_t(button) : std::stoi(w[i]));
-        else p.selections.push_back(w[i] == "cancel" ? std::nullopt : std::optional<uint64_t>(w[i] == "none" ? 0 : AddressOf(std::stoi(w[i]))));
+        if (w[0] == "answer")
+          p.answers.push_back(w[i].size() == 1 && button != w[i].npos ? int32_t(button) : std::stoi(w[i]));
+        else
+          p.selections.push_back(w[i] == "cancel"
+                                     ? std::nullopt
+                                     : std::optional<uint64_t>(w[i] == "none" ? 0 : AddressOf(std::stoi(w[i]))));
       }
-    } else return false;
+    } else
+      return false;
     return true;
   }
 
@@ -61,11 +81,13 @@ struct Walk {
     FakeBtPlatform& p = s.p;
     const auto arg = [&](size_t i) { return std::stoi(w.at(i)); };
     if (w[0] == "x.available") return std::to_string(IsBTAvailable(p, s.held));
-    if (w[0] == "x.get") return GetStack(p, s.held) == marked && marked ? "marked" : GetStack(p, s.held) ? "some" : "null";
+    if (w[0] == "x.get")
+      return GetStack(p, s.held) == marked && marked ? "marked" : GetStack(p, s.held) ? "some" : "null";
     if (w[0] == "x.retry") return CreateStackWithRetry(p, s.held, true, Parent()) ? "some" : "null";
     if (w[0] == "x.create") return (stack = CreateStack(p, s.held)) ? "some" : "null";
     if (w[0] == "x.auth") return std::to_string(AuthenticateBTDevice(p, s.held, Parent(), uint16_t(arg(1))));
-    if (w[0] == "x.unauth") return std::to_string(UnAuthenticateBTDevices(p, s.held, arg(1), Parent(), uint16_t(arg(2))));
+    if (w[0] == "x.unauth")
+      return std::to_string(UnAuthenticateBTDevices(p, s.held, arg(1), Parent(), uint16_t(arg(2))));
     if (w[0] == "x.search") {  // fresh paired: their starting values, - a null pointer
       int32_t fresh = w[1] == "-" ? 0 : arg(1), paired = w[2] == "-" ? 0 : arg(2);
       const int32_t result = SearchBTDevices(p, s.held, w[1] == "-" ? nullptr : &fresh, w[2] == "-" ? nullptr : &paired,
@@ -79,8 +101,8 @@ struct Walk {
       return std::to_string(result) + " " + Shown(port);
     }
     if (w[0] == "x.korvanta") {
-      const int32_t result = GetBTKorvantaDevice(p, s.held, name.get(), arg(1), address.get(), arg(2), port.get(), 8,
-                                                 uint16_t(arg(3)));
+      const int32_t result =
+          GetBTKorvantaDevice(p, s.held, name.get(), arg(1), address.get(), arg(2), port.get(), 8, uint16_t(arg(3)));
       return std::to_string(result) + " " + Shown(name) + " " + Shown(address) + " " + Shown(port);
     }
     ADD_FAILURE() << "unknown step " << w[0];
@@ -94,7 +116,8 @@ struct Walk {
     if (w[0] == "calls") return std::to_string(w.size() == 1 ? p.calls.size() : p.Count(w[1]));
     if (w[0] == "call") return p.Named({w[1]}).at(std::stoul(w[2]));
     if (w[0] == "log") {
-      for (const std::string& call : w.size() == 2 ? p.Named({w[1]}) : p.Named({w[1], w[2]})) out += (out.empty() ? "" : " ") + call;
+      for (const std::string& call : w.size() == 2 ? p.Named({w[1]}) : p.Named({w[1], w[2]}))
+        out += (out.empty() ? "" : " ") + call;
       return out;
     }
     if (w[0] == "open") return std::to_string(p.OpenHandles());
@@ -110,7 +133,8 @@ struct Walk {
              (selected ? Number(selected->address) : "null") + " " + std::to_string(stack->FoundDevices().size());
     }
     if (w[0] == "found") {  // each found device, + when paired
-      for (const BtDeviceRecord& r : stack->FoundDevices()) out += (out.empty() ? "" : " ") + Number(r.address) + (r.authenticated ? "+" : "");
+      for (const BtDeviceRecord& r : stack->FoundDevices())
+        out += (out.empty() ? "" : " ") + Number(r.address) + (r.authenticated ? "+" : "");
       return out;
     }
     if (w[0] == "offered") {
@@ -120,7 +144,8 @@ struct Walk {
     if (w[0] == "done") return Flag(stack->IsSearchDone());
     if (w[0] == "vendor") return Flag(own && own->HasVendorExtensions());
     if (w[0] == "search") return Flag(stack->SearchDevices(uint16_t(arg(1)), arg(2), Parent()));
-    if (w[0] == "select") return Flag(stack->SelectDevice(arg(1), arg(2), arg(3), w[4] == "owner" ? Parent() : nullptr, arg(5)));
+    if (w[0] == "select")
+      return Flag(stack->SelectDevice(arg(1), arg(2), arg(3), w[4] == "owner" ? Parent() : nullptr, arg(5)));
     if (w[0] == "wizard") return Flag(stack->RunAddDeviceWizard(Parent()));
     if (w[0] == "remove") return Flag(stack->RemoveAuthentications(arg(1), Parent()));
     if (w[0] == "pairnew") return Flag(stack->PairNewDevice(Parent(), arg(1)));
