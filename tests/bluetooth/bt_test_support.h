@@ -70,6 +70,17 @@ inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned
   return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
 }
 
+// A prompt in the data files' words: f<n> found analyser n, x<n> n other pairings, b<text>/<caption>/<style> a
+// box, e<code>/<extra>/<style> the error box, E the same unowned.
+inline Prompt PromptOf(const std::string& word) {
+  const std::vector<std::string> f = Split(word.substr(1), '/');
+  const auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i), nullptr, 0)); };
+  if (word[0] == 'f') return FoundNew(static_cast<int>(n(0)));
+  if (word[0] == 'x') return Existing(static_cast<int>(n(0)));
+  if (word[0] == 'b') return Box(n(0), n(1), n(2));
+  return ErrorBox(n(0), n(1), n(2), word[0] == 'e');
+}
+
 // A scene in words: "K1+:5 P2" is a radio and the devices K an analyser "Korvanta n", P a phone "Pixel n", at
 // AddressOf(n); + paired; :5 with its serial port COM5. Other words: noradio; nomodule; lacks=Call; reg=, auth=,
 // legacy=, find= or svc= codes queued for those calls; choose=n, the dialog's choice; from=n, the lookup from

@@ -1,5 +1,5 @@
-// com_port_test.cpp: the port lookup by address key and friendly name, the wait for pending installations
-// in its three phases on the fake clock, and KVIsDeviceInstallInProgress. No real time passes.
+// com_port_test.cpp: the port lookup by address key and friendly name over the port classes. The wait for
+// pending installations and KVIsDeviceInstallInProgress are step blocks of data/steps.txt.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -49,44 +49,6 @@ TEST(ComPort, IsTheFirstDeviceWithTheKeyAndAPortInItsName) {
   EXPECT_FALSE(stack.FindComPort(nullptr, port.get(), 4) || stack.FindComPort(&kAddress, nullptr, 4) ||
                stack.FindComPort(&kAddress, port.get(), 0));
   EXPECT_TRUE(port.Untouched() && p.calls.empty());
-}
-
-TEST(WaitForComPort, PollsWaitsWhilePendingThenLooksThreeTimes) {
-  const struct { const char* name; Script setup; bool found; size_t waits, lookups; uint64_t elapsed; } rows[] = {
-      // 20 polls answer at once, the probe of phase 2 finds nothing pending, 3 lookups with 500 ms after each.
-      {"nothing pending, no port", [](FakeBtPlatform&) {}, false, 21, 3, 1500},
-      {"port on the third lookup", [](FakeBtPlatform& p) { p.SimulatePortDevice(Ours(u"5")).portClasses[0].ports[0].fromLookup = 3; },
-       true, 21, 3, 1000},
-      // Pending 3 s: one poll of 500 ms sees it, the probe too, then waits of 500 ms until it ends at 3000 ms.
-      {"pending three seconds", [](FakeBtPlatform& p) { p.SimulatePendingInstall(3000).SimulatePortDevice(Ours(u"5")); },
-       true, 1 + 1 + 5, 1, 3000},
-      // Never ending: 500 ms in phase 1, 240 waits of 500 ms, 3 lookups and sleeps: 122000 ms in all.
-      {"pending for ever", [](FakeBtPlatform& p) { p.SimulatePendingInstall(1u << 30); }, false, 1 + 1 + 240, 3, 122000},
-      {"no wait facility", [](FakeBtPlatform& p) { p.waitFacility = false; }, false, 21, 3, 1500}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.name);
-    FakeBtPlatform p;
-    row.setup(p);
-    CBluetoothStackMicrosoft stack(p);
-    EXPECT_EQ(WaitForComPort(stack, &kAddress), row.found);
-    const std::vector<std::string> waits = p.Named({"WaitNoPendingInstallEvents"});
-    ASSERT_EQ(waits.size(), row.waits);
-    EXPECT_EQ(waits[row.waits - 1 == 20 ? 20 : 1], "WaitNoPendingInstallEvents(0)");  // the probe of phase 2
-    EXPECT_EQ(p.Count("ClassGuidsFromName"), row.lookups);
-    EXPECT_EQ(p.now, row.elapsed);
-  }
-}
-
-TEST(InstallInProgress, IsOneOnlyWhenStillPendingAtTheEnd) {
-  const struct { uint64_t pending; uint32_t timeout; bool facility; int32_t result; uint64_t elapsed; } rows[] = {
-      {500, 0, true, 1, 0}, {0, 0, true, 0, 0}, {500, 1000, true, 0, 500}, {5000, 1000, true, 1, 1000},
-      {500, 0, false, 0, 0}};
-  for (const auto& row : rows) {
-    FakeBtPlatform p;
-    p.SimulatePendingInstall(row.pending).waitFacility = row.facility;
-    EXPECT_EQ(IsDeviceInstallInProgress(p, row.timeout), row.result) << row.pending << " ms pending, " << row.timeout;
-    EXPECT_EQ(p.now, row.elapsed);
-  }
 }
 
 }  // namespace

@@ -22,15 +22,6 @@ std::string Abbreviated(std::string call) {
 }
 std::vector<std::string> Words(const std::string& text) { return text == "-" ? std::vector<std::string>{} : Split(text, ' '); }
 
-Prompt PromptOf(const std::string& word) {
-  const std::vector<std::string> f = Split(word.substr(1), '/');
-  const auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i), nullptr, 0)); };
-  if (word[0] == 'f') return FoundNew(static_cast<int>(n(0)));
-  if (word[0] == 'x') return Existing(static_cast<int>(n(0)));
-  if (word[0] == 'b') return Box(n(0), n(1), n(2));
-  return ErrorBox(n(0), n(1), n(2), word[0] == 'e');
-}
-
 TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
   std::ifstream file(KV_BT_TEST_DATA "/flows.txt");
   int rows = 0;

@@ -1,5 +1,5 @@
-// stack_test.cpp: radio detection, how the stack object is obtained and replaced, the error box, the stack
-// description, and KVIsBTAvailable / KVGetBTStackInfo, over the fake platform.
+// stack_test.cpp: radio detection, the error box and the stack description with KVGetBTStackInfo, over the
+// fake platform. How the stack object is obtained and replaced is a step block of data/steps.txt.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -16,32 +16,6 @@ TEST(Radios, OnlyThoseWithAHandleCountAndEveryHandleIsClosed) {
     EXPECT_EQ(stack.GetRadioCount(), row.count);
     EXPECT_EQ(p.OpenHandles(), 0);
   }
-}
-
-TEST(StackObject, IsBuiltOnlyWithARadioAndReplacedOnlyByCreateStack) {
-  Scene s;
-  EXPECT_EQ(IsBTAvailable(s.p, s.held), 0);
-  EXPECT_EQ(GetStack(s.p, s.held), nullptr);
-  s.p.SimulateRadio().SimulateDeviceInRange(u"Korvanta 1", AddressOf(1));
-  CBluetoothStackMicrosoft fresh(s.p);
-  EXPECT_EQ(fresh.GetNewDeviceCount(), -1);
-  EXPECT_EQ(fresh.GetPairedDeviceCount(), -1);
-  EXPECT_EQ(fresh.GetSelectedDevice(), nullptr);
-  EXPECT_FALSE(fresh.IsSearchDone() || fresh.HasVendorExtensions());
-
-  CBluetoothStack* searched = &s.Searched();
-  const size_t radioLookups = s.p.Count("FindFirstRadio");
-  EXPECT_EQ(GetStack(s.p, s.held), searched);
-  EXPECT_EQ(s.p.Count("FindFirstRadio"), radioLookups);
-  EXPECT_EQ(IsBTAvailable(s.p, s.held), 1);
-  ASSERT_NE(s.held, nullptr);
-  EXPECT_EQ(s.held->GetNewDeviceCount(), -1);  // a new object: the search is gone
-  EXPECT_TRUE(s.held->FoundDevices().empty());
-  EXPECT_TRUE(s.p.prompts.empty());
-  Scene none;  // without a radio each Retry builds the object again
-  none.p.AnswerPrompts({kButtonRetry, kButtonCancel});
-  EXPECT_EQ(CreateStackWithRetry(none.p, none.held, true, Parent()), nullptr);
-  EXPECT_EQ(none.p.Count("FindFirstRadio"), 2u);
 }
 
 TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {

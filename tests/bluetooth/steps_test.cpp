@@ -1,0 +1,199 @@
+// steps_test.cpp: the stack object, the search and its counts, the selection dialogs, pairing and removal, the
+// port wait and the exports, as the step blocks of data/steps.txt run on one scene each: set-up steps change
+// the fake platform, "step => expected" compares what a call gives.
+#include <fstream>
+#include <memory>
+
+#include "bluetooth/process_stack.h"
+#include "bt_test_support.h"
+
+namespace kv::bt::testing {
+namespace {
+
+std::string Utf8(const std::u16string& text) { return {text.begin(), text.end()}; }
+std::string Flag(bool value) { return value ? "1" : "0"; }
+// A device by its number n (at AddressOf(n)); - or 0 for none.
+std::string Number(uint64_t address) { return address == 0 ? "-" : std::to_string(address - AddressOf(0)); }
+// A caller's buffer: # untouched, else [text] and the units after the terminator still untouched.
+std::string Shown(const Buffer& b) {
+  if (b.Untouched()) return "#";
+  const size_t end = b.units.find(u'\0');
+  return "[" + Utf8(b.Text()) + "]" + std::to_string(end == b.units.npos ? 0 : b.units.size() - end - 1);
+}
+
+struct Walk {
+  Scene s;
+  CBluetoothStack* stack = nullptr;               // the object the stack steps call
+  std::unique_ptr<CBluetoothStackMicrosoft> own;  // fresh's
+  const CBluetoothStack* marked = nullptr;
+  BtDeviceRecord device;
+
+  // A set-up step; false when the step is not one.
+  bool SetUp(const std::vector<std::string>& w, const std::string& rest) {
+    FakeBtPlatform& p = s.p;
+    if (w[0] == "add")
+      Devices(p, rest);
+    else if (w[0] == "nullradio")
+      p.radios.emplace_back();
+    else if (w[0] == "nameless")
+      p.devices[0].nameless = true;
+    else if (w[0] == "twice")
+      p.devices.push_back(p.devices.front());
+    else if (w[0] == "away")
+      p.devices.at(std::stoul(w[1])).inRange = false;
+    else if (w[0] == "removalfails")
+      p.removalFails.insert(AddressOf(std::stoi(w[1])));
+    else if (w[0] == "port")
+      p.SimulatePortDevice(fake::BluetoothPort(AddressOf(std::stoi(w[1])), Text(std::stoi(w[2]))));
+    else if (w[0] == "noports")
+      p.portClasses.clear();
+    else if (w[0] == "pending")
+      p.SimulatePendingInstall(std::stoull(w[1]));
+    else if (w[0] == "nowait")
+      p.waitFacility = false;
+    else if (w[0] == "fresh")
+      stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get();
+    else if (w[0] == "searched")
+      stack = &s.Searched();
+    else if (w[0] == "held")
+      stack = s.held;
+    else if (w[0] == "mark")
+      marked = s.held;
+    else if (w[0] == "seventy") {  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 new analysers
+      for (int n = 0; n < 70; ++n)
+        p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
+    } else if (w[0] == "answer" || w[0] == "choose") {
+      for (size_t i = 1; i < w.size(); ++i) {
+        const size_t button = std::string("XOC-R-YN").find(w[i]);
+        if (w[0] == "answer")
+          p.answers.push_back(w[i].size() == 1 && button != w[i].npos ? int32_t(button) : std::stoi(w[i]));
+        else
+          p.selections.push_back(w[i] == "cancel"
+                                     ? std::nullopt
+                                     : std::optional<uint64_t>(w[i] == "none" ? 0 : AddressOf(std::stoi(w[i]))));
+      }
+    } else
+      return false;
+    return true;
+  }
+
+  std::string Exported(const std::vector<std::string>& w) {
+    FakeBtPlatform& p = s.p;
+    const auto arg = [&](size_t i) { return std::stoi(w.at(i)); };
+    if (w[0] == "x.available") return std::to_string(IsBTAvailable(p, s.held));
+    if (w[0] == "x.get")
+      return GetStack(p, s.held) == marked && marked ? "marked" : GetStack(p, s.held) ? "some" : "null";
+    if (w[0] == "x.retry") return CreateStackWithRetry(p, s.held, true, Parent()) ? "some" : "null";
+    if (w[0] == "x.create") return (stack = CreateStack(p, s.held)) ? "some" : "null";
+    if (w[0] == "x.auth") return std::to_string(AuthenticateBTDevice(p, s.held, Parent(), uint16_t(arg(1))));
+    if (w[0] == "x.unauth")
+      return std::to_string(UnAuthenticateBTDevices(p, s.held, arg(1), Parent(), uint16_t(arg(2))));
+    if (w[0] == "x.search") {  // fresh paired: their starting values, - a null pointer
+      int32_t fresh = w[1] == "-" ? 0 : arg(1), paired = w[2] == "-" ? 0 : arg(2);
+      const int32_t result = SearchBTDevices(p, s.held, w[1] == "-" ? nullptr : &fresh, w[2] == "-" ? nullptr : &paired,
+                                             arg(3), nullptr, uint16_t(arg(4)));
+      return std::to_string(result) + " " + (w[1] == "-" ? "-" : std::to_string(fresh)) + " " +
+             (w[2] == "-" ? "-" : std::to_string(paired));
+    }
+    Buffer name(64), address(32), port(8);
+    if (w[0] == "x.auto") {  // capacity, - a null buffer
+      const int32_t result = AutoSetupBT(p, s.held, w[1] == "-" ? nullptr : port.get(), arg(2), arg(3), Parent());
+      return std::to_string(result) + " " + Shown(port);
+    }
+    if (w[0] == "x.korvanta") {
+      const int32_t result =
+          GetBTKorvantaDevice(p, s.held, name.get(), arg(1), address.get(), arg(2), port.get(), 8, uint16_t(arg(3)));
+      return std::to_string(result) + " " + Shown(name) + " " + Shown(address) + " " + Shown(port);
+    }
+    ADD_FAILURE() << "unknown step " << w[0];
+    return "";
+  }
+
+  std::string Step(const std::vector<std::string>& w) {
+    FakeBtPlatform& p = s.p;
+    const auto arg = [&](size_t i) { return std::stoi(w.at(i)); };
+    std::string out;
+    if (w[0] == "calls") return std::to_string(w.size() == 1 ? p.calls.size() : p.Count(w[1]));
+    if (w[0] == "call") return p.Named({w[1]}).at(std::stoul(w[2]));
+    if (w[0] == "log") {
+      for (const std::string& call : w.size() == 2 ? p.Named({w[1]}) : p.Named({w[1], w[2]}))
+        out += (out.empty() ? "" : " ") + call;
+      return out;
+    }
+    if (w[0] == "open") return std::to_string(p.OpenHandles());
+    if (w[0] == "now") return std::to_string(p.now);
+    if (w[0] == "paired") return Flag(p.IsPaired(AddressOf(arg(1))));
+    if (w[0] == "same") return Flag(s.held == marked);
+    if (w[0] == "installing") return std::to_string(IsDeviceInstallInProgress(p, uint32_t(arg(1))));
+    if (w[0].rfind("x.", 0) == 0) return Exported(w);
+    if (stack == nullptr) return "no stack";
+    if (w[0] == "counts") {  // new, paired, the selected device (null before a search), how many found
+      const BtDeviceRecord* selected = stack->GetSelectedDevice();
+      return std::to_string(stack->GetNewDeviceCount()) + " " + std::to_string(stack->GetPairedDeviceCount()) + " " +
+             (selected ? Number(selected->address) : "null") + " " + std::to_string(stack->FoundDevices().size());
+    }
+    if (w[0] == "found") {  // each found device, + when paired
+      for (const BtDeviceRecord& r : stack->FoundDevices())
+        out += (out.empty() ? "" : " ") + Number(r.address) + (r.authenticated ? "+" : "");
+      return out;
+    }
+    if (w[0] == "offered") {
+      for (const uint64_t a : p.offered.at(std::stoul(w[1]))) out += (out.empty() ? "" : " ") + Number(a);
+      return out;
+    }
+    if (w[0] == "done") return Flag(stack->IsSearchDone());
+    if (w[0] == "vendor") return Flag(own && own->HasVendorExtensions());
+    if (w[0] == "search") return Flag(stack->SearchDevices(uint16_t(arg(1)), arg(2), Parent()));
+    if (w[0] == "select")
+      return Flag(stack->SelectDevice(arg(1), arg(2), arg(3), w[4] == "owner" ? Parent() : nullptr, arg(5)));
+    if (w[0] == "wizard") return Flag(stack->RunAddDeviceWizard(Parent()));
+    if (w[0] == "remove") return Flag(stack->RemoveAuthentications(arg(1), Parent()));
+    if (w[0] == "pairnew") return Flag(stack->PairNewDevice(Parent(), arg(1)));
+    const uint64_t address = w.size() > 1 && w[1] != "-" ? AddressOf(arg(1)) : 0;
+    if (w[0] == "waitport") return Flag(WaitForComPort(*stack, &address));
+    if (w[0] == "auth") {  // device n as the platform knows it, - none; interactive; wait for the port
+      for (const fake::FakeDevice& known : p.devices) device = known.record.address == address ? known.record : device;
+      return Flag(stack->AuthenticateDevice(address ? &device : nullptr, arg(2), Parent(), arg(3)));
+    }
+    ADD_FAILURE() << "unknown step " << w[0];
+    return out;
+  }
+};
+
+TEST(Steps, BlocksGiveTheirResults) {
+  std::ifstream file(KV_BT_TEST_DATA "/steps.txt");
+  std::vector<std::vector<std::string>> blocks;
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("== ", 0) == 0) blocks.emplace_back();
+    if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
+  }
+  ASSERT_GE(blocks.size(), 20u);
+  for (const std::vector<std::string>& block : blocks) {
+    SCOPED_TRACE(block[0]);
+    Walk run;
+    for (size_t i = 1; i < block.size(); ++i) {
+      const std::string& step = block[i];
+      const size_t arrow = step.find(" =>");
+      const std::string call = step.substr(0, arrow);
+      std::string expected = arrow == step.npos ? "" : step.substr(arrow + 3);
+      expected.erase(0, expected.find_first_not_of(' '));
+      const std::vector<std::string> w = Split(call, ' ');
+      SCOPED_TRACE(step);
+      if (w[0] == "prompts") {
+        std::vector<Prompt> prompts;
+        for (const std::string& word : expected.empty() ? std::vector<std::string>{} : Split(expected, ' ')) {
+          const size_t star = word.find('*');
+          prompts.insert(prompts.end(), star == word.npos ? 1 : std::stoul(word), PromptOf(word.substr(star + 1)));
+        }
+        EXPECT_EQ(run.s.p.prompts, prompts);
+      } else if (arrow == step.npos) {
+        EXPECT_TRUE(run.SetUp(w, call.substr(w[0].size()))) << "unknown set-up step";
+      } else {
+        EXPECT_EQ(run.Step(w), expected);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kv::bt::testing

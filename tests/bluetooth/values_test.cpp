@@ -1,0 +1,104 @@
+// values_test.cpp: the setup's pure functions (analyser names, the dialog's filter, address and port texts,
+// message formatting and limits) as the rows of data/values.txt, then the message table, the PIN and the
+// address written into a caller's buffer.
+#include <fstream>
+
+#include "bt_test_support.h"
+
+namespace kv::bt::testing {
+namespace {
+
+// A data text in units: \uXXXX, \0 and {n*c} as data/values.txt says.
+std::u16string Units(const std::string& text) {
+  std::u16string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "\\u") == 0) {
+      out.push_back(static_cast<char16_t>(std::stoul(text.substr(i + 2, 4), nullptr, 16)));
+      i += 5;
+    } else if (text.compare(i, 2, "\\0") == 0) {
+      out.push_back(u'\0');
+      ++i;
+    } else if (text[i] == '{') {
+      const size_t star = text.find('*', i);
+      out.append(std::stoul(text.substr(i + 1, star - i - 1)), static_cast<char16_t>(text[star + 1]));
+      i = text.find('}', i);
+    } else {
+      out.push_back(static_cast<char16_t>(text[i]));
+    }
+  }
+  return out;
+}
+
+std::u16string Formatted(const std::u16string& pattern, const std::string& words) {
+  const std::vector<std::string> w = Split(words, ';');
+  std::vector<std::u16string> texts;
+  for (const std::string& word : w) texts.push_back(Units(word));
+  const auto arg = [&](size_t i) {
+    return w.at(i)[0] == '#' ? TextArg(int64_t{std::stoll(w[i].substr(1))}) : TextArg(texts[i]);
+  };
+  return w.size() == 1 ? FormatText(pattern, {arg(0)}) : FormatText(pattern, {arg(0), arg(1)});
+}
+
+std::u16string Answer(const std::string& kind, const std::u16string& input, const std::string& argument) {
+  BtDeviceRecord record;
+  record.name = input;
+  record.classOfDevice = kind == "offered" ? static_cast<uint32_t>(std::stoul(argument, nullptr, 16)) : 0;
+  const uint64_t address =
+      kind == "address" || kind == "key" ? std::stoull(std::string(input.begin(), input.end()), nullptr, 16) : 0;
+  if (kind == "analyser") return IsKorvantaDeviceName(record) ? u"1" : u"0";
+  if (kind == "offered") return DeviceSelectionFilter(nullptr, &record) ? u"1" : u"0";
+  if (kind == "namecut") return Text(static_cast<int64_t>(DeviceName(record).size()));
+  if (kind == "address") return AddressText(address);
+  if (kind == "key") return AddressKey(address);
+  if (kind == "port") return std::u16string(ComPortFromFriendlyName(input).value_or(u"-"));
+  if (kind == "format") return Formatted(input, argument);
+  if (kind == "limit") return std::u16string(LimitText(input, std::stoul(argument)));
+  ADD_FAILURE() << "unknown kind " << kind;
+  return u"";
+}
+
+TEST(Values, RowsGiveTheirExpectedText) {
+  std::ifstream file(KV_BT_TEST_DATA "/values.txt");
+  int rows = 0;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> c = Split(line, '|');
+    c.resize(4);  // a trailing empty field is left out by the split
+    SCOPED_TRACE(line);
+    ++rows;
+    EXPECT_EQ(Answer(c[0], Units(c[1]), c[2]), Units(c[3]));
+  }
+  EXPECT_GE(rows, 42);
+  EXPECT_FALSE(DeviceSelectionFilter(nullptr, nullptr));
+}
+
+TEST(Values, MessagesPinAndAddressBuffer) {
+  for (uint32_t number :
+       {kMsgSeveralNewDevices, kMsgFoundNewDevice, kMsgExistingPairings, kMsgNoDeviceFound, kMsgPairingPin,
+        kMsgErrorCaption, kMsgNoRadio, kMsgPairingFailed, kMsgServiceFailed, kMsgPortNotFound, kMsgStackInfo,
+        kMsgCaptionFoundNew, kMsgCaptionAuthentication, kMsgCaptionAuthError, kMsgCaptionSearch}) {
+    EXPECT_FALSE(FindMessageText(number).empty()) << number;
+  }
+  EXPECT_EQ(std::size(kMessageTable), 15u);
+  EXPECT_EQ(FormatText(Msg(kMsgFoundNewDevice), {u"Korvanta 8124", u"00:11:22:33:44:AA"}),
+            Fill(kMsgFoundNewDevice, {u"Korvanta 8124", u"00:11:22:33:44:AA"}));
+  EXPECT_EQ(FormatText(Msg(kMsgExistingPairings), {int64_t{2}}), Fill(kMsgExistingPairings, {u"2"}));
+  FakeBtPlatform p;
+  EXPECT_EQ(ReadPin(p), Msg(kMsgPairingPin));
+  EXPECT_EQ(LoadMessage(p, kMsgPairingFailed), Msg(kMsgPairingFailed));
+  p.texts = {{kMsgPairingPin, u"12345678901234567890"}, {kMsgNoRadio, u""}};
+  EXPECT_EQ(ReadPin(p), u"123456789012345");
+  EXPECT_EQ(LoadMessage(p, kMsgNoRadio), u"");
+
+  Buffer text(20);
+  FormatBluetoothAddress(0x0011223344AA, text.get(), 0);
+  EXPECT_TRUE(text.Untouched());
+  FormatBluetoothAddress(0x0011223344AA, nullptr, 18);
+  FormatBluetoothAddress(0x0011223344AA, text.get(), 17);
+  EXPECT_EQ(text.units, u'\0' + std::u16string(19, u'#'));
+  FormatBluetoothAddress(0x0011223344AA, text.get(), 18);
+  EXPECT_EQ(text.units, std::u16string(u"00:11:22:33:44:AA\0##", 20));
+}
+
+}  // namespace
+}  // namespace kv::bt::testing
