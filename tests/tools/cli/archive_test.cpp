@@ -1,60 +1,20 @@
 // archive_test.cpp: the archive as users meet it: `korvanta download --archive` run as processes
 // against the simulator (overlapping downloads, a kill -9 inside the transaction, two writers at
 // once, a file of another schema version), and the test identity of records with no time.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <fcntl.h>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <thread>
 
 #include "archive_schema.h"
 #include "archive_store.h"
-#include "pty_runner.h"
+#include "korvanta_run.h"
 #include "time_text.h"
 
 namespace kv::cli {
 namespace {
-
-const std::string kDir = "/tmp/korvanta_archive_test_" + std::to_string(getpid());
-
-// Starts `korvanta args...` with its standard error in `errPath`; the delay holds each insert back.
-pid_t Spawn(const std::vector<std::string>& args, const std::string& errPath, int insertDelayMs = 0) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  setenv("TZ", "UTC", 1);
-  if (insertDelayMs > 0) setenv("KORVANTA_ARCHIVE_INSERT_DELAY_MS", std::to_string(insertDelayMs).c_str(), 1);
-  dup2(open("/dev/null", O_WRONLY), 1);
-  dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-  std::vector<char*> argv{const_cast<char*>(KV_KORVANTA_PATH)};
-  for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  execv(KV_KORVANTA_PATH, argv.data());
-  _exit(127);
-}
-
-int Wait(pid_t pid) {
-  int raw = 0;
-  waitpid(pid, &raw, 0);
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-int Korvanta(const std::vector<std::string>& args, std::string* err = nullptr) {
-  const int status = Wait(Spawn(args, kDir + "/err"));
-  if (err) *err = Slurp(kDir + "/err");
-  return status;
-}
 
 std::set<std::string> Lines(const std::string& text) {
   std::set<std::string> lines;
@@ -64,7 +24,7 @@ std::set<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// One number from SQL over the archive, or -1; opening rolls back what a killed writer left.
+// One number (or text) from SQL over the archive, or -1; opening rolls back what a killed writer left.
 int64_t Query(const std::string& path, const std::string& sql, std::string* text = nullptr) {
   sqlite3* db = nullptr;
   sqlite3_stmt* stmt = nullptr;
@@ -79,23 +39,8 @@ int64_t Query(const std::string& path, const std::string& sql, std::string* text
   return value;
 }
 
-class ArchiveDownloads : public ::testing::Test {
+class ArchiveDownloads : public WithSimulators {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(0, system(("rm -rf " + kDir + " && mkdir -p " + kDir).c_str()));
-    scenario = sim::PresetScenario(7);
-    model = std::get<sim::HumanTest>(scenario.model.slots[0]);
-  }
-  void TearDown() override {
-    simulators.clear();
-    ASSERT_EQ(0, system(("rm -rf " + kDir).c_str()));
-  }
-  std::string Serve(const sim::Scenario& s) {
-    simulators.push_back(std::make_unique<sim::PtySimulator>(s));
-    std::string error;
-    if (!simulators.back()->Start(&error)) return "";
-    return simulators.back()->PortPath();
-  }
   // Puts a new test (slot 0's, another age and minute) into the highest slots holding none.
   void AddTests(int count, int age) {
     auto& slots = scenario.model.slots;
@@ -108,51 +53,44 @@ class ArchiveDownloads : public ::testing::Test {
       --count;
     }
   }
-  std::vector<std::unique_ptr<sim::PtySimulator>> simulators;
-  sim::Scenario scenario;
-  sim::HumanTest model;  // the preset's first test, the pattern of the new ones
-  const std::string db = kDir + "/tests.korvanta";
+  int64_t Tests() const { return Query(db, "SELECT count(*) FROM tests"); }
+  sim::Scenario scenario = sim::PresetScenario(7);
+  const sim::HumanTest model = std::get<sim::HumanTest>(scenario.model.slots[0]);  // pattern of new tests
+  const std::string db = kRunDir + "/tests.korvanta";
 };
 
 // Three downloads: the preset, the preset with 5 new tests, then with 10 tests deleted on the
 // analyser and 3 more new. Every test of every download is kept exactly once.
 TEST_F(ArchiveDownloads, ThreeOverlappingDownloadsKeepEachTestOnce) {
   std::set<std::string> union_;
-  const size_t added[] = {33, 5, 3};
-  std::vector<int> seen;
+  const size_t added[] = {33, 5, 3}, seen[] = {33, 38, 31};
   for (int download = 0; download < 3; ++download) {
     if (download == 1) AddTests(5, 20);
-    if (download == 2) {
-      for (int slot = 0, deleted = 0; deleted < 10; ++slot)
-        if (std::holds_alternative<sim::HumanTest>(scenario.model.slots[slot])) {
-          scenario.model.slots[slot] = sim::EmptySlot{};
-          ++deleted;
-        }
-      AddTests(3, 60);
-    }
+    for (int slot = 0, deleted = 0; download == 2 && deleted < 10; ++slot)
+      if (std::holds_alternative<sim::HumanTest>(scenario.model.slots[slot])) {
+        scenario.model.slots[slot] = sim::EmptySlot{};
+        ++deleted;
+      }
+    if (download == 2) AddTests(3, 60);
     const std::string port = Serve(scenario);
     if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
-    const std::string csv = kDir + "/download.csv";
-    std::string err;
-    ASSERT_EQ(0, Korvanta({"download", "--port", port, "--archive", db, "--format", "csv", "--output", csv}, &err)) << err;
-    const auto lines = Lines(Slurp(csv));
-    seen.push_back(static_cast<int>(lines.size()));
+    const ProcessRun run = Korvanta("download --port " + port + " --archive " + db + " --format csv");
+    ASSERT_EQ(0, run.status) << run.err;
+    const auto lines = Lines(run.out);
+    EXPECT_EQ(seen[download], lines.size());
     const size_t before = union_.size();
     union_.insert(lines.begin(), lines.end());
     EXPECT_EQ(added[download], union_.size() - before);
-    EXPECT_NE(std::string::npos, err.find(": " + std::to_string(union_.size() - before) + " new of " +
-                                          std::to_string(lines.size()) + " tests"))
-        << err;
+    EXPECT_NE(std::string::npos, run.err.find(": " + std::to_string(added[download]) + " new of " +
+                                              std::to_string(seen[download]) + " tests"))
+        << run.err;
   }
-  EXPECT_EQ((std::vector<int>{33, 38, 31}), seen);
-  EXPECT_EQ(41, Query(db, "SELECT count(*) FROM tests"));
+  EXPECT_EQ(41, Tests());
   EXPECT_EQ(3, Query(db, "SELECT count(*) FROM downloads"));
-  std::string err;
-  ASSERT_EQ(0, Korvanta({"archive", "export", "--archive", db, "--format", "csv", "--output", kDir + "/all.csv"}, &err))
-      << err;
-  const std::string exported = Slurp(kDir + "/all.csv");
-  EXPECT_EQ(union_, Lines(exported));
-  EXPECT_EQ(42, std::count(exported.begin(), exported.end(), '\n'));  // header and 41 tests: no duplicate
+  const ProcessRun exported = Korvanta("archive export --archive " + db + " --format csv");
+  ASSERT_EQ(0, exported.status) << exported.err;
+  EXPECT_EQ(union_, Lines(exported.out));
+  EXPECT_EQ(42, std::count(exported.out.begin(), exported.out.end(), '\n'));  // header and 41: no duplicate
 }
 
 // kill -9 while the download's transaction is open: the archive stays valid with the earlier
@@ -160,10 +98,10 @@ TEST_F(ArchiveDownloads, ThreeOverlappingDownloadsKeepEachTestOnce) {
 TEST_F(ArchiveDownloads, KillDuringTheTransactionLosesOnlyThatDownload) {
   std::string port = Serve(scenario);
   if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
-  ASSERT_EQ(0, Korvanta({"download", "--port", port, "--archive", db}));
+  ASSERT_EQ(0, Korvanta("download --port " + port + " --archive " + db).status);
   AddTests(4, 30);
   port = Serve(scenario);
-  const pid_t pid = Spawn({"download", "--port", port, "--archive", db}, kDir + "/err", 100);
+  const pid_t pid = Spawn(Words("download --port " + port + " --archive " + db), "killed", 100);
   // The rollback journal appears with the transaction's first write; kill a few inserts later.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (access((db + "-journal").c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline)
@@ -171,16 +109,16 @@ TEST_F(ArchiveDownloads, KillDuringTheTransactionLosesOnlyThatDownload) {
   ASSERT_EQ(0, access((db + "-journal").c_str(), F_OK)) << "the download never began its transaction";
   std::this_thread::sleep_for(std::chrono::milliseconds(350));
   kill(pid, SIGKILL);
-  EXPECT_EQ(-1, Wait(pid));
+  EXPECT_EQ(-1, Finish(pid, "killed").status);
 
   std::string integrity;
   Query(db, "PRAGMA integrity_check", &integrity);
   EXPECT_EQ("ok", integrity);
-  EXPECT_EQ(33, Query(db, "SELECT count(*) FROM tests"));
+  EXPECT_EQ(33, Tests());
   EXPECT_EQ(1, Query(db, "SELECT count(*) FROM downloads"));
-  std::string err;
-  ASSERT_EQ(0, Korvanta({"download", "--port", port, "--archive", db}, &err)) << err;
-  EXPECT_EQ(37, Query(db, "SELECT count(*) FROM tests"));
+  const ProcessRun next = Korvanta("download --port " + port + " --archive " + db);
+  ASSERT_EQ(0, next.status) << next.err;
+  EXPECT_EQ(37, Tests());
 }
 
 // Two processes writing one new archive at once, each holding its transaction open for a second:
@@ -190,11 +128,12 @@ TEST_F(ArchiveDownloads, TwoWritersAtOnceBothSucceed) {
   if (first.empty()) GTEST_SKIP() << "no pseudo-terminal";
   scenario.model.serialNumber += 1;
   const std::string second = Serve(scenario);
-  const pid_t a = Spawn({"download", "--port", first, "--archive", db}, kDir + "/err_a", 30);
-  const pid_t b = Spawn({"download", "--port", second, "--archive", db}, kDir + "/err_b", 30);
-  EXPECT_EQ(0, Wait(a)) << Slurp(kDir + "/err_a");
-  EXPECT_EQ(0, Wait(b)) << Slurp(kDir + "/err_b");
-  EXPECT_EQ(66, Query(db, "SELECT count(*) FROM tests"));
+  const pid_t a = Spawn(Words("download --port " + first + " --archive " + db), "a", 30);
+  const pid_t b = Spawn(Words("download --port " + second + " --archive " + db), "b", 30);
+  const ProcessRun runA = Finish(a, "a"), runB = Finish(b, "b");
+  EXPECT_EQ(0, runA.status) << runA.err;
+  EXPECT_EQ(0, runB.status) << runB.err;
+  EXPECT_EQ(66, Tests());
   EXPECT_EQ(2, Query(db, "SELECT count(DISTINCT serial_number) FROM tests"));
 }
 
@@ -207,13 +146,13 @@ TEST_F(ArchiveDownloads, AnotherSchemaVersionIsRefused) {
   }
   const std::string port = Serve(scenario);
   if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
-  for (const auto& [args, status] : std::initializer_list<std::pair<std::vector<std::string>, int>>{
-           {{"archive", "list", "--archive", db}, 1},
-           {{"report", "--input", db, "--output", kDir + "/r.html"}, 1},
-           {{"download", "--port", port, "--archive", db}, 9}}) {
-    std::string err;
-    EXPECT_EQ(status, Korvanta(args, &err)) << args[0];
-    EXPECT_NE(std::string::npos, err.find("has archive schema version 2; this korvanta reads version 1 only")) << err;
+  for (const auto& [args, status] : {std::pair{"archive list --archive " + db, 1},
+                                     {"report --input " + db + " --output " + kRunDir + "/r.html", 1},
+                                     {"download --port " + port + " --archive " + db, 9}}) {
+    const ProcessRun run = Korvanta(args);
+    EXPECT_EQ(status, run.status) << args;
+    EXPECT_NE(std::string::npos, run.err.find("has archive schema version 2; this korvanta reads version 1 only"))
+        << run.err;
   }
   EXPECT_EQ(2, Query(db, "PRAGMA user_version"));
   EXPECT_EQ(0, Query(db, "SELECT count(*) FROM downloads"));

@@ -1,45 +1,14 @@
 // korvanta_e2e_test.cpp: the built `korvanta` run as a process against the simulator on a real
 // pseudo-terminal, in UTC. The expected output is the tool's own formatter applied to records built
 // here from the simulator's stored slots and to results from the calculation exports.
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
-
 #include "cli_commands.h"
 #include "cli_messages.h"
 #include "expected.h"
 #include "formatters.h"
-#include "pty_runner.h"
+#include "korvanta_run.h"
 
 namespace kv::cli {
 namespace {
-
-struct ProcessRun {
-  int status = -1;
-  std::string out, err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-ProcessRun Korvanta(const std::string& args) {
-  const std::string errPath = "/tmp/korvanta_e2e_err_" + std::to_string(getpid());
-  const std::string command = "TZ=UTC " + std::string(KV_KORVANTA_PATH) + " " + args + " 2>" + errPath;
-  ProcessRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
-  const int raw = pipe ? pclose(pipe) : -1;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  run.err = Slurp(errPath);
-  unlink(errPath.c_str());
-  return run;
-}
 
 // The rows a host should get: each slot holding a test, decoded as the download does, calculated by the exports.
 TestSet ExpectedRows(const sim::AnalyserModel& m) {
@@ -68,28 +37,28 @@ std::string Written(const TestSet& rows, OutputFormat format) {
   return out.str();
 }
 
-class AgainstSimulator : public ::testing::Test {
+class AgainstSimulator : public WithSimulators {
  protected:
   void Start(int model, const char* fault = nullptr) {
     setenv("TZ", "UTC0", 1), tzset();  // the tool runs in UTC; the expected records' times are local here
     sim::Scenario scenario = sim::PresetScenario(model);
     if (fault) scenario.faults.push_back(*sim::ParseFault(fault, nullptr));
-    simulator = std::make_unique<sim::PtySimulator>(std::move(scenario));
-    std::string error;
-    if (!simulator->Start(&error)) GTEST_SKIP() << "no pseudo-terminal: " << error;
-    port = simulator->PortPath();
+    port = Serve(std::move(scenario));
+    if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
+    simulator = simulators.back().get();
   }
-  void TearDown() override {
-    if (simulator) simulator->Stop();
+  void Stop() {
+    simulators.clear();
+    simulator = nullptr;
   }
-  std::unique_ptr<sim::PtySimulator> simulator;
+  sim::PtySimulator* simulator = nullptr;
   std::string port;
 };
 
 // A human analyser's tests as CSV to a file; an equine one's as JSON, with progress asked for off a
 // terminal: a line per quarter on the error stream, not in the JSON.
 TEST_F(AgainstSimulator, Download) {
-  const std::string path = "/tmp/korvanta_e2e_csv_" + std::to_string(getpid());
+  const std::string path = kRunDir + "/download.csv";
   for (const auto& [model, format, args] : {std::tuple{7, OutputFormat::kCsv, "--format csv --output " + path},
                                             {12, OutputFormat::kJson, "--format json --progress on"}}) {
     Start(model);
@@ -102,9 +71,8 @@ TEST_F(AgainstSimulator, Download) {
     EXPECT_EQ(model == 7 ? 2 : 3, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
     for (const std::string& word : {ModelName(model), std::to_string(TestCount(expected)), model == 7 ? path : ""})
       EXPECT_NE(std::string::npos, run.err.find(word)) << run.err;
-    simulator->Stop();
+    Stop();
   }
-  unlink(path.c_str());
 }
 
 TEST_F(AgainstSimulator, InfoJsonAndSetClock) {
@@ -125,7 +93,7 @@ TEST_F(AgainstSimulator, InfoJsonAndSetClock) {
   EXPECT_EQ(sim::PackDateTime({2025, 6, 30, 23, 59, 58}), simulator->ModelSnapshot().clock);
 }
 
-TEST(KorvantaProcess, CalcByOptionsAgreesWithTheExports) {
+TEST_F(AgainstSimulator, CalcByOptionsAgreesWithTheExports) {
   const ProcessRun run = Korvanta(
       "calc --model 2 --sex male --age 44 --height 181 --weight 82.3 --activityLevel 4 --waist 88 --hip 99 "
       "--impedanceF1 610 --impedanceF2 530 --format json");
@@ -162,8 +130,7 @@ TEST_F(AgainstSimulator, FailuresGiveTheirStatusAndAdvice) {
     SCOPED_TRACE(c.args);
     if (c.model >= 0) Start(c.model, c.fault);
     const ProcessRun run = Korvanta(c.args + (c.model >= 0 ? port : ""));
-    if (simulator) simulator->Stop();
-    simulator.reset();
+    Stop();
     EXPECT_EQ(ToInt(c.status), run.status) << run.err;
     if (c.code == KV_OK) continue;
     EXPECT_NE(std::string::npos, run.err.find(CodeName(c.code))) << run.err;
