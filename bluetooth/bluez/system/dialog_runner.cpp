@@ -1,7 +1,10 @@
-// dialog_runner.cpp: runs a dialog program and collects what it prints. Standard input is /dev/null so
-// that a prompt can never wait on (or eat) the host process's terminal; standard error is dropped as
-// GTK warnings are noise to the caller. A program killed by a signal reports exitStatus -1.
+// dialog_runner.cpp: runs a dialog program and collects what it prints. Standard input is an empty
+// pipe so that a prompt can never wait on (or eat) the host process's terminal; standard error is read
+// and dropped as GTK warnings are noise to the caller. Pipes rather than /dev/null: in containers
+// /dev/null is sometimes a plain file that holds whatever was written to it. A program killed by a
+// signal reports exitStatus -1.
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,38 +22,67 @@ namespace {
 constexpr int kExitCommandNotFound = 127;  // what a shell-style exec failure reports
 
 // Closes the descriptors and destroys the spawn objects on every path out of RunDialogProgram.
-struct SpawnResources {
+struct Pipe {
   int readEnd = -1;
   int writeEnd = -1;
+
+  bool Open() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    readEnd = fds[0];
+    writeEnd = fds[1];
+    return true;
+  }
+  void CloseWriteEnd() {
+    if (writeEnd >= 0) ::close(writeEnd);
+    writeEnd = -1;
+  }
+  ~Pipe() {
+    if (readEnd >= 0) ::close(readEnd);
+    CloseWriteEnd();
+  }
+};
+
+struct SpawnResources {
+  Pipe input;   // its write end is closed at once: the child reads end of file
+  Pipe output;  // the child's standard output, kept
+  Pipe errors;  // the child's standard error, drained and dropped
   bool actionsReady = false;
   posix_spawn_file_actions_t actions{};
 
   ~SpawnResources() {
-    if (readEnd >= 0) ::close(readEnd);
-    if (writeEnd >= 0) ::close(writeEnd);
     if (actionsReady) posix_spawn_file_actions_destroy(&actions);
   }
 };
 
 bool PrepareActions(SpawnResources& res) {
+  if (!res.input.Open() || !res.output.Open() || !res.errors.Open()) return false;
+  res.input.CloseWriteEnd();
   if (posix_spawn_file_actions_init(&res.actions) != 0) return false;
   res.actionsReady = true;
-  return posix_spawn_file_actions_addopen(&res.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
-         posix_spawn_file_actions_adddup2(&res.actions, res.writeEnd, STDOUT_FILENO) == 0 &&
-         posix_spawn_file_actions_addopen(&res.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0) == 0;
+  return posix_spawn_file_actions_adddup2(&res.actions, res.input.readEnd, STDIN_FILENO) == 0 &&
+         posix_spawn_file_actions_adddup2(&res.actions, res.output.writeEnd, STDOUT_FILENO) == 0 &&
+         posix_spawn_file_actions_adddup2(&res.actions, res.errors.writeEnd, STDERR_FILENO) == 0;
 }
 
-std::string ReadAll(int fd) {
+// Reads both pipes until each reaches end of file, so a child that fills either one never blocks.
+std::string ReadOutputDroppingErrors(int outputFd, int errorFd) {
   std::string output;
   char buffer[4096];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got > 0) {
-      output.append(buffer, static_cast<size_t>(got));
-    } else if (got < 0 && errno == EINTR) {
-      continue;
-    } else {
+  pollfd fds[2] = {{outputFd, POLLIN, 0}, {errorFd, POLLIN, 0}};
+  while (fds[0].fd >= 0 || fds[1].fd >= 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
       break;
+    }
+    for (size_t i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        if (i == 0) output.append(buffer, static_cast<size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        fds[i].fd = -1;  // poll skips negative descriptors
+      }
     }
   }
   return output;
@@ -72,10 +104,6 @@ DialogRun RunDialogProgram(const std::vector<std::string>& argv) {
   if (argv.empty()) return run;
 
   SpawnResources res;
-  int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return run;
-  res.readEnd = fds[0];
-  res.writeEnd = fds[1];
   if (!PrepareActions(res)) return run;
 
   std::vector<char*> args;
@@ -85,11 +113,11 @@ DialogRun RunDialogProgram(const std::vector<std::string>& argv) {
 
   pid_t pid = 0;
   if (posix_spawnp(&pid, args[0], &res.actions, nullptr, args.data(), environ) != 0) return run;
-  // Only the child may hold the write end, or the read below would never see end of file.
-  ::close(res.writeEnd);
-  res.writeEnd = -1;
+  // Only the child may hold the write ends, or the reads below would never see end of file.
+  res.output.CloseWriteEnd();
+  res.errors.CloseWriteEnd();
 
-  run.output = ReadAll(res.readEnd);
+  run.output = ReadOutputDroppingErrors(res.output.readEnd, res.errors.readEnd);
   const std::optional<int> status = WaitFor(pid);
   if (status && WIFEXITED(*status)) {
     run.exitStatus = WEXITSTATUS(*status);

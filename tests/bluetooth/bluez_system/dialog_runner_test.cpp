@@ -18,6 +18,7 @@ TEST(BluezDialogRunner, ReportsStatusAndOutput) {
   const Case cases[] = {
       {{"sh", "-c", "printf 'No\\n'; echo noise >&2; exit 5"}, true, 5, "No\n"},
       {{"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, true, 0, large},
+      {{"sh", "-c", "head -c 200000 /dev/zero >&2; echo ok"}, true, 0, "ok\n"},  // a full error pipe
       {{"sh", "-c", "kill -9 $$"}, true, -1, ""},
       {{"/bin/sh", "-c", "printf '%s,' \"$@\"", "x", "--title=A B", ""}, true, 0, "--title=A B,,"},
       {{"kv-dialog-program-that-is-not-installed"}, false, -1, ""},
