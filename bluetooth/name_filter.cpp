@@ -14,6 +14,23 @@ constexpr uint32_t kMajorClassMask = 0x1F00;  // bits 8 to 12 of the class of de
 constexpr uint32_t kMajorClassUncategorised = 0x1F00;
 constexpr char16_t kHexUpper[] = u"0123456789ABCDEF";
 
+// Only A to Z are folded; every other unit stays as the platform gave it. Compared in place: the
+// filter runs for every device of every search, so it makes no copy.
+char16_t FoldAsciiUpper(char16_t unit) {
+  return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+
+// Whether a lower-case word occurs in text with A to Z folded to lower case.
+bool ContainsIgnoringAsciiCase(std::u16string_view text, std::u16string_view word) {
+  if (word.size() > text.size()) return false;
+  for (size_t start = 0; start + word.size() <= text.size(); ++start) {
+    size_t matched = 0;
+    while (matched < word.size() && FoldAsciiUpper(text[start + matched]) == word[matched]) ++matched;
+    if (matched == word.size()) return true;
+  }
+  return false;
+}
+
 uint8_t AddressByte(uint64_t address, int index) { return static_cast<uint8_t>(address >> (8 * index)); }
 
 }  // namespace
@@ -25,13 +42,9 @@ std::u16string_view DeviceName(const BtDeviceRecord& device) {
 }
 
 bool IsKorvantaDeviceName(const BtDeviceRecord& device) {
-  // Only A to Z are folded; every other unit stays as the platform gave it.
-  std::u16string lowered(DeviceName(device));
-  for (char16_t& unit : lowered) {
-    if (unit >= u'A' && unit <= u'Z') unit = static_cast<char16_t>(unit - u'A' + u'a');
-  }
+  const std::u16string_view name = DeviceName(device);
   for (std::u16string_view word : kAnalyserNameWords) {
-    if (lowered.find(word) != std::u16string::npos) return true;
+    if (ContainsIgnoringAsciiCase(name, word)) return true;
   }
   return false;
 }
