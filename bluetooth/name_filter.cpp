@@ -20,15 +20,11 @@ char16_t FoldAsciiUpper(char16_t unit) {
   return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
 }
 
-// Whether a lower-case word occurs in text with A to Z folded to lower case.
+// Whether a lower-case word occurs in text with A to Z folded to lower case. std::search over the
+// views' iterators: no copy and no per-unit bounds check.
 bool ContainsIgnoringAsciiCase(std::u16string_view text, std::u16string_view word) {
-  if (word.size() > text.size()) return false;
-  for (size_t start = 0; start + word.size() <= text.size(); ++start) {
-    size_t matched = 0;
-    while (matched < word.size() && FoldAsciiUpper(text[start + matched]) == word[matched]) ++matched;
-    if (matched == word.size()) return true;
-  }
-  return false;
+  const auto equalFolded = [](char16_t unit, char16_t lower) { return FoldAsciiUpper(unit) == lower; };
+  return std::search(text.begin(), text.end(), word.begin(), word.end(), equalFolded) != text.end();
 }
 
 uint8_t AddressByte(uint64_t address, int index) { return static_cast<uint8_t>(address >> (8 * index)); }

@@ -109,6 +109,14 @@ inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
   return p;
 }
 
+// Buttons in the data files' words, answered in turn: X none, O OK, C Cancel, R Retry, Y Yes, N No or a number.
+inline void Answer(FakeBtPlatform& p, const std::vector<std::string>& words) {
+  for (const std::string& w : words) {
+    const size_t button = std::string("XOC-R-YN").find(w);  // by button value
+    p.answers.push_back(w.size() == 1 && button != w.npos ? static_cast<int32_t>(button) : std::stoi(w));
+  }
+}
+
 // A caller's buffer of units filled with '#'.
 struct Buffer {
   explicit Buffer(size_t size) : units(size, u'#') {}

@@ -33,10 +33,7 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     ++rows;
     Scene s;
     Devices(s.p, c[2] == "-" ? "" : c[2]);
-    for (const std::string& w : Words(c[3])) {
-      const size_t letter = std::string("XOC-R-YN").find(w);  // by button value
-      s.p.answers.push_back(w.size() == 1 && letter != w.npos ? static_cast<int32_t>(letter) : std::stoi(w));
-    }
+    Answer(s.p, Words(c[3]));
     std::vector<Prompt> prompts;
     for (const std::string& w : Words(c[4])) {
       const size_t star = w.find('*');

@@ -62,15 +62,12 @@ struct Walk {
     else if (w[0] == "seventy") {  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 new analysers
       for (int n = 0; n < 70; ++n)
         p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
-    } else if (w[0] == "answer" || w[0] == "choose") {
+    } else if (w[0] == "answer") {
+      Answer(p, {w.begin() + 1, w.end()});
+    } else if (w[0] == "choose") {
       for (size_t i = 1; i < w.size(); ++i) {
-        const size_t button = std::string("XOC-R-YN").find(w[i]);
-        if (w[0] == "answer")
-          p.answers.push_back(w[i].size() == 1 && button != w[i].npos ? int32_t(button) : std::stoi(w[i]));
-        else
-          p.selections.push_back(w[i] == "cancel"
-                                     ? std::nullopt
-                                     : std::optional<uint64_t>(w[i] == "none" ? 0 : AddressOf(std::stoi(w[i]))));
+        const bool none = w[i] == "none";
+        p.selections.push_back(w[i] == "cancel" ? std::nullopt : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
       }
     } else
       return false;
