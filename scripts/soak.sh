@@ -17,7 +17,7 @@ for arg in "$@"; do
 done
 # Runs of each phase: cycles, open-close, hang-ups. A download takes about two seconds of serial
 # pacing, a hung-up one three more of silence before the library gives up.
-if [ $wine = 1 ]; then set -- 60 300 40; [ $short = 1 ] && set -- 10 50 6
+if [ $wine = 1 ]; then set -- 120 500 60; [ $short = 1 ] && set -- 10 50 6
 else set -- 300 1000 200; [ $short = 1 ] && set -- 30 100 20; fi
 cycles=$1 openclose=$2 hangups=$3
 # The hang-up draws come from the simulator's own generator; the seed is printed to repeat a run.
