@@ -58,14 +58,16 @@ if [ $wine = 1 ]; then
   printf '71 --model 7\n72 --model 12\n73 --model 7 --fault %s\n' "$hangup" >"$work/sims.txt"
   human='\\.\COM71' equine='\\.\COM72' hungup='\\.\COM73'
 else
-  serve() {  # serve NAME ARGUMENTS...: starts a simulator and waits for its terminal's path
+  serve() {  # serve NAME ARGUMENTS...: starts a simulator, which writes its terminal's path to $work/NAME
     name=$1; shift
     build/dev/bin/kv_simulator "$@" >"$work/$name" 2>&1 &
-    pids="$pids $!"
+    pids="$pids $!"  # here, not in a subshell, so the exit trap stops it
     for _ in $(seq 100); do [ -s "$work/$name" ] && break; sleep 0.05; done
-    head -n 1 "$work/$name"
   }
-  human=$(serve human --model 7) equine=$(serve equine --model 12) hungup=$(serve hungup --model 7 --fault "$hangup")
+  serve human --model 7
+  serve equine --model 12
+  serve hungup --model 7 --fault "$hangup"
+  human=$(head -n 1 "$work/human") equine=$(head -n 1 "$work/equine") hungup=$(head -n 1 "$work/hungup")
 fi
 
 status=0
