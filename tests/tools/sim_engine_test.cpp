@@ -170,7 +170,7 @@ TEST(FaultText, ParsesOrRefuses) {
   for (const char* text : {"silence:cmd=0x30,after=5,times=2", "noise:p=0.25,seed=0x10", "noise:p=1"})
     EXPECT_TRUE(ParseFault(text, &error)) << text << ": " << error;
   for (const char* text : {"explode", "wrong-ack:colour=red", "wrong-ack:cmd=0x123", "wrong-echo:reply=5A",
-                           "noise:p=1.5", "noise:p=-0.1", "no-answer", "silence:after"}) {
+                           "noise:p=1.5", "noise:p=-0.1", "no-answer", "silence:after", "hang-up"}) {
     error.clear();
     EXPECT_FALSE(ParseFault(text, &error)) << text;
     EXPECT_FALSE(error.empty()) << text;

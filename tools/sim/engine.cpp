@@ -63,7 +63,7 @@ const char* PhaseName(Engine::Phase phase) {
 }
 
 Engine::Engine(Scenario scenario) : scenario_(std::move(scenario)), initial_(scenario_.model) {
-  for (const auto& f : scenario_.faults) faults_.push_back({f, 0, f.seed});
+  for (const auto& f : scenario_.faults) faults_.push_back({f, 0, f.seed, f.seed});
 }
 
 void Engine::HostAttached(Micros now) {
@@ -75,6 +75,9 @@ void Engine::HostAttached(Micros now) {
   for (auto& f : faults_) {
     f.used = 0;
     f.noiseState = f.fault.seed;
+    if (f.fault.kind != FaultKind::kHangUp) continue;
+    f.muteAt = NextRandom(f.drawState) % f.fault.count;
+    Note(now, "hang-up after " + std::to_string(f.muteAt) + " reply bytes");
   }
   phase_ = Phase::kAwaitingHandshake;
   Note(now, "host attached; handshake starts");
@@ -276,6 +279,7 @@ void Engine::Queue(const std::vector<uint8_t>& bytes, Micros now) {
     bool muted = false;
     for (const auto& f : faults_) {
       if (f.fault.kind == FaultKind::kSilence && !f.fault.command && replyBytes_ >= f.fault.count) muted = true;
+      if (f.fault.kind == FaultKind::kHangUp && replyBytes_ >= f.muteAt) muted = true;
     }
     if (muted) {
       if (replyBytes_ != UINT64_MAX) Note(now, "fault: silent from now on");

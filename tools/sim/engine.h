@@ -73,6 +73,9 @@ class Engine {
     Fault fault;
     uint32_t used = 0;  // replies it has affected this session
     uint64_t noiseState = 0;
+    // Hang-up: the draws run on across sessions, so each session goes dead at another byte.
+    uint64_t drawState = 0;
+    uint64_t muteAt = 0;  // reply bytes this session before it goes dead
   };
   // How the faults shape one reply, decided when its command byte arrives.
   struct ReplyPlan {

@@ -41,6 +41,7 @@ const char* KindName(FaultKind kind) {
     case FaultKind::kNoise: return "noise";
     case FaultKind::kSlow: return "slow";
     case FaultKind::kGarbage: return "garbage";
+    case FaultKind::kHangUp: return "hang-up";
   }
   return "?";
 }
@@ -58,6 +59,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
   else if (kind == "noise") f.kind = FaultKind::kNoise;
   else if (kind == "slow") f.kind = FaultKind::kSlow;
   else if (kind == "garbage") f.kind = FaultKind::kGarbage;
+  else if (kind == "hang-up") f.kind = FaultKind::kHangUp;
   else return Fail(error, "unknown fault kind \"" + std::string(kind) + "\"");
 
   std::string_view rest = colon == std::string_view::npos ? std::string_view() : text.substr(colon + 1);
@@ -78,7 +80,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
       f.reply = std::array<uint8_t, 2>{static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n & 0xFF)};
     } else if (key == "rest" && needNumber(1)) {
       f.rest = n == 1;
-    } else if ((key == "after" || key == "bytes") && needNumber(UINT32_MAX)) {
+    } else if ((key == "after" || key == "bytes" || key == "within") && needNumber(UINT32_MAX)) {
       f.count = static_cast<uint32_t>(n);
     } else if (key == "p" && ParseDouble(value, &f.probability) && f.probability >= 0.0 && f.probability <= 1.0) {
     } else if (key == "seed" && numeric) {
@@ -98,6 +100,7 @@ std::optional<Fault> ParseFault(std::string_view text, std::string* error) {
     f.count = 0;
   }
   if (f.kind == FaultKind::kGarbage && f.count == 0) f.count = 16;
+  if (f.kind == FaultKind::kHangUp && (f.count == 0 || f.command)) return Fail(error, "hang-up needs within=N and no cmd");
   return f;
 }
 
@@ -112,7 +115,8 @@ std::string DescribeFault(const Fault& f) {
     std::snprintf(buf, sizeof buf, " reply=%02X%02X", (*f.reply)[0], (*f.reply)[1]);
     s += buf;
   }
-  if (f.kind == FaultKind::kSilence || f.kind == FaultKind::kTruncatedBlock || f.kind == FaultKind::kGarbage) {
+  if (f.kind == FaultKind::kSilence || f.kind == FaultKind::kTruncatedBlock || f.kind == FaultKind::kGarbage ||
+      f.kind == FaultKind::kHangUp) {
     s += " count=" + std::to_string(f.count);
   }
   if (f.times != 0) s += " times=" + std::to_string(f.times);
@@ -131,6 +135,8 @@ std::string_view FaultHelp() {
   noise:p=P[,seed=S,cmd=C]              each reply byte corrupted with probability P
   slow:latency-ms=L[,byte-us=U]         replies start L ms late and come U microseconds apart
   garbage[:bytes=N,seed=S]              N bytes of line noise before the first handshake byte
+  hang-up:within=N[,seed=S]             the analyser goes dead at a random reply byte of the
+                                        session, drawn anew each session from 0 to N-1
   Every fault takes times=T: it wears off after T replies (default: never).
 )";
 }

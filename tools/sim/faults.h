@@ -21,6 +21,7 @@ enum class FaultKind {
   kNoise,          // each reply byte is corrupted with `probability`
   kSlow,           // replies start after `latency` and come `perByte` apart
   kGarbage,        // `count` bytes other than 0xA5 go out before the first handshake byte
+  kHangUp,         // mute after a number of reply bytes drawn anew each session from [0, count)
 };
 
 struct Fault {
@@ -37,8 +38,8 @@ struct Fault {
 };
 
 // Parses "kind[:key=value,...]". Kinds: wrong-echo, wrong-ack, silence, no-answer (silence with
-// after=0), truncate-block, noise, slow, garbage. Keys: cmd, reply (4 hex digits), rest, after,
-// bytes, p, seed, latency-ms, byte-us, times. Numbers take 0x for hexadecimal.
+// after=0), truncate-block, noise, slow, garbage, hang-up. Keys: cmd, reply (4 hex digits), rest, after,
+// bytes, within, p, seed, latency-ms, byte-us, times. Numbers take 0x for hexadecimal.
 std::optional<Fault> ParseFault(std::string_view text, std::string* error);
 std::string DescribeFault(const Fault& fault);
 
