@@ -67,7 +67,8 @@ struct Walk {
     } else if (w[0] == "choose") {
       for (size_t i = 1; i < w.size(); ++i) {
         const bool none = w[i] == "none";
-        p.selections.push_back(w[i] == "cancel" ? std::nullopt : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
+        p.selections.push_back(w[i] == "cancel" ? std::nullopt
+                                                : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
       }
     } else
       return false;
