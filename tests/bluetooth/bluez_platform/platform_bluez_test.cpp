@@ -21,7 +21,9 @@ std::string CodeName(uint32_t code) {
   }
   return std::to_string(code);
 }
-uint32_t Code(const std::string& word) { return kCodes.count(word) ? kCodes.at(word) : std::stoul(word); }
+uint32_t Code(const std::string& word) {
+  return kCodes.count(word) ? kCodes.at(word) : static_cast<uint32_t>(std::stoul(word));
+}
 uint64_t Address(const std::string& word) {
   if (word == "XX") return 0x665544332211ull;
   if (word.size() == 12) return std::stoull(word, nullptr, 16);
