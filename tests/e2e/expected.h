@@ -9,7 +9,7 @@
 
 #include "KorvantaSDK.h"
 #include "analyser_model.h"
-#include "record_fields.h"
+#include "../fakes/serial/stored_records.h"
 
 namespace kv::e2e {
 

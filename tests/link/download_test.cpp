@@ -8,7 +8,7 @@
 
 #include "link/commands.h"
 #include "link_fixture.h"
-#include "record_fields.h"
+#include "stored_records.h"
 
 namespace kv::link {
 namespace {

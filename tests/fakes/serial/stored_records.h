@@ -1,4 +1,4 @@
-// record_fields.h: what the link's and the end-to-end tests share about the stored-test records: every
+// stored_records.h: what the link's and the end-to-end tests share about the stored-test records: every
 // field as one tuple (so records compare whole and a failure names the field), the all-zero check of an
 // empty slot, and containers on the heap filled with one byte so "untouched" can be told from "cleared".
 #pragma once
