@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 
 #include <cctype>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -43,6 +44,17 @@ inline std::vector<std::string> Split(const std::string& text, char by) {
   return out;
 }
 
+// The blocks of a data file: each from its "== name" line, without blank and comment lines.
+inline std::vector<std::vector<std::string>> Blocks(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::vector<std::string>> blocks;
+  for (std::string line; std::getline(file, line);) {
+    if (line.rfind("== ", 0) == 0) blocks.emplace_back();
+    if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
+  }
+  return blocks;
+}
+
 // A message with each %s or %d replaced in turn: the expected text, formed without the code under test.
 inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
   std::u16string text = Msg(number);
@@ -79,6 +91,16 @@ inline Prompt PromptOf(const std::string& word) {
   if (word[0] == 'x') return Existing(static_cast<int>(n(0)));
   if (word[0] == 'b') return Box(n(0), n(1), n(2));
   return ErrorBox(n(0), n(1), n(2), word[0] == 'e');
+}
+
+// Prompts in the data files' words, each of them n times when written n*word.
+inline std::vector<Prompt> Prompts(const std::vector<std::string>& words) {
+  std::vector<Prompt> prompts;
+  for (const std::string& w : words) {
+    const size_t star = w.find('*');
+    prompts.insert(prompts.end(), star == w.npos ? 1 : std::stoul(w), PromptOf(w.substr(star + 1)));
+  }
+  return prompts;
 }
 
 // A scene in words: "K1+:5 P2" is a radio and the devices K an analyser "Korvanta n", P a phone "Pixel n", at

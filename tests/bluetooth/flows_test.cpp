@@ -1,7 +1,6 @@
 // flows_test.cpp: the guided setup's, the search's and the pairing's whole flows, as the scenario rows of
 // data/flows.txt: the scene in words, the buttons answered, the prompts expected by message number, the
 // inquiries or pairing calls, the pairings removed and the result with the port text.
-#include <fstream>
 #include <map>
 
 #include "bt_test_support.h"
@@ -34,11 +33,6 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     Scene s;
     Devices(s.p, c[2] == "-" ? "" : c[2]);
     Answer(s.p, Words(c[3]));
-    std::vector<Prompt> prompts;
-    for (const std::string& w : Words(c[4])) {
-      const size_t star = w.find('*');
-      prompts.insert(prompts.end(), star == w.npos ? 1 : std::stoul(w), PromptOf(w.substr(star + 1)));
-    }
     std::vector<std::string> log = Words(c[5]), calls;
     const bool interactive = c[1].back() != '!', pairing = c[1].rfind("pair", 0) == 0;
     for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
@@ -54,7 +48,7 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     const std::u16string text = port.Text();
     EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
     EXPECT_TRUE(result == 1 || port.Untouched());
-    EXPECT_EQ(s.p.prompts, prompts);
+    EXPECT_EQ(s.p.prompts, Prompts(Words(c[4])));
     EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
     EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());

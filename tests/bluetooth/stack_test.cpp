@@ -1,22 +1,9 @@
-// stack_test.cpp: radio detection, the error box and the stack description with KVGetBTStackInfo, over the
-// fake platform. How the stack object is obtained and replaced is a step block of data/steps.txt.
+// stack_test.cpp: the error box and the stack description with KVGetBTStackInfo, over the fake platform.
+// Radio detection and how the stack object is obtained and replaced are step blocks of data/steps.txt.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
 namespace {
-
-TEST(Radios, OnlyThoseWithAHandleCountAndEveryHandleIsClosed) {
-  const struct { int nullHandles, radios, count; } rows[] = {{0, 0, 0}, {0, 1, 1}, {1, 1, 1}, {0, 3, 3}, {2, 0, 0}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(::testing::Message() << row.nullHandles << " null handles, " << row.radios << " radios");
-    FakeBtPlatform p;
-    p.radios.resize(static_cast<size_t>(row.nullHandles));
-    for (int i = 0; i < row.radios; ++i) p.SimulateRadio();
-    CBluetoothStackMicrosoft stack(p);
-    EXPECT_EQ(stack.GetRadioCount(), row.count);
-    EXPECT_EQ(p.OpenHandles(), 0);
-  }
-}
 
 TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {
   FakeBtPlatform p;

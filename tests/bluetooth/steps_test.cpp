@@ -1,7 +1,6 @@
 // steps_test.cpp: the stack object, the search and its counts, the selection dialogs, pairing and removal, the
 // port wait and the exports, as the step blocks of data/steps.txt run on one scene each: set-up steps change
 // the fake platform, "step => expected" compares what a call gives.
-#include <fstream>
 #include <memory>
 
 #include "bluetooth/process_stack.h"
@@ -23,61 +22,44 @@ std::string Shown(const Buffer& b) {
 
 struct Walk {
   Scene s;
+  FakeBtPlatform& p = s.p;
+  std::vector<std::string> w;                     // the step's words
   CBluetoothStack* stack = nullptr;               // the object the stack steps call
   std::unique_ptr<CBluetoothStackMicrosoft> own;  // fresh's
   const CBluetoothStack* marked = nullptr;
   BtDeviceRecord device;
+  int arg(size_t i) const { return std::stoi(w.at(i)); }
 
   // A set-up step; false when the step is not one.
-  bool SetUp(const std::vector<std::string>& w, const std::string& rest) {
-    FakeBtPlatform& p = s.p;
-    if (w[0] == "add")
-      Devices(p, rest);
-    else if (w[0] == "nullradio")
-      p.radios.emplace_back();
-    else if (w[0] == "nameless")
-      p.devices[0].nameless = true;
-    else if (w[0] == "twice")
-      p.devices.push_back(p.devices.front());
-    else if (w[0] == "away")
-      p.devices.at(std::stoul(w[1])).inRange = false;
-    else if (w[0] == "removalfails")
-      p.removalFails.insert(AddressOf(std::stoi(w[1])));
-    else if (w[0] == "port")
-      p.SimulatePortDevice(fake::BluetoothPort(AddressOf(std::stoi(w[1])), Text(std::stoi(w[2]))));
-    else if (w[0] == "noports")
-      p.portClasses.clear();
-    else if (w[0] == "pending")
-      p.SimulatePendingInstall(std::stoull(w[1]));
-    else if (w[0] == "nowait")
-      p.waitFacility = false;
-    else if (w[0] == "fresh")
-      stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get();
-    else if (w[0] == "searched")
-      stack = &s.Searched();
-    else if (w[0] == "held")
-      stack = s.held;
-    else if (w[0] == "mark")
-      marked = s.held;
-    else if (w[0] == "seventy") {  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 new analysers
-      for (int n = 0; n < 70; ++n)
-        p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
-    } else if (w[0] == "answer") {
-      Answer(p, {w.begin() + 1, w.end()});
-    } else if (w[0] == "choose") {
-      for (size_t i = 1; i < w.size(); ++i) {
-        const bool none = w[i] == "none";
-        p.selections.push_back(w[i] == "cancel" ? std::nullopt
-                                                : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
-      }
-    } else
-      return false;
-    return true;
+  bool SetUp(const std::string& rest) {
+    const std::string& k = w[0];
+    if (k == "add") Devices(p, rest);
+    if (k == "nullradio") p.radios.emplace_back();
+    if (k == "nameless") p.devices[0].nameless = true;
+    if (k == "twice") p.devices.push_back(p.devices.front());
+    if (k == "away") p.devices.at(std::stoul(w[1])).inRange = false;
+    if (k == "removalfails") p.removalFails.insert(AddressOf(arg(1)));
+    if (k == "port") p.SimulatePortDevice(fake::BluetoothPort(AddressOf(arg(1)), Text(arg(2))));
+    if (k == "noports") p.portClasses.clear();
+    if (k == "pending") p.SimulatePendingInstall(std::stoull(w[1]));
+    if (k == "nowait") p.waitFacility = false;
+    if (k == "fresh") stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get();
+    if (k == "searched") stack = &s.Searched();
+    if (k == "held") stack = s.held;
+    if (k == "mark") marked = s.held;
+    if (k == "answer") Answer(p, {w.begin() + 1, w.end()});
+    for (int n = 0; k == "seventy" && n < 70; ++n)  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 analysers
+      p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
+    for (size_t i = 1; k == "choose" && i < w.size(); ++i) {
+      const bool none = w[i] == "none";
+      p.selections.push_back(w[i] == "cancel" ? std::nullopt
+                                              : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
+    }
+    return std::string(" add nullradio nameless twice away removalfails port noports pending nowait fresh searched "
+                       "held mark answer seventy choose ").find(" " + k + " ") != std::string::npos;
   }
 
-  std::string Exported(const std::vector<std::string>& w) {
-    FakeBtPlatform& p = s.p;
-    const auto arg = [&](size_t i) { return std::stoi(w.at(i)); };
+  std::string Exported() {
     if (w[0] == "x.available") return std::to_string(IsBTAvailable(p, s.held));
     if (w[0] == "x.get")
       return GetStack(p, s.held) == marked && marked ? "marked" : GetStack(p, s.held) ? "some" : "null";
@@ -107,9 +89,7 @@ struct Walk {
     return "";
   }
 
-  std::string Step(const std::vector<std::string>& w) {
-    FakeBtPlatform& p = s.p;
-    const auto arg = [&](size_t i) { return std::stoi(w.at(i)); };
+  std::string Step() {
     std::string out;
     if (w[0] == "calls") return std::to_string(w.size() == 1 ? p.calls.size() : p.Count(w[1]));
     if (w[0] == "call") return p.Named({w[1]}).at(std::stoul(w[2]));
@@ -123,7 +103,7 @@ struct Walk {
     if (w[0] == "paired") return Flag(p.IsPaired(AddressOf(arg(1))));
     if (w[0] == "same") return Flag(s.held == marked);
     if (w[0] == "installing") return std::to_string(IsDeviceInstallInProgress(p, uint32_t(arg(1))));
-    if (w[0].rfind("x.", 0) == 0) return Exported(w);
+    if (w[0].rfind("x.", 0) == 0) return Exported();
     if (stack == nullptr) return "no stack";
     if (w[0] == "counts") {  // new, paired, the selected device (null before a search), how many found
       const BtDeviceRecord* selected = stack->GetSelectedDevice();
@@ -139,6 +119,7 @@ struct Walk {
       for (const uint64_t a : p.offered.at(std::stoul(w[1]))) out += (out.empty() ? "" : " ") + Number(a);
       return out;
     }
+    if (w[0] == "radios") return std::to_string(stack->GetRadioCount());
     if (w[0] == "done") return Flag(stack->IsSearchDone());
     if (w[0] == "vendor") return Flag(own && own->HasVendorExtensions());
     if (w[0] == "search") return Flag(stack->SearchDevices(uint16_t(arg(1)), arg(2), Parent()));
@@ -159,12 +140,7 @@ struct Walk {
 };
 
 TEST(Steps, BlocksGiveTheirResults) {
-  std::ifstream file(KV_BT_TEST_DATA "/steps.txt");
-  std::vector<std::vector<std::string>> blocks;
-  for (std::string line; std::getline(file, line);) {
-    if (line.rfind("== ", 0) == 0) blocks.emplace_back();
-    if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
-  }
+  const std::vector<std::vector<std::string>> blocks = Blocks(KV_BT_TEST_DATA "/steps.txt");
   ASSERT_GE(blocks.size(), 20u);
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
@@ -175,19 +151,14 @@ TEST(Steps, BlocksGiveTheirResults) {
       const std::string call = step.substr(0, arrow);
       std::string expected = arrow == step.npos ? "" : step.substr(arrow + 3);
       expected.erase(0, expected.find_first_not_of(' '));
-      const std::vector<std::string> w = Split(call, ' ');
+      run.w = Split(call, ' ');
       SCOPED_TRACE(step);
-      if (w[0] == "prompts") {
-        std::vector<Prompt> prompts;
-        for (const std::string& word : expected.empty() ? std::vector<std::string>{} : Split(expected, ' ')) {
-          const size_t star = word.find('*');
-          prompts.insert(prompts.end(), star == word.npos ? 1 : std::stoul(word), PromptOf(word.substr(star + 1)));
-        }
-        EXPECT_EQ(run.s.p.prompts, prompts);
+      if (run.w[0] == "prompts") {
+        EXPECT_EQ(run.p.prompts, Prompts(expected.empty() ? std::vector<std::string>{} : Split(expected, ' ')));
       } else if (arrow == step.npos) {
-        EXPECT_TRUE(run.SetUp(w, call.substr(w[0].size()))) << "unknown set-up step";
+        EXPECT_TRUE(run.SetUp(call.substr(run.w[0].size()))) << "unknown set-up step";
       } else {
-        EXPECT_EQ(run.Step(w), expected);
+        EXPECT_EQ(run.Step(), expected);
       }
     }
   }

@@ -60,13 +60,7 @@ std::optional<Analyser> StartAnalyser(const std::vector<std::string>& args, std:
   auto var = StartAnalyser({__VA_ARGS__}, &var##WhyNot); \
   if (!var) GTEST_SKIP() << var##WhyNot
 
-template <typename Container>
-std::unique_ptr<Container> Empty() {
-  auto stored = std::make_unique<Container>();
-  std::memset(static_cast<void*>(stored.get()), 0, sizeof(Container));
-  stored->capacity = KV_STORED_TEST_CAPACITY;
-  return stored;
-}
+using records::Filled;
 
 class DeviceE2E : public ::testing::Test {
  protected:
@@ -107,7 +101,7 @@ TEST_F(DeviceE2E, HumanAnalyserIdentityClockDownloadAndClose) {
   ASSERT_EQ(KV_OK, KVReadCalibrationTime(&calibration));
   EXPECT_EQ(LocalTimeOf(m.calibrationTime), calibration);
 
-  auto stored = Empty<KVStoredTests>();
+  auto stored = Filled<KVStoredTests>(0);
   ASSERT_EQ(KV_OK, KVReadStoredTestData(stored.get()));
   EXPECT_EQ(ExpectedTestCount(m), stored->testCount);
   EXPECT_EQ(ExpectedHeader(m), stored->blockHeader);
@@ -137,8 +131,8 @@ TEST_F(DeviceE2E, EquineAnalyserDownloadKeepsItsRecordsPastAWrongFinalAcknowledg
   KV_START_ANALYSER(sim, "--model", "12", "--fault", "wrong-ack:cmd=0x30");
   OpenAndConnect(*sim);
   const sim::AnalyserModel& m = sim->scenario.model;
-  EXPECT_EQ(KV_ERR_WRONG_KIND, KVReadStoredTestData(Empty<KVStoredTests>().get()));
-  auto stored = Empty<CXStoredTests>();
+  EXPECT_EQ(KV_ERR_WRONG_KIND, KVReadStoredTestData(Filled<KVStoredTests>(0).get()));
+  auto stored = Filled<CXStoredTests>(0);
   EXPECT_EQ(KV_ERR_ACK, CXReadStoredTestData(stored.get()));
   EXPECT_EQ(ExpectedTestCount(m), stored->testCount);
   EXPECT_EQ(ExpectedHeader(m), stored->blockHeader);

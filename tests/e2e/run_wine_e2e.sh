@@ -4,10 +4,7 @@
 # pseudo-terminal each prints, runs the program, then stops exactly the simulators it started and
 # removes the links. Exit 77 (skipped) when the native simulator has not been built.
 # Usage: run_wine_e2e.sh SIMULATOR TABLE WINE_RUN PROGRAM [gtest arguments]
-SIMULATOR=$1
-TABLE=$2
-WINE_RUN=$3
-PROGRAM=$4
+SIMULATOR=$1 TABLE=$2 WINE_RUN=$3 PROGRAM=$4
 shift 4
 
 if [ ! -x "$SIMULATOR" ]; then
@@ -63,5 +60,3 @@ for com in $(cat "$WORK/ports"); do
 done
 
 KV_E2E_SIMULATORS=$TABLE "$WINE_RUN" "$PROGRAM" "$@"
-rc=$?
-exit $rc

@@ -4,6 +4,8 @@
 #include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
+#include <type_traits>
 
 #include "link/ansi_text.h"
 #include "link/commands.h"
@@ -33,23 +35,21 @@ std::string Text(T... values) {
 
 // Each call with the argument of its table cell, writing its outputs as text.
 using Run = std::function<int(CKVComm&, int64_t, std::string&)>;
+
+// A read whose outputs start at `init` (so an output left alone shows) and are written out after the call.
+template <typename... Out>
+Run Reads(int (*read)(CKVComm&, Out&...), std::type_identity_t<Out>... init) {
+  return [=](CKVComm& c, int64_t, std::string& o) {
+    std::tuple<Out...> outs{init...};
+    const int rc = std::apply([&](Out&... v) { return read(c, v...); }, outs);
+    return o = std::apply([](Out... v) { return Text(v...); }, outs), rc;
+  };
+}
+
 const std::map<std::string, Run> kCalls = {
-    {"model", [](CKVComm& c, int64_t, std::string& o) {
-       int32_t m = -7;
-       uint8_t v[5] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
-       const int rc = ReadModelVersion(c, m, v[0], v[1], v[2], v[3], v[4]);
-       return o = Text(m, v[0], v[1], v[2], v[3], v[4]), rc;
-     }},
-    {"protocol", [](CKVComm& c, int64_t, std::string& o) {
-       uint8_t p[3] = {0xEE, 0xEE, 0xEE};
-       const int rc = ReadProtocolInfo(c, p[0], p[1], p[2]);
-       return o = Text(p[0], p[1], p[2]), rc;
-     }},
-    {"serial", [](CKVComm& c, int64_t, std::string& o) {
-       uint32_t serial = 0x1234;
-       const int rc = ReadSerialNumber(c, serial);
-       return o = Text(serial), rc;
-     }},
+    {"model", Reads(&ReadModelVersion, -7, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE)},
+    {"protocol", Reads(&ReadProtocolInfo, 0xEE, 0xEE, 0xEE)},
+    {"serial", Reads(&ReadSerialNumber, 0x1234)},
     {"address", [](CKVComm& c, int64_t capacity, std::string& o) {
        std::vector<KVWChar> address(14, KVWChar{0x7777});
        const int rc = ReadPrinterAddress(c, address.data(), int32_t(capacity));
@@ -66,24 +66,10 @@ const std::map<std::string, Run> kCalls = {
        const int rc = ReadCurrentTime(c, time, int32_t(flag));
        return o = Text(time), rc;
      }},
-    {"calibration", [](CKVComm& c, int64_t, std::string& o) {
-       int64_t time = 0x1234;
-       const int rc = ReadCalibrationTime(c, time);
-       return o = Text(time), rc;
-     }},
+    {"calibration", Reads(&ReadCalibrationTime, 0x1234)},
     {"write-time", [](CKVComm& c, int64_t time, std::string&) { return WriteCurrentTimeAs(c, time); }},
-    {"korvanta", [](CKVComm& c, int64_t, std::string& o) {
-       int32_t r[5] = {-1, -1, -1, -1, -1};
-       float d[2] = {-1, -1};
-       const int rc = ReadTestKorvanta(c, r[0], r[1], r[2], r[3], r[4], d[0], d[1]);
-       return o = Text(r[0], r[1], r[2], r[3], r[4], d[0], d[1]), rc;
-     }},
-    {"caballix", [](CKVComm& c, int64_t, std::string& o) {
-       int32_t r[7] = {-1, -1, -1, -1, -1, -1, -1};
-       float d = -1;
-       const int rc = ReadTestCaballix(c, r[0], r[1], r[2], r[3], r[4], r[5], r[6], d);
-       return o = Text(r[0], r[1], r[2], r[3], r[4], r[5], r[6], d), rc;
-     }},
+    {"korvanta", Reads(&ReadTestKorvanta, -1, -1, -1, -1, -1, -1, -1)},
+    {"caballix", Reads(&ReadTestCaballix, -1, -1, -1, -1, -1, -1, -1, -1)},
 };
 
 TEST(Commands, EveryChatOfTheTableGivesItsCodeOutputsAndLeftovers) {
@@ -112,7 +98,8 @@ TEST(Commands, EveryChatOfTheTableGivesItsCodeOutputsAndLeftovers) {
 TEST_F(CommandTest, EveryCommandPassesASendFailureOnAndReadsNothing) {
   port.FailCallsFrom(Call::kWriteByte, 1);
   std::string outputs;
-  for (const auto& [name, run] : kCalls) EXPECT_EQ(KV_ERR_SEND, run(comm, name.ends_with("address") ? 12 : 0, outputs)) << name;
+  for (const auto& [name, run] : kCalls)
+    EXPECT_EQ(KV_ERR_SEND, run(comm, name.ends_with("address") ? 12 : 0, outputs)) << name;
   EXPECT_EQ(1, port.CallCount(Call::kReadQueued));  // only the flush at open read anything
 }
 
@@ -132,10 +119,11 @@ TEST_F(CommandTest, WriteCurrentTimeSendsThePresentTime) {
   port.Play("< 5A 91 < 5A 00");
   const int64_t before = PresentTime();
   EXPECT_EQ(KV_OK, WriteCurrentTime(comm));
-  const Bytes sent = port.SentBytes();
-  ASSERT_EQ(8u, sent.size());
+  ASSERT_EQ(8u, port.Sent().size());
+  PackedTime digits{};
+  for (size_t i = 0; i < 6; ++i) digits[i] = port.Sent()[2 + i].byte;
   // The digits, read back by the decoder packed_time_test checks, name a moment within the call.
-  const int64_t written = DecodePackedTime(std::span<const uint8_t, 6>(sent.data() + 2, 6), -1);
+  const int64_t written = DecodePackedTime(digits, -1);
   EXPECT_GE(written, before);
   EXPECT_LE(written, PresentTime());
 }

@@ -79,8 +79,7 @@ TEST(ResultCodes, EveryCodeHasItsNameMeaningAndOwnValue) {
 TEST(LibraryVersion, Is1Point39AndRefusesANullOutput) {
   uint32_t major = 7, minor = 7, value = 1234;
   ASSERT_EQ(KV_OK, KVGetSdkLibraryVersion(&major, &minor));
-  EXPECT_EQ(1u, major);
-  EXPECT_EQ(39u, minor);
+  EXPECT_EQ((std::pair<uint32_t, uint32_t>{1, 39}), std::pair(major, minor));
   EXPECT_EQ(KV_ERR_ARGUMENT, KVGetSdkLibraryVersion(&value, nullptr));
   EXPECT_EQ(KV_ERR_ARGUMENT, KVGetSdkLibraryVersion(nullptr, &value));
   EXPECT_EQ(1234u, value);

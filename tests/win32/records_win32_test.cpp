@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "bluetooth/win32/records_win32.h"
 
@@ -112,11 +113,8 @@ TEST(Records, SearchRadioAndHandles) {
   radio.lmpSubversion = 4096;
   radio.manufacturer = 15;
   const BtRadioInfo r = FromRadioInfo(radio);
-  EXPECT_EQ(0xA1B2C3D4E5F6ull, r.address);
-  EXPECT_EQ(u"LAB-PC", r.name);
-  EXPECT_EQ(0x10010Cu, r.classOfDevice);
-  EXPECT_EQ(4096, r.lmpSubversion);
-  EXPECT_EQ(15, r.manufacturer);
+  EXPECT_EQ(std::tuple(0xA1B2C3D4E5F6ull, std::u16string(u"LAB-PC"), 0x10010Cu, 4096, 15),
+            std::tuple(r.address, r.name, r.classOfDevice, int{r.lmpSubversion}, int{r.manufacturer}));
 
   EXPECT_EQ(BtPortList::kNone, ToPortList(INVALID_HANDLE_VALUE));
   EXPECT_EQ(INVALID_HANDLE_VALUE, FromPortList(BtPortList::kNone));
@@ -135,10 +133,8 @@ TEST(Records, Pairing) {
   params.Numeric_Value = 123456;
   const BtAuthRequest request = FromAuthParams(params);
   EXPECT_EQ(SampleRecord(), request.device);
-  EXPECT_EQ(kAuthMethodNumericComparison, request.method);
-  EXPECT_EQ(1u, request.ioCapability);
-  EXPECT_EQ(3u, request.requirements);
-  EXPECT_EQ(123456u, request.numericValue);
+  EXPECT_EQ(std::tuple(kAuthMethodNumericComparison, 1u, 3u, 123456u),
+            std::tuple(request.method, request.ioCapability, request.requirements, request.numericValue));
 
   BtAuthResponse response;
   response.remoteAddress = 0x00112233'44AAull;

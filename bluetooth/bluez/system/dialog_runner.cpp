@@ -13,11 +13,14 @@
 #include <optional>
 
 #include "bluetooth/bluez/system/prompter.h"
+#include "bluetooth/bluez/system/system_calls.h"
 
 extern char** environ;
 
 namespace kv::bt::bluez {
 namespace {
+
+using sys::Calls;
 
 constexpr int kExitCommandNotFound = 127;  // what a shell-style exec failure reports
 
@@ -28,17 +31,21 @@ struct Pipe {
 
   bool Open() {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    if (Calls().pipe2(fds, O_CLOEXEC) != 0) return false;
     readEnd = fds[0];
     writeEnd = fds[1];
     return true;
   }
+  void CloseReadEnd() {
+    if (readEnd >= 0) Calls().close(readEnd);
+    readEnd = -1;
+  }
   void CloseWriteEnd() {
-    if (writeEnd >= 0) ::close(writeEnd);
+    if (writeEnd >= 0) Calls().close(writeEnd);
     writeEnd = -1;
   }
   ~Pipe() {
-    if (readEnd >= 0) ::close(readEnd);
+    CloseReadEnd();
     CloseWriteEnd();
   }
 };
@@ -58,40 +65,42 @@ struct SpawnResources {
 bool PrepareActions(SpawnResources& res) {
   if (!res.input.Open() || !res.output.Open() || !res.errors.Open()) return false;
   res.input.CloseWriteEnd();
-  if (posix_spawn_file_actions_init(&res.actions) != 0) return false;
+  if (Calls().spawnActionsInit(&res.actions) != 0) return false;
   res.actionsReady = true;
-  return posix_spawn_file_actions_adddup2(&res.actions, res.input.readEnd, STDIN_FILENO) == 0 &&
-         posix_spawn_file_actions_adddup2(&res.actions, res.output.writeEnd, STDOUT_FILENO) == 0 &&
-         posix_spawn_file_actions_adddup2(&res.actions, res.errors.writeEnd, STDERR_FILENO) == 0;
+  return Calls().spawnActionsAddDup2(&res.actions, res.input.readEnd, STDIN_FILENO) == 0 &&
+         Calls().spawnActionsAddDup2(&res.actions, res.output.writeEnd, STDOUT_FILENO) == 0 &&
+         Calls().spawnActionsAddDup2(&res.actions, res.errors.writeEnd, STDERR_FILENO) == 0;
 }
 
-// Reads both pipes until each reaches end of file, so a child that fills either one never blocks.
-std::string ReadOutputDroppingErrors(int outputFd, int errorFd) {
-  std::string output;
+// Reads both pipes until each reaches end of file, so a child that fills either one never blocks. A
+// pipe that cannot be read any more is closed at once: the child then fails its writes instead of
+// waiting forever on a full pipe while this process waits for it to end.
+std::string ReadOutputDroppingErrors(Pipe& output, Pipe& errors) {
+  std::string text;
   char buffer[4096];
-  pollfd fds[2] = {{outputFd, POLLIN, 0}, {errorFd, POLLIN, 0}};
+  Pipe* pipes[2] = {&output, &errors};
+  pollfd fds[2] = {{output.readEnd, POLLIN, 0}, {errors.readEnd, POLLIN, 0}};
   while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
+    const bool failed = Calls().poll(fds, 2, -1) < 0;
+    if (failed && errno == EINTR) continue;
     for (size_t i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (fds[i].fd < 0 || (!failed && fds[i].revents == 0)) continue;
+      const ssize_t got = failed ? 0 : Calls().read(fds[i].fd, buffer, sizeof buffer);
       if (got > 0) {
-        if (i == 0) output.append(buffer, static_cast<size_t>(got));
+        if (i == 0) text.append(buffer, static_cast<size_t>(got));
       } else if (got == 0 || errno != EINTR) {
+        pipes[i]->CloseReadEnd();
         fds[i].fd = -1;  // poll skips negative descriptors
       }
     }
   }
-  return output;
+  return text;
 }
 
 // The child's wait status, or nothing when it cannot be collected (e.g. the host ignores SIGCHLD).
 std::optional<int> WaitFor(pid_t pid) {
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
+  while (Calls().waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return std::nullopt;
   }
   return status;
@@ -112,12 +121,12 @@ DialogRun RunDialogProgram(const std::vector<std::string>& argv) {
   args.push_back(nullptr);
 
   pid_t pid = 0;
-  if (posix_spawnp(&pid, args[0], &res.actions, nullptr, args.data(), environ) != 0) return run;
+  if (Calls().spawnp(&pid, args[0], &res.actions, nullptr, args.data(), environ) != 0) return run;
   // Only the child may hold the write ends, or the reads below would never see end of file.
   res.output.CloseWriteEnd();
   res.errors.CloseWriteEnd();
 
-  run.output = ReadOutputDroppingErrors(res.output.readEnd, res.errors.readEnd);
+  run.output = ReadOutputDroppingErrors(res.output, res.errors);
   const std::optional<int> status = WaitFor(pid);
   if (status && WIFEXITED(*status)) {
     run.exitStatus = WEXITSTATUS(*status);

@@ -16,11 +16,13 @@
 
 #include "bluetooth/bluez/system/rfcomm_kernel_abi.h"
 #include "bluetooth/bluez/system/rfcomm_tty.h"
+#include "bluetooth/bluez/system/system_calls.h"
 
 namespace kv::bt::bluez {
 namespace {
 
 namespace abi = rfcomm_abi;
+using sys::Calls;
 
 uint64_t AddressFrom(const abi::BdAddr& addr) {
   uint64_t value = 0;
@@ -31,9 +33,9 @@ uint64_t AddressFrom(const abi::BdAddr& addr) {
 // A control socket closed on scope exit; fd() < 0 when the kernel has no Bluetooth.
 class ControlSocket {
  public:
-  ControlSocket() : fd_(::socket(abi::kAfBluetooth, SOCK_RAW | SOCK_CLOEXEC, abi::kBtProtoRfcomm)) {}
+  ControlSocket() : fd_(Calls().socket(abi::kAfBluetooth, SOCK_RAW | SOCK_CLOEXEC, abi::kBtProtoRfcomm)) {}
   ~ControlSocket() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) Calls().close(fd_);
   }
   ControlSocket(const ControlSocket&) = delete;
   ControlSocket& operator=(const ControlSocket&) = delete;
@@ -47,7 +49,7 @@ bool ReadRfcommSocketAddress(int fd, bool peer, abi::SockAddrRc& out, int& error
   out = {};
   socklen_t length = sizeof out;
   auto* raw = reinterpret_cast<sockaddr*>(&out);
-  const int rc = peer ? ::getpeername(fd, raw, &length) : ::getsockname(fd, raw, &length);
+  const int rc = peer ? Calls().getpeername(fd, raw, &length) : Calls().getsockname(fd, raw, &length);
   if (rc != 0) {
     error = errno;
     return false;
@@ -124,7 +126,7 @@ class KernelRfcommTty final : public RfcommTty {
     {
       ControlSocket control;
       if (control.fd() >= 0) {
-        const int id = ::ioctl(control.fd(), abi::kIoctlCreateDev, &request);
+        const int id = Calls().ioctl(control.fd(), abi::kIoctlCreateDev, &request);
         if (id >= 0) {
           created.id = id;
           created.persistent = true;
@@ -137,7 +139,7 @@ class KernelRfcommTty final : public RfcommTty {
 
     request.devId = -1;
     request.flags = abi::kFlagReuseDlc | abi::kFlagReleaseOnHup;
-    const int id = ::ioctl(socketFd, abi::kIoctlCreateDev, &request);
+    const int id = Calls().ioctl(socketFd, abi::kIoctlCreateDev, &request);
     if (id >= 0) {
       created.id = id;
       created.error = 0;
@@ -160,7 +162,7 @@ class KernelRfcommTty final : public RfcommTty {
     abi::DevReq request{};
     request.devId = static_cast<int16_t>(id);
     request.flags = abi::kFlagHangupNow;
-    return ::ioctl(control.fd(), abi::kIoctlReleaseDev, &request) == 0;
+    return Calls().ioctl(control.fd(), abi::kIoctlReleaseDev, &request) == 0;
   }
 
  private:
@@ -170,7 +172,7 @@ class KernelRfcommTty final : public RfcommTty {
     auto request = std::make_unique<abi::DevListReq>();
     std::memset(request.get(), 0, sizeof *request);
     request->devNum = abi::kMaxDevices;
-    if (::ioctl(control.fd(), abi::kIoctlGetDevList, request.get()) != 0) return std::nullopt;
+    if (Calls().ioctl(control.fd(), abi::kIoctlGetDevList, request.get()) != 0) return std::nullopt;
     std::vector<RfcommDevice> devices;
     const uint16_t count = std::min(request->devNum, abi::kMaxDevices);
     for (uint16_t i = 0; i < count; ++i) {

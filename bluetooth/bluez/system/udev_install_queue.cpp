@@ -6,13 +6,14 @@
 #include <utility>
 
 #include "bluetooth/bluez/system/install_queue.h"
+#include "bluetooth/bluez/system/system_calls.h"
 
 namespace kv::bt::bluez {
 namespace {
 
 bool Exists(const std::string& path) {
   struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;
+  return sys::Calls().lstat(path.c_str(), &info) == 0;
 }
 
 class UdevInstallQueue final : public InstallQueue {

@@ -46,26 +46,22 @@ void Stop(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
-// A socket file exists from bind(), before listen(): the bus is up once a connect succeeds.
-bool Accepts(const std::string& path) {
+// The daemon's socket accepts (its file exists from bind(), before listen()), and the mock's call log
+// appears, once each is up.
+bool Await(const std::string& path, bool socket) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   if (path.size() >= sizeof(address.sun_path)) return false;
   path.copy(address.sun_path, path.size());
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const bool ok = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
-  if (fd >= 0) close(fd);
-  return ok;
-}
-
-// The daemon's socket accepts, and the mock's call log appears, once each is up.
-bool Await(const std::string& path, bool socket) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (socket ? !Accepts(path) : !std::filesystem::exists(path)) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
+  for (int tries = 0; tries < 1000; ++tries) {  // ten seconds
+    const int fd = socket ? ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0) : -1;
+    const bool up = socket ? fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0
+                           : std::filesystem::exists(path);
+    if (fd >= 0) close(fd);
+    if (up) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return true;
+  return false;
 }
 
 }  // namespace

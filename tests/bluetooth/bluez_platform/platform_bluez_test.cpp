@@ -1,7 +1,6 @@
 // The BlueZ platform against a private D-Bus daemon with the mock bluetoothd: the scenario blocks of
 // data/platform.txt (radios, searches, device fields, pairing, the serial service, removal, the port list,
-// the install queue and the guided setup over them), and the error mappings no scenario reaches.
-#include <fstream>
+// the install queue and the guided setup over them, and the error mappings no scenario reaches).
 #include <map>
 
 #include "bluetooth/bluez/errors.h"
@@ -21,6 +20,9 @@ std::string CodeName(uint32_t code) {
     if (value == code) return name;
   }
   return std::to_string(code);
+}
+uint32_t Code(const std::string& word) {
+  return kCodes.count(word) ? kCodes.at(word) : static_cast<uint32_t>(std::stoul(word));
 }
 uint64_t Address(const std::string& word) {
   if (word == "XX") return 0x665544332211ull;
@@ -95,11 +97,17 @@ std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string
   if (w[0] == "serial") return CodeName(p.SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, w[2] == "1"));
   if (w[0] == "remove") return CodeName(p.RemoveDevice(device.address));
   if (w[0] == "module") return p.LoadModule(std::u16string(w[1].begin(), w[1].end())) == BtModule::kNone ? "none" : "some";
+  if (w[0] == "code") return CodeName(bluez::CodeOf({w[1], "x"}, static_cast<bluez::Step>(std::stoi(w[2]))));
+  if (w[0] == "default") return bluez::DefaultText(Code(w[1])).empty() ? "0" : "1";
+  if (w[0] == "textof") {  // NAME MESSAGE; none: an empty error
+    const size_t at = rest.find(' ', 7);
+    return Utf8(bluez::TextOf({w.size() > 1 ? w[1] : "", at == rest.npos ? "" : rest.substr(at + 1)}));
+  }
   if (w[0] == "calls") return std::to_string(rig.mock.Count(rest.substr(6)));
   if (w[0] == "text") {
     std::u16string text;
     const std::string part = rest.size() > w[0].size() + w[1].size() + 2 ? rest.substr(w[0].size() + w[1].size() + 2) : "";
-    return p.ErrorText(kCodes.at(w[1]), text) && Utf8(text).find(part) != std::string::npos ? "1" : "0";
+    return p.ErrorText(Code(w[1]), text) && Utf8(text).find(part) != std::string::npos ? "1" : "0";
   }
   std::string out;
   if (w[0] == "lines") for (const std::string& line : rig.parts->firstLines) out += line;
@@ -158,12 +166,7 @@ std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string
 }
 
 TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
-  std::ifstream file(KV_BLUEZ_TEST_DATA "/platform.txt");
-  std::vector<std::vector<std::string>> blocks;
-  for (std::string line; std::getline(file, line);) {
-    if (line.rfind("== ", 0) == 0) blocks.emplace_back();
-    if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
-  }
+  const std::vector<std::vector<std::string>> blocks = Blocks(KV_BLUEZ_TEST_DATA "/platform.txt");
   ASSERT_GE(blocks.size(), 27u);
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
@@ -186,7 +189,7 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
         }
       }
       if (arrow == step.npos) continue;
-      ASSERT_NE(std::string(" radios search info pair serial remove module calls text lines bound released captions lists auto stackinfo classes ports wait ")
+      ASSERT_NE(std::string(" radios search info pair serial remove module calls text lines bound released captions lists auto stackinfo classes ports wait code default textof ")
                     .find(" " + w[0] + " "), std::string::npos);
       std::string expected = step.size() > arrow + 4 ? step.substr(arrow + 4) : "";
       if (w[0] == "stackinfo") {  // the message's arguments
@@ -198,28 +201,6 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
     }
     delete held;
   }
-}
-
-TEST(BluezErrors, NamesMapToTheCodesTheSetupBranchesOn) {
-  using bluez::Step;
-  const struct { const char* name; Step step; uint32_t code; } rows[] = {
-      {"org.freedesktop.DBus.Error.NameHasNoOwner", Step::kGeneral, kRpcServerUnavailable},
-      {"org.freedesktop.DBus.Error.NoServer", Step::kGeneral, kRpcServerUnavailable},
-      {"org.freedesktop.DBus.Error.FileNotFound", Step::kGeneral, kRpcServerUnavailable},
-      {"org.freedesktop.DBus.Error.Disconnected", Step::kDiscovery, kRpcServerUnavailable},
-      {"org.bluez.Error.AlreadyExists", Step::kGeneral, bluez::kErrorGenFailure},
-      {"org.bluez.Error.AuthenticationCanceled", Step::kPairing, kErrorCancelled},
-      {"org.bluez.Error.AuthenticationTimeout", Step::kPairing, kErrorNotAuthenticated},
-      {"org.bluez.Error.AuthenticationFailed", Step::kRemoval, bluez::kErrorGenFailure},
-      {"org.bluez.Error.DoesNotExist", Step::kGeneral, bluez::kErrorGenFailure},
-      {"org.bluez.Error.DoesNotExist", Step::kRemoval, bluez::kErrorNotFound}};
-  for (const auto& row : rows) EXPECT_EQ(bluez::CodeOf({row.name, "x"}, row.step), row.code) << row.name;
-  EXPECT_EQ(bluez::TextOf({"org.bluez.Error.Failed", "Host is down"}), u"Host is down (org.bluez.Error.Failed)");
-  EXPECT_EQ(bluez::TextOf({"", ""}), u"Bluetooth error");
-  for (const uint32_t code : {kErrorNoMoreItems, kErrorCancelled, kErrorNotAuthenticated, bluez::kErrorTimeout}) {
-    EXPECT_FALSE(bluez::DefaultText(code).empty()) << code;
-  }
-  EXPECT_TRUE(bluez::DefaultText(kErrorSuccess).empty());
 }
 
 }  // namespace

@@ -35,10 +35,7 @@ class FakeSerialPort : public SerialPort {
  public:
   enum class Call { kOpen, kSetQueueSizes, kSetReadsReturnAtOnce, kReadLineSettings, kWriteLineSettings,
                     kQueryStatus, kClearBreak, kReadQueued, kWriteByte, kWaitForInput, kPurgeInput, kClose };
-  struct SentByte {
-    uint8_t byte;
-    Duration at;
-  };
+  struct SentByte { uint8_t byte; Duration at; };
   explicit FakeSerialPort(FakeClock& clock) : clock_(clock), stepStart_(clock.Now()) {}
 
   // Appends to the transcript, played in order, each step starting when the one before is done:
@@ -71,11 +68,6 @@ class FakeSerialPort : public SerialPort {
   const std::vector<Call>& Calls() const { return calls_; }
   int CallCount(Call call) const { return int(std::count(calls_.begin(), calls_.end(), call)); }
   const std::vector<SentByte>& Sent() const { return sent_; }
-  std::vector<uint8_t> SentBytes() const {
-    std::vector<uint8_t> bytes;
-    for (const SentByte& s : sent_) bytes.push_back(s.byte);
-    return bytes;
-  }
   const std::optional<LineSettings>& AppliedSettings() const { return applied_; }
   const std::u16string& OpenedPath() const { return openedPath_; }
   bool PortOpen() const { return open_; }
@@ -142,12 +134,8 @@ class FakeSerialPort : public SerialPort {
   void Close() override { Begin(Call::kClose), open_ = false, input_.clear(), errors_ = 0; }
 
  private:
-  struct Step {
-    char kind;  // '>' written, '<' arriving, '!' line error
-    std::vector<uint8_t> bytes;
-    Duration after;
-    uint32_t errors;
-  };
+  // kind: '>' written, '<' arriving, '!' line error
+  struct Step { char kind; std::vector<uint8_t> bytes; Duration after; uint32_t errors; };
   bool Begin(Call call) {  // records the call; false when it is set to fail
     calls_.push_back(call);
     const auto it = failAt_.find(call);
