@@ -1,6 +1,5 @@
 // syscall_posix_pty_test.cpp: the POSIX port's failure paths on a real pseudo-terminal, one system
 // call failed at a time through the call table: the link's result code, and no descriptor left open.
-#include <dirent.h>
 #include <errno.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -10,6 +9,7 @@
 
 #include <cstring>
 
+#include "../support/open_descriptors.h"
 #include "KorvantaSDK.h"
 #include "link/comm.h"
 #include "link/posix/system_calls.h"
@@ -45,15 +45,6 @@ void Install(const Fault& f) {
   c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
   c.write = [](int fd, const void* p, size_t n) { return Fails(kWrite) ? ssize_t{-1} : RealSystemCalls().write(fd, p, n); };
   c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
-}
-
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/fd")) {
-    while (::readdir(dir) != nullptr) ++count;
-    ::closedir(dir);
-  }
-  return count;
 }
 
 class SyscallFaultTest : public ::testing::TestWithParam<Fault> {

@@ -1,7 +1,6 @@
 // The BlueZ system parts' failure paths, one system call failed at a time through the call table: the
 // dialog runner against /bin/sh, the RFCOMM layer against a stand-in kernel. Every row also checks
 // that no descriptor is left open; an alarm ends the program should a row hang.
-#include <dirent.h>
 #include <errno.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -9,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../../support/open_descriptors.h"
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/bluez/system/rfcomm_kernel_abi.h"
 #include "bluetooth/bluez/system/rfcomm_tty.h"
@@ -29,15 +29,6 @@ bool Fails(Kind kind) {
   if (kind != fault.kind) return false;
   ++seen;
   return seen >= fault.nth && seen < fault.nth + fault.times && (errno = fault.error, true);
-}
-
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* dir = ::opendir("/proc/self/fd")) {
-    while (::readdir(dir) != nullptr) ++count;
-    ::closedir(dir);
-  }
-  return count;
 }
 
 class SyscallFaults : public ::testing::Test {
