@@ -49,10 +49,6 @@ inline KVTestRecord Person(int32_t model, int32_t sex, int32_t age, int32_t heig
 inline KVTestRecord Adult(int32_t model) {
   return Person(model, 1, 35, 180, 80.0f, 3, 84, 100, {560, 500, 450, 480}, kColeSpectrum, 7);
 }
-inline KVTestRecord Panel(const KVSpectrumPoint* spectrum, int32_t count, int32_t sex = 1, int32_t height = 170,
-                          int32_t resistance = 500) {
-  return Person(15, sex, 40, height, 70.0f, 3, 84, 100, {560, 500, 450, resistance}, spectrum, count);
-}
 
 template <typename Record>
 std::vector<uint32_t> WordsOf(const Record& record) {

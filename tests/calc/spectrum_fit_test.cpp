@@ -70,7 +70,8 @@ TEST(SpectrumFit, NearestByRoundedDistanceEarliestOnTies) {
 
 KVResults Analyse(const KVSpectrumPoint* spectrum, int32_t count, int32_t sex = 1, int32_t height = 170,
                   int32_t resistance = 500) {
-  const KVTestRecord test = kv::calc::testing::Panel(spectrum, count, sex, height, resistance);
+  const KVTestRecord test =
+      kv::calc::testing::Person(15, sex, 40, height, 70.0f, 3, 84, 100, {560, 500, 450, resistance}, spectrum, count);
   KVResults results;
   EXPECT_EQ(KV_OK, KVCalculateResults(&test, &results, 0));
   return results;

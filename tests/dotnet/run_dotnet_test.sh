@@ -5,12 +5,10 @@
 set -eu
 build=$1
 source=$2
-for tool in mcs mono; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "skipped: $tool not found (apt-get install mono-mcs mono-runtime)"
-    exit 77
-  fi
-done
+if ! command -v mcs >/dev/null 2>&1 || ! command -v mono >/dev/null 2>&1; then
+  echo "skipped: mcs or mono not found (apt-get install mono-mcs mono-runtime)"
+  exit 77
+fi
 work=$(mktemp -d)
 sim_pid=
 cleanup() {
