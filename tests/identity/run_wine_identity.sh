@@ -10,8 +10,8 @@ dir=$(dirname "$program")
 "$native" write "$dir/linux.dump" || exit 1
 (cd "$dir" && "$runner" "$program" write windows.dump) || exit 1
 # cmp names the first differing byte; a record is 260 bytes (identity_dump.cpp).
-differ=$(cmp "$dir/linux.dump" "$dir/windows.dump") && exit 0
+differ=$(cmp "$dir/linux.dump" "$dir/windows.dump" 2>&1) && exit 0
 echo "$differ"
-byte=$(echo "$differ" | sed -n 's/.* byte \([0-9]*\).*/\1/p')
+byte=$(echo "$differ" | sed -n 's/.* differ: byte \([0-9]*\).*/\1/p')
 [ -n "$byte" ] && echo "first difference in record $(((byte - 1) / 260)), word $(((byte - 1) % 260 / 4))"
 exit 1
