@@ -16,7 +16,6 @@
 namespace kv::bt::testing {
 
 struct FakeParts {
-  std::vector<std::string> firstLines;  // the first line read from each socket handed over
   std::vector<bluez::RfcommDevice> bound;
   std::vector<int32_t> released;
   int failWithErrno = 0;  // non-zero: CreateFromSocket fails with it
@@ -36,9 +35,9 @@ struct FakeRfcomm final : bluez::RfcommTty {
     char c = 0;
     pollfd waiting{socketFd, POLLIN, 0};
     while (line.size() < 64 && poll(&waiting, 1, 1000) > 0 && read(socketFd, &c, 1) == 1 && c != '\n') line += c;
-    log->firstLines.push_back(line);
     if (log->failWithErrno != 0) return {-1, false, log->failWithErrno};
-    // The mock's end announces "KVMOCK <address>": the device the link belongs to.
+    // The mock's end announces "KVMOCK <address>": the device the link belongs to, so a bound address
+    // shows that the socket handed over was the mock's.
     const int32_t id = log->bound.empty() ? 0 : log->bound.back().id + 1;
     log->bound.push_back({id, bluez::ParseAddress(line.substr(std::min<size_t>(7, line.size()))).value_or(0), 1, true});
     return {id, false, 0};

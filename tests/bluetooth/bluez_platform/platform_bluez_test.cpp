@@ -6,6 +6,7 @@
 #include "bluetooth/bluez/errors.h"
 #include "bt_test_support.h"
 #include "fake_parts.h"
+#include "utf_convert.h"
 
 namespace kv::bt::testing {
 namespace {
@@ -29,17 +30,7 @@ uint64_t Address(const std::string& word) {
   if (word.size() == 12) return std::stoull(word, nullptr, 16);
   return 0x001122334400ull + std::stoul(word[0] == 'A' && word.size() == 2 && word != "AA" ? word.substr(1) : word, nullptr, 16);
 }
-std::string Utf8(std::u16string_view text) {
-  std::string out;
-  for (const char16_t unit : text) {
-    if (unit < 0x80) {
-      out += static_cast<char>(unit);
-    } else {  // up to U+07FF
-      out += {static_cast<char>(0xC0 | unit >> 6), static_cast<char>(0x80 | (unit & 0x3F))};
-    }
-  }
-  return out;
-}
+std::string Utf8(std::u16string_view text) { return Utf8FromUtf16(text); }
 std::string Record(const BtDeviceRecord& r) {
   std::string name = Utf8(r.name);
   if (name.size() > 40 && name.find_first_not_of(name[0]) == name.npos) name = name.substr(0, 1) + "*" + std::to_string(name.size());
@@ -110,7 +101,6 @@ std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string
     return p.ErrorText(Code(w[1]), text) && Utf8(text).find(part) != std::string::npos ? "1" : "0";
   }
   std::string out;
-  if (w[0] == "lines") for (const std::string& line : rig.parts->firstLines) out += line;
   if (w[0] == "bound") for (const auto& d : rig.parts->bound) out += std::to_string(d.id) + "/" + fake::Hex(d.address, 12);
   if (w[0] == "released") for (const int32_t id : rig.parts->released) out += std::to_string(id);
   if (w[0] == "captions") {
@@ -189,7 +179,7 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
         }
       }
       if (arrow == step.npos) continue;
-      ASSERT_NE(std::string(" radios search info pair serial remove module calls text lines bound released captions lists auto stackinfo classes ports wait code default textof ")
+      ASSERT_NE(std::string(" radios search info pair serial remove module calls text bound released captions lists auto stackinfo classes ports wait code default textof ")
                     .find(" " + w[0] + " "), std::string::npos);
       std::string expected = step.size() > arrow + 4 ? step.substr(arrow + 4) : "";
       if (w[0] == "stackinfo") {  // the message's arguments

@@ -1,6 +1,6 @@
 // The BlueZ system parts' failure paths, one system call failed at a time through the call table: the
-// dialog runner against /bin/sh, the RFCOMM layer against a stand-in kernel. Every row also checks
-// that no descriptor is left open; an alarm ends the program should a row hang.
+// dialog runner against /bin/sh (with its runs that fail no call), the RFCOMM layer against a stand-in
+// kernel. Every row also checks that no descriptor is left open; an alarm ends the program should a row hang.
 #include <errno.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -23,6 +23,7 @@ namespace abi = rfcomm_abi;
 
 enum Kind { kNone, kSocket, kIoctl, kSockName, kPeerName, kPipe, kPoll, kRead, kWait, kInit, kDup2, kSpawn };
 struct Fault { Kind kind; int nth, times, error; };
+constexpr Fault kNoFault{kNone, 0, 0, 0};
 Fault fault;
 int seen = 0;
 bool Fails(Kind kind) {
@@ -69,32 +70,55 @@ class SyscallFaults : public ::testing::Test {
   int baseline = 0;
 };
 
-// A child that first fills its error pipe, then prints a line and exits with 3.
-TEST_F(SyscallFaults, DialogRunnerReportsEachFailure) {
-  struct Row { Fault fault; bool started; int exitStatus; const char* output; };
+// RunDialogProgram against /bin/sh: without a failed call, its status and output; then each call
+// failed against a child that first fills its error pipe, then prints a line and exits with 3.
+// Standard input is a pipe holding a line meanwhile: a child that inherited it would take the line.
+TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
+  const std::vector<std::string> fills{"sh", "-c", "head -c 100000 /dev/zero >&2; echo ok; exit 3"};
+  struct Row { Fault fault; std::vector<std::string> argv; bool started; int exitStatus; std::string output; };
   const Row rows[] = {
-      {{kNone, 1, 1, 0}, true, 3, "ok\n"},           {{kPipe, 1, 1, EMFILE}, false, -1, ""},
-      {{kPipe, 3, 1, ENFILE}, false, -1, ""},        {{kInit, 1, 1, ENOMEM}, false, -1, ""},
-      {{kDup2, 3, 1, EBADF}, false, -1, ""},         {{kSpawn, 1, 1, ENOENT}, false, -1, ""},
-      {{kPoll, 1, 3, EINTR}, true, 3, "ok\n"},       {{kPoll, 1, 1, ENOMEM}, true, -1, ""},
-      {{kRead, 1, 2, EINTR}, true, 3, "ok\n"},       {{kRead, 1, 1, EIO}, true, 3, "ok\n"},
-      {{kWait, 1, 2, EINTR}, true, 3, "ok\n"},       {{kWait, 1, 1, ECHILD}, true, -1, "ok\n"},
+      {kNoFault, {"sh", "-c", "printf 'No\\n'; echo noise >&2; exit 5"}, true, 5, "No\n"},
+      {kNoFault, {"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, true, 0, std::string(200000, 'x')},
+      {kNoFault, {"sh", "-c", "kill -9 $$"}, true, -1, ""},
+      {kNoFault, {"/bin/sh", "-c", "printf '%s,' \"$@\"", "x", "--title=A B", ""}, true, 0, "--title=A B,,"},
+      {kNoFault, {"kv-dialog-program-that-is-not-installed"}, false, -1, ""},
+      {kNoFault, {}, false, -1, ""},
+      {kNoFault, {"sh", "-c", "cat; echo done"}, true, 0, "done\n"},
+      {kNoFault, fills, true, 3, "ok\n"},      {{kPipe, 1, 1, EMFILE}, fills, false, -1, ""},
+      {{kPipe, 3, 1, ENFILE}, fills, false, -1, ""},        {{kInit, 1, 1, ENOMEM}, fills, false, -1, ""},
+      {{kDup2, 3, 1, EBADF}, fills, false, -1, ""},         {{kSpawn, 1, 1, ENOENT}, fills, false, -1, ""},
+      {{kPoll, 1, 3, EINTR}, fills, true, 3, "ok\n"},       {{kPoll, 1, 1, ENOMEM}, fills, true, -1, ""},
+      {{kRead, 1, 2, EINTR}, fills, true, 3, "ok\n"},       {{kRead, 1, 1, EIO}, fills, true, 3, "ok\n"},
+      {{kWait, 1, 2, EINTR}, fills, true, 3, "ok\n"},       {{kWait, 1, 1, ECHILD}, fills, true, -1, "ok\n"},
   };
-  const std::vector<std::string> argv{"sh", "-c", "head -c 100000 /dev/zero >&2; echo ok; exit 3"};
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  ASSERT_EQ(::write(input[1], "host line\n", 10), 10);
+  ::close(input[1]);
+  const int savedStdin = ::dup(STDIN_FILENO);
+  ::dup2(input[0], STDIN_FILENO);
+  const int withInput = OpenDescriptors();
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno " << row.fault.error);
+    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
+                                    << row.fault.error << " of " << (row.argv.empty() ? "" : row.argv.back()));
     Install(row.fault);
-    const DialogRun run = RunDialogProgram(argv);
+    const DialogRun run = RunDialogProgram(row.argv);
     Calls() = RealSystemCalls();
     EXPECT_EQ(run.started, row.started);
     EXPECT_EQ(run.exitStatus, row.exitStatus);
-    EXPECT_EQ(run.output, row.output);
+    EXPECT_TRUE(run.output == row.output) << run.output.substr(0, 40);
     if (row.fault.kind != kNone) {
       EXPECT_GE(seen, row.fault.nth) << "the failed call was never made";
     }
     EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child left unreaped";
-    EXPECT_EQ(baseline, OpenDescriptors());
+    EXPECT_EQ(withInput, OpenDescriptors());
   }
+  ::dup2(savedStdin, STDIN_FILENO);
+  ::close(savedStdin);
+  char left[16] = {};
+  const ssize_t unread = ::read(input[0], left, sizeof left);
+  ::close(input[0]);
+  EXPECT_EQ(std::string(left, unread > 0 ? static_cast<size_t>(unread) : 0), "host line\n");
 }
 
 // The stand-in kernel: control sockets are real (closable) descriptors, the caller's socket reports an
@@ -140,7 +164,7 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   // release (socket, ioctl). Without kernel Bluetooth the list falls back to a sysfs that is missing.
   struct Row { Fault fault; int id; bool persistent; int error; int listed; bool released; };
   const Row rows[] = {
-      {{kNone, 1, 1, 0}, 7, true, 0, 2, true},
+      {kNoFault, 7, true, 0, 2, true},
       {{kSocket, 1, 1, EAFNOSUPPORT}, 8, false, 0, 2, true},
       {{kIoctl, 1, 1, EPERM}, 8, false, 0, 2, true},
       {{kIoctl, 1, 2, EPERM}, -1, false, EPERM, 2, true},

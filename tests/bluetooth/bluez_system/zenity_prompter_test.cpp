@@ -75,8 +75,8 @@ TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
 }
 
 // zenity expands backslash escapes in --text and then reads it as Pango markup; titles and list rows
-// are shown as given, except that a row must not look like an option.
-TEST_F(BluezZenity, TextIsEscapedAndOwnersAttached) {
+// are shown as given, except that a row must not look like an option. An empty list runs nothing.
+TEST_F(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
   Recorder recorder{{true, 0, "1\n"}, {}};
   const auto prompter = recorder.Make();
   const auto owner = reinterpret_cast<KVWindowHandle>(uintptr_t{0x1FFFFFFF});
@@ -84,6 +84,7 @@ TEST_F(BluezZenity, TextIsEscapedAndOwnersAttached) {
   EXPECT_EQ(prompter->Choose(reinterpret_cast<KVWindowHandle>(uintptr_t{0x20000000}), u"R&D", u"x<y",
                              {u"<i>", u"--help", u"-", u"a-b"}),
             1u);
+  EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {}), std::nullopt);
   ASSERT_EQ(recorder.calls.size(), 2u);
   EXPECT_EQ(recorder.calls[0], (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
                                      "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal",
@@ -91,12 +92,6 @@ TEST_F(BluezZenity, TextIsEscapedAndOwnersAttached) {
   EXPECT_EQ(recorder.calls[1], (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index",
                                      "--column=Device", "--hide-column=1", "--print-column=1", "0", "<i>", "1",
                                      " --help", "2", " -", "3", "a-b"}));
-}
-
-TEST_F(BluezZenity, AnEmptyListRunsNothing) {
-  Recorder recorder{{true, 0, "0\n"}, {}};
-  EXPECT_EQ(recorder.Make()->Choose(nullptr, u"c", u"i", {}), std::nullopt);
-  EXPECT_TRUE(recorder.calls.empty());
 }
 
 TEST_F(BluezZenity, NothingRunsWithoutADisplay) {
