@@ -122,8 +122,7 @@ TEST(Records, SearchRadioAndHandles) {
   EXPECT_EQ(some, FromPortList(ToPortList(some)));
 }
 
-// The request is read with its device; the PIN goes in the PIN member whatever the method, its count
-// never beyond the field.
+// The request is read with its device; an answer's PIN count never goes beyond the field.
 TEST(Records, Pairing) {
   auto params = Zeroed<BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS>();
   params.deviceInfo = ToDeviceInfo(SampleRecord());
@@ -136,19 +135,14 @@ TEST(Records, Pairing) {
   EXPECT_EQ(std::tuple(kAuthMethodNumericComparison, 1u, 3u, 123456u),
             std::tuple(request.method, request.ioCapability, request.requirements, request.numericValue));
 
+  // What a PIN answer carries is checked where the platform receives one (null_context_test); here the
+  // bits beyond an address and a count beyond the PIN field.
   BtAuthResponse response;
-  response.remoteAddress = 0x00112233'44AAull;
-  response.method = kAuthMethodPasskey;
-  std::memcpy(response.pin.data(), "73914", 5);
-  response.pinLength = 5;
-  const BLUETOOTH_AUTHENTICATE_RESPONSE out = ToAuthResponse(response);
-  EXPECT_EQ(0x00112233'44AAull, out.bthAddressRemote.ullLong);
-  EXPECT_EQ(BLUETOOTH_AUTHENTICATION_METHOD_PASSKEY, out.authMethod);
-  EXPECT_EQ(0, std::memcmp("73914\0", out.pinInfo.pin, 6));
-  EXPECT_EQ(5, out.pinInfo.pinLength);
-  EXPECT_EQ(0, out.negativeResponse);
+  response.remoteAddress = 0xFFFF'0011'2233'44AAull;
   response.pinLength = 200;
-  EXPECT_EQ(16, ToAuthResponse(response).pinInfo.pinLength);
+  const BLUETOOTH_AUTHENTICATE_RESPONSE out = ToAuthResponse(response);
+  EXPECT_EQ(0x0000'0011'2233'44AAull, out.bthAddressRemote.ullLong);
+  EXPECT_EQ(16, out.pinInfo.pinLength);
 }
 
 }  // namespace
