@@ -42,13 +42,9 @@ TEST_F(Win32, NoRadioNoDevices) {
   EXPECT_NE(0u, platform.GetRadioInfo(BtRadio::kNone, info));
   EXPECT_EQ(u"unchanged", info.name);
 
-  BtDeviceSearch search;
-  search.returnAuthenticated = search.returnRemembered = search.returnUnknown = search.returnConnected = true;
-  search.issueInquiry = true;
-  search.timeoutMultiplier = 1;
   BtDeviceRecord device;
   device.name = u"working record";
-  EXPECT_EQ(BtDeviceFind::kNone, platform.FindFirstDevice(search, device));
+  EXPECT_EQ(BtDeviceFind::kNone, platform.FindFirstDevice(BtDeviceSearch{}, device));
   const uint32_t reason = platform.LastError();  // kept at the call, not read again later
   EXPECT_NE(0u, reason);
   ::SetLastError(12345);
