@@ -1,5 +1,5 @@
-// fuzz_port.h: the analyser's side of the serial line played from fuzz input, over a clock that
-// costs nothing (time moves only when the link sleeps or waits). Answers each request with an
+// fuzz_port.h: the analyser's side of the serial line played from fuzz input, over the tests' fake
+// clock (time moves only when the link sleeps or waits). Answers each request with an
 // echo, payload and acknowledgement that the input may spoil, cut short or replace by a line
 // error. Fuzzing only.
 #pragma once
@@ -15,8 +15,11 @@
 
 #include "link/exchange.h"
 #include "link/serial_port.h"
+#include "fake_clock.h"
 
 namespace kv::fuzz {
+
+using FuzzClock = link::testing::FakeClock;
 
 inline void Require(bool condition, const char* what) {
   if (!condition) {
@@ -24,15 +27,6 @@ inline void Require(bool condition, const char* what) {
     std::abort();
   }
 }
-
-class FuzzClock : public link::Clock {
- public:
-  link::Duration Now() override { return now_; }
-  void Sleep(link::Duration duration) override { now_ += std::max(duration, link::Duration::zero()); }
-
- private:
-  link::Duration now_{std::chrono::hours{1}};
-};
 
 class FuzzPort : public link::SerialPort {
  public:

@@ -13,36 +13,24 @@
 
 namespace kv::e2e {
 
-inline int Digits(uint8_t byte) { return (byte >> 4) * 10 + (byte & 0x0F); }
-
-// Local calendar fields to seconds since 1970; out-of-range fields carry over as mktime carries them.
-inline int64_t LocalTimeOf(int year, int month, int day, int hour, int minute, int second) {
+// The local time of a packed time (seconds first, then minutes ... year less 2000, two decimal digits a
+// byte); out-of-range fields carry over as mktime carries them.
+inline int64_t LocalTimeOf(const sim::PackedTime& p) {
+  auto field = [&](int i) { return (p[i] >> 4) * 10 + (p[i] & 0x0F); };
   std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
+  tm.tm_year = 100 + field(5);
+  tm.tm_mon = field(4) - 1;
+  tm.tm_mday = field(3);
+  tm.tm_hour = field(2);
+  tm.tm_min = field(1);
+  tm.tm_sec = field(0);
   tm.tm_isdst = -1;
   return static_cast<int64_t>(std::mktime(&tm));
-}
-
-inline int64_t LocalTimeOf(const sim::PackedTime& p) {
-  return LocalTimeOf(2000 + Digits(p[5]), Digits(p[4]), Digits(p[3]), Digits(p[2]), Digits(p[1]), Digits(p[0]));
 }
 
 inline bool SlotIsEmpty(const sim::Slot& slot) {
   const auto* raw = std::get_if<sim::RawSlot>(&slot);
   return std::holds_alternative<sim::EmptySlot>(slot) || (raw && (raw->bytes[0] & 0x40) != 0);
-}
-
-inline int ExpectedTestCount(const sim::AnalyserModel& m) {
-  return int(std::find_if(m.slots.begin(), m.slots.end(), SlotIsEmpty) - m.slots.begin());
-}
-
-inline uint32_t ExpectedHeader(const sim::AnalyserModel& m) {
-  return (uint32_t{m.blockHeader[0]} << 16) | (uint32_t{m.blockHeader[1]} << 8) | m.blockHeader[2];
 }
 
 inline float Tenths(uint16_t value) { return static_cast<float>(value / 10.0); }
@@ -62,19 +50,22 @@ inline CXTestRecord EquineRecord(const sim::AnalyserModel& m, const sim::EquineT
           e.impedance280, Tenths(e.readingTenths)};
 }
 
-// Each slot arrived whole and in its place: every field of its record.
-inline void ExpectHuman(const sim::AnalyserModel& m, int slot, const KVTestRecord& got) {
-  SCOPED_TRACE("slot " + std::to_string(slot));
-  EXPECT_TRUE(!SlotIsEmpty(m.slots[slot]) || records::AllBytesZero(got));
-  if (SlotIsEmpty(m.slots[slot])) return;
-  EXPECT_EQ(records::Fields(HumanRecord(m, std::get<sim::HumanTest>(m.slots[slot]))), records::Fields(got));
-}
-
-inline void ExpectEquine(const sim::AnalyserModel& m, int slot, const CXTestRecord& got) {
-  SCOPED_TRACE("slot " + std::to_string(slot));
-  EXPECT_TRUE(!SlotIsEmpty(m.slots[slot]) || records::AllBytesZero(got));
-  if (SlotIsEmpty(m.slots[slot])) return;
-  EXPECT_EQ(records::Fields(EquineRecord(m, std::get<sim::EquineTest>(m.slots[slot]))), records::Fields(got));
+// What a host should find in a container after the download: the count of tests before the first empty
+// slot, the block header, and each slot whole and in its place (every field of a test's record; all zero
+// for an empty slot).
+template <typename Stored, typename Test, typename Record>
+void ExpectStored(const sim::AnalyserModel& m, const Stored& got,
+                  Record (*expected)(const sim::AnalyserModel&, const Test&)) {
+  EXPECT_EQ(std::find_if(m.slots.begin(), m.slots.end(), SlotIsEmpty) - m.slots.begin(), got.testCount);
+  EXPECT_EQ((uint32_t{m.blockHeader[0]} << 16) | (uint32_t{m.blockHeader[1]} << 8) | m.blockHeader[2], got.blockHeader);
+  for (int slot = 0; slot < KV_STORED_TEST_CAPACITY; ++slot) {
+    SCOPED_TRACE("slot " + std::to_string(slot));
+    if (SlotIsEmpty(m.slots[slot])) {
+      EXPECT_TRUE(records::AllBytesZero(got.tests[slot]));
+    } else {
+      EXPECT_EQ(records::Fields(expected(m, std::get<Test>(m.slots[slot]))), records::Fields(got.tests[slot]));
+    }
+  }
 }
 
 inline uint16_t WordAt(const std::array<uint8_t, sim::kSlotSize>& bytes, int offset) {

@@ -6,7 +6,6 @@
 #include <bluetoothapis.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "bluetooth/stack.h"
 #include "bluetooth/win32/entry_points_win32.h"
 #include "bluetooth/win32/platform_win32.h"
+#include "bluetooth/win32/records_win32.h"
 
 namespace kv::bt::win32 {
 namespace {
@@ -46,14 +46,8 @@ struct Seen {
   HBLUETOOTH_AUTHENTICATION_REGISTRATION unregistered = nullptr;
 } seen;
 
-BLUETOOTH_DEVICE_INFO Device(const wchar_t* name, ULONG classOfDevice = 0) {
-  BLUETOOTH_DEVICE_INFO info;
-  std::memset(&info, 0, sizeof info);
-  info.dwSize = sizeof info;
-  info.Address.ullLong = kAnalyser;
-  info.ulClassofDevice = classOfDevice;
-  wcsncpy(info.szName, name, BLUETOOTH_MAX_NAME_SIZE - 1);
-  return info;
+BLUETOOTH_DEVICE_INFO Device(const char16_t* name, uint32_t classOfDevice = 0) {
+  return ToDeviceInfo(BtDeviceRecord{kAnalyser, classOfDevice, false, false, false, {}, {}, name});
 }
 
 // The dialog asks its filter about an analyser, a headset, two unnamed devices (one without a major
@@ -62,7 +56,7 @@ BOOL WINAPI FakeSelectDevices(BLUETOOTH_SELECT_DEVICE_PARAMS* params) {
   seen.selectParam = params->pvParam;
   seen.filter = FunctionCast<DeviceCallback>(params->pfnDeviceCallback);
   if (seen.filter != nullptr) {
-    for (auto info : {Device(L"Korvanta 8124"), Device(L"Headset", 0x1F00), Device(L"", 0x1F00), Device(L"", 0x400)})
+    for (auto info : {Device(u"Korvanta 8124"), Device(u"Headset", 0x1F00), Device(u"", 0x1F00), Device(u"", 0x400)})
       seen.filterAnswers.push_back(seen.filter(params->pvParam, &info));
     seen.filterAnswers.push_back(seen.filter(params->pvParam, nullptr));
   }
@@ -79,9 +73,8 @@ HRESULT WINAPI FakeRegister(const BLUETOOTH_DEVICE_INFO*, HBLUETOOTH_AUTHENTICAT
 }
 
 BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS PinRequest() {
-  BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS request;
-  std::memset(&request, 0, sizeof request);
-  request.deviceInfo = Device(L"Korvanta 8124");
+  BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS request{};
+  request.deviceInfo = Device(u"Korvanta 8124");
   request.authenticationMethod = BLUETOOTH_AUTHENTICATION_METHOD_LEGACY;
   return request;
 }
@@ -152,7 +145,7 @@ TEST_F(NullContext, SelectionDialogFilter) {
   EXPECT_EQ(nullptr, seen.selectParam);
   ASSERT_NE(nullptr, seen.filter);
   EXPECT_EQ((std::vector<BOOL>{TRUE, FALSE, TRUE, FALSE, FALSE}), seen.filterAnswers);
-  auto analyser = Device(L"Korvanta 8124");
+  auto analyser = Device(u"Korvanta 8124");
   EXPECT_FALSE(seen.filter(nullptr, &analyser));
 
   int unrelated = 0;

@@ -79,17 +79,13 @@ TEST(DeviceRecord, NameLengths) {
   EXPECT_EQ(std::u16string(BLUETOOTH_MAX_NAME_SIZE, u'k'), FromDeviceInfo(full).name);
 }
 
-TEST(Records, GuidsAgainstThePlatformsParse) {
-  for (const auto& [text, portable] :
-       {std::pair<const wchar_t*, BtGuid>{L"{00001101-0000-1000-8000-00805F9B34FB}", kSerialPortServiceClass},
-        {L"{4D36E978-E325-11CE-BFC1-08002BE10318}",
-         BtGuid{0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}}}}) {
-    GUID parsed{};
-    ASSERT_EQ(S_OK, ::CLSIDFromString(text, &parsed));
-    const GUID converted = ToGuid(portable);
-    EXPECT_EQ(0, std::memcmp(&parsed, &converted, sizeof(GUID)));
-    EXPECT_EQ(portable, FromGuid(parsed));
-  }
+// The "ports" setup class comes back through FromGuid in platform_win32_test.
+TEST(Records, GuidAgainstThePlatformsParse) {
+  GUID parsed{};
+  ASSERT_EQ(S_OK, ::CLSIDFromString(L"{00001101-0000-1000-8000-00805F9B34FB}", &parsed));
+  const GUID converted = ToGuid(kSerialPortServiceClass);
+  EXPECT_EQ(0, std::memcmp(&parsed, &converted, sizeof(GUID)));
+  EXPECT_EQ(kSerialPortServiceClass, FromGuid(parsed));
 }
 
 TEST(Records, SearchRadioAndHandles) {
@@ -122,8 +118,7 @@ TEST(Records, SearchRadioAndHandles) {
   EXPECT_EQ(some, FromPortList(ToPortList(some)));
 }
 
-// The request is read with its device; the PIN goes in the PIN member whatever the method, its count
-// never beyond the field.
+// The request is read with its device; an answer's PIN count never goes beyond the field.
 TEST(Records, Pairing) {
   auto params = Zeroed<BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS>();
   params.deviceInfo = ToDeviceInfo(SampleRecord());
@@ -136,19 +131,14 @@ TEST(Records, Pairing) {
   EXPECT_EQ(std::tuple(kAuthMethodNumericComparison, 1u, 3u, 123456u),
             std::tuple(request.method, request.ioCapability, request.requirements, request.numericValue));
 
+  // What a PIN answer carries is checked where the platform receives one (null_context_test); here the
+  // bits beyond an address and a count beyond the PIN field.
   BtAuthResponse response;
-  response.remoteAddress = 0x00112233'44AAull;
-  response.method = kAuthMethodPasskey;
-  std::memcpy(response.pin.data(), "73914", 5);
-  response.pinLength = 5;
-  const BLUETOOTH_AUTHENTICATE_RESPONSE out = ToAuthResponse(response);
-  EXPECT_EQ(0x00112233'44AAull, out.bthAddressRemote.ullLong);
-  EXPECT_EQ(BLUETOOTH_AUTHENTICATION_METHOD_PASSKEY, out.authMethod);
-  EXPECT_EQ(0, std::memcmp("73914\0", out.pinInfo.pin, 6));
-  EXPECT_EQ(5, out.pinInfo.pinLength);
-  EXPECT_EQ(0, out.negativeResponse);
+  response.remoteAddress = 0xFFFF'0011'2233'44AAull;
   response.pinLength = 200;
-  EXPECT_EQ(16, ToAuthResponse(response).pinInfo.pinLength);
+  const BLUETOOTH_AUTHENTICATE_RESPONSE out = ToAuthResponse(response);
+  EXPECT_EQ(0x0000'0011'2233'44AAull, out.bthAddressRemote.ullLong);
+  EXPECT_EQ(16, out.pinInfo.pinLength);
 }
 
 }  // namespace

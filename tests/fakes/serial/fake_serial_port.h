@@ -1,6 +1,6 @@
-// fake_serial_port.h: a clock that moves only when slept on or told to, and a SerialPort that
-// plays a byte transcript against the link (bytes it must write, bytes sent back after a delay,
-// line errors) and fails the Nth call of an operation when told. Records calls and writes. Test code only.
+// fake_serial_port.h: a SerialPort that plays a byte transcript against the link (bytes it must write,
+// bytes sent back after a delay, line errors) over the fake clock, and fails the Nth call of an operation
+// when told. Records calls and writes. Test code only.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,21 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "link/serial_port.h"
+#include "fake_clock.h"
 
 namespace kv::link::testing {
-
-class FakeClock : public Clock {
- public:
-  Duration Now() override { return now_; }
-  void Sleep(Duration d) override { sleeps_.push_back(d), now_ += std::max(d, Duration::zero()); }
-  void Advance(Duration d) { now_ += d; }
-  const std::vector<Duration>& Sleeps() const { return sleeps_; }
-
- private:
-  Duration now_{std::chrono::seconds{1000}};  // away from zero, so nothing may take 0 for "no time yet"
-  std::vector<Duration> sleeps_;
-};
 
 class FakeSerialPort : public SerialPort {
  public:
