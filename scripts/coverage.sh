@@ -4,7 +4,8 @@
 # coverage per folder: base/, calc/, link/, bluetooth/, sdk/, tools/, then the library as a whole,
 # and a PASS/FAIL line for each folder that has a target. Exits non-zero when a test or a target fails.
 # Works with ccache (CMAKE_CXX_COMPILER_LAUNCHER=ccache, CCACHE_BASEDIR set): the objects then name
-# their sources relative to the build folder, which gcovr resolves from --object-directory.
+# their sources relative to the folder make compiled them in (build/coverage/<folder>), which gcovr
+# finds by trying the folders above each .gcda; --object-directory would make it try only the build root.
 set -u
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -30,7 +31,7 @@ coverage() {
   filters=""
   for folder in "$@"; do filters="$filters --filter $root/$folder/"; done
   # shellcheck disable=SC2086
-  gcovr --root "$root" --object-directory "$build" $filters --gcov-ignore-parse-errors \
+  gcovr --root "$root" $filters --gcov-ignore-parse-errors \
         --print-summary --output "$report" "$build" 2>"$report.err" | sed -n 's/^lines: *\([0-9.]*\)%.*/\1/p'
   rm -f "$report.err"
 }
@@ -38,7 +39,7 @@ coverage() {
 # The library's own folders make the total; tools/ is shown on its own; tests and fakes not at all.
 for folder in base calc link bluetooth sdk tools; do
   line=$(coverage "$folder")
-  printf '%-11s lines %s\n' "$folder/" "${line:+$line %}${line:-no data}"
+  printf '%-11s lines %s\n' "$folder/" "${line:-no data}${line:+ %}"
   case $folder in
     calc) goal=100 ;;
     link | bluetooth | sdk) goal=95 ;;
@@ -52,5 +53,5 @@ for folder in base calc link bluetooth sdk tools; do
   fi
 done
 line=$(coverage base calc link bluetooth sdk)
-printf '%-11s lines %s\n' "library" "${line:+$line %}${line:-no data}"
+printf '%-11s lines %s\n' "library" "${line:-no data}${line:+ %}"
 exit $status

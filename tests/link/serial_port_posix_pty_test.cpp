@@ -71,5 +71,19 @@ TEST_F(PtyTest, HangUpIsReportedAsALineErrorNotASilentLine) {
   EXPECT_TRUE(!port->QueryStatus(status) || status.errors != 0);
 }
 
+// What the analyser sent before a purge is gone; what it sends after is read.
+TEST_F(PtyTest, PurgeDropsOnlyWhatCameBeforeIt) {
+  LineSettings driver;
+  ASSERT_TRUE(port->ReadLineSettings(driver) && port->WriteLineSettings(CKVComm::AnalyserLineSettings(driver)));
+  ASSERT_EQ(3, ::write(master, "ABC", 3));
+  ASSERT_TRUE(port->WaitForInput(std::chrono::milliseconds{500}));
+  port->PurgeInput();
+  ASSERT_EQ(1, ::write(master, "Z", 1));
+  ASSERT_TRUE(port->WaitForInput(std::chrono::milliseconds{500}));
+  uint8_t got[4] = {};
+  EXPECT_EQ(1, port->ReadQueued(got));
+  EXPECT_EQ('Z', got[0]);
+}
+
 }  // namespace
 }  // namespace kv::link
