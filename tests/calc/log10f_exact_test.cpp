@@ -33,6 +33,12 @@ TEST(Log10fExact, TableIsSortedAndEveryEntryIsTheCorrectlyRoundedValue) {
   }
 }
 
+// An input the table does not hold keeps the double's rounding; the next entry must not answer for it.
+// log10(1) = 0 is exact, so 1 is far from any midpoint and not in the table.
+TEST(Log10fExact, InputMissingFromTheTableKeepsTheDoubleRounding) {
+  EXPECT_EQ(kv::calc::Log10fNearMidpoint(1.0f, 0.0), 0.0f);
+}
+
 TEST(Log10fExact, AgreesWithTheWideLogarithmAcrossAllPositiveFloats) {
   constexpr uint32_t kSamples = 200000, kLast = 0x7F7FFFFF;
   for (uint32_t k = 0; k <= kSamples; ++k) {
