@@ -40,9 +40,12 @@ std::string Written(const TestSet& rows, OutputFormat format) {
 class AgainstSimulator : public WithSimulators {
  protected:
   void Start(int model, const char* fault = nullptr) {
-    setenv("TZ", "UTC0", 1), tzset();  // the tool runs in UTC; the expected records' times are local here
     sim::Scenario scenario = sim::PresetScenario(model);
     if (fault) scenario.faults.push_back(*sim::ParseFault(fault, nullptr));
+    Start(std::move(scenario));
+  }
+  void Start(sim::Scenario scenario) {
+    setenv("TZ", "UTC0", 1), tzset();  // the tool runs in UTC; the expected records' times are local here
     port = Serve(std::move(scenario));
     if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
     simulator = simulators.back().get();
@@ -76,7 +79,9 @@ TEST_F(AgainstSimulator, Download) {
 }
 
 TEST_F(AgainstSimulator, InfoJsonAndSetClock) {
-  Start(14);
+  sim::Scenario scenario = sim::PresetScenario(14);
+  scenario.model.protocol = {1, 2, 3};  // three different bytes, so outputs given back in the wrong order show
+  Start(std::move(scenario));
   ProcessRun run = Korvanta("info --port " + port + " --format json --utc");
   ASSERT_EQ(0, run.status) << run.err;
   const sim::AnalyserModel m = simulator->ModelSnapshot();
