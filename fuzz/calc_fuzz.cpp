@@ -6,20 +6,15 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "KorvantaSDK.h"
+#include "require.h"
 
 namespace {
 
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    __builtin_printf("invariant broken: %s\n", what);
-    std::abort();
-  }
-}
+using kv::fuzz::Require;
 
 // The normals' codes are the first five; the results' all of them.
 constexpr int32_t kResultsCodes[] = {KV_OK, KV_ERR_SEX, KV_ERR_AGE, KV_ERR_HEIGHT, KV_ERR_WEIGHT, KV_ERR_WRONG_KIND,

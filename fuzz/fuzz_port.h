@@ -6,8 +6,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <algorithm>
 #include <deque>
 #include <utility>
@@ -16,17 +14,11 @@
 #include "link/exchange.h"
 #include "link/serial_port.h"
 #include "fake_clock.h"
+#include "require.h"
 
 namespace kv::fuzz {
 
 using FuzzClock = link::testing::FakeClock;
-
-inline void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::printf("invariant broken: %s\n", what);
-    std::abort();
-  }
-}
 
 class FuzzPort : public link::SerialPort {
  public:

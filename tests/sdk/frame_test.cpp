@@ -101,10 +101,23 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
         CXReadTestCaballix(&i, &i, &i, nullptr, &i, &i, &i, &f),
         CXReadTestCaballix(&i, &i, &i, &i, &i, &i, &i, nullptr)})
     EXPECT_EQ(KV_ERR_ARGUMENT, code);
-  // With no port open the link refuses, and the output keeps its value.
+  // With no port open each command gets past its pointer checks to the link, which refuses to send; the
+  // limits the link applies itself see the caller's arguments.
+  int32_t model = 7;
+  int64_t time = 0;
+  KVWChar address[12] = {};
   serial = 12345;
-  EXPECT_EQ(KV_ERR_SEND, KVReadSerialNumber(&serial));
+  for (int32_t code : {KVReadModelVersion(&model, &b, &b, &b, &b, &b), KVReadProtocolInfo(&b, &b, &b),
+                       KVReadSerialNumber(&serial), KVReadPrinterAddress(address, 12),
+                       KVWritePrinterAddress(address, 12), KVReadCurrentTime(&time, 0), KVReadCalibrationTime(&time),
+                       KVWriteCurrentTime(), KVWriteCurrentTimeAs(1719831600),
+                       KVReadTestKorvanta(&i, &i, &i, &i, &i, &f, &f), CXReadTestCaballix(&i, &i, &i, &i, &i, &i, &i, &f)})
+    EXPECT_EQ(KV_ERR_SEND, code);
   EXPECT_EQ(12345u, serial);
+  EXPECT_EQ(0, model);  // cleared through the caller's own output before the send failed
+  EXPECT_EQ(KV_ERR_ARGUMENT, KVReadPrinterAddress(address, 11));
+  EXPECT_EQ(KV_ERR_ARGUMENT, KVWritePrinterAddress(address, 11));
+  EXPECT_EQ(KV_ERR_ACK, KVWriteCurrentTimeAs(-5));
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, KVConnect());
   const std::u16string tooLong(600, u'1');
   for (const char16_t* name : {u"COM7", u"250", tooLong.c_str()})  // "COM7" names "COMCOM7"
