@@ -1,8 +1,10 @@
-// local_time.h: the computer's local-time conversions, both directions (boundary: interface only).
-// One implementation per platform in posix/ and win32/; no limits or protocol rules live here.
+// local_time.h: the computer's local-time conversions, both directions (boundary: the interface, and the copies
+// to and from the C library's broken-down time both implementations share). One implementation per platform
+// in posix/ and win32/; no limits or protocol rules live here.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace kv::link {
 
@@ -28,5 +30,21 @@ bool TimeToLocalFields(int64_t time, CalendarFields& fields);
 
 // The computer's present time, seconds since 1970 UTC.
 int64_t PresentTime();
+
+// The C library's broken-down time for fields, and back: shared by the platform implementations.
+inline std::tm ToBrokenDownTime(const CalendarFields& fields, int32_t dstFlag) {
+  std::tm tm{};
+  tm.tm_sec = fields.second;
+  tm.tm_min = fields.minute;
+  tm.tm_hour = fields.hour;
+  tm.tm_mday = fields.day;
+  tm.tm_mon = fields.month - 1;
+  tm.tm_year = fields.year - 1900;
+  tm.tm_isdst = dstFlag > 0 ? 1 : (dstFlag == 0 ? 0 : -1);
+  return tm;
+}
+inline CalendarFields FromBrokenDownTime(const std::tm& tm) {
+  return {tm.tm_sec, tm.tm_min, tm.tm_hour, tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
+}
 
 }  // namespace kv::link

@@ -1,20 +1,11 @@
 // local_time_posix.cpp: local-time conversions through the C library's reentrant calls.
 // No range limits here: the rules that both builds share are applied by the caller.
-#include <ctime>
-
 #include "link/local_time.h"
 
 namespace kv::link {
 
 int64_t LocalFieldsToTime(const CalendarFields& fields, int32_t dstFlag) {
-  std::tm tm{};
-  tm.tm_sec = fields.second;
-  tm.tm_min = fields.minute;
-  tm.tm_hour = fields.hour;
-  tm.tm_mday = fields.day;
-  tm.tm_mon = fields.month - 1;
-  tm.tm_year = fields.year - 1900;
-  tm.tm_isdst = dstFlag > 0 ? 1 : (dstFlag == 0 ? 0 : -1);
+  std::tm tm = ToBrokenDownTime(fields, dstFlag);
   const std::time_t time = std::mktime(&tm);
   return static_cast<int64_t>(time);
 }
@@ -24,7 +15,7 @@ bool TimeToLocalFields(int64_t time, CalendarFields& fields) {
   if (static_cast<int64_t>(value) != time) return false;
   std::tm tm{};
   if (localtime_r(&value, &tm) == nullptr) return false;
-  fields = {tm.tm_sec, tm.tm_min, tm.tm_hour, tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900};
+  fields = FromBrokenDownTime(tm);
   return true;
 }
 
