@@ -117,7 +117,11 @@ inline HumanCase Human(const Row& row) {
     bool used = true;
     if (key == "weight") t.weight = static_cast<float>(Number(value));
     else if (key == "equation") c.equation = static_cast<uint32_t>(std::stoll(value));
-    else if (key == "spectrum") t.spectrum = value == "cole" ? kColeSpectrum : value == "depressed" ? kDepressedSpectrum : value == "fifty" ? fifty : nullptr;
+    else if (key == "spectrum")
+      t.spectrum = value == "cole"        ? kColeSpectrum
+                   : value == "depressed" ? kDepressedSpectrum
+                   : value == "fifty"     ? fifty
+                                          : nullptr;
     else used = false;
     for (const auto& [name, field] : whole) {
       if (key == name) *field = std::stoi(value), used = true;

@@ -24,7 +24,9 @@ struct Random {
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
     return static_cast<uint32_t>((z ^ (z >> 31)) >> 32);
   }
-  int32_t In(int32_t low, int32_t high) { return low + static_cast<int32_t>(Next() % static_cast<uint32_t>(high - low + 1)); }
+  int32_t In(int32_t low, int32_t high) {
+    return low + static_cast<int32_t>(Next() % static_cast<uint32_t>(high - low + 1));
+  }
   bool OneIn(int n) { return Next() % static_cast<uint32_t>(n) == 0; }
   // An edge of [low, high] or just outside it now and then, else a value inside.
   int32_t Field(int32_t low, int32_t high) {

@@ -29,7 +29,8 @@ inline std::vector<std::vector<std::string>> ReadTable(const std::string& name) 
   std::vector<std::vector<std::string>> rows;
   bool header = true;
   for (std::string line; std::getline(in, line);) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#' || std::exchange(header, false)) continue;
+    if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#' || std::exchange(header, false))
+      continue;
     std::vector<std::string>& row = rows.emplace_back();
     std::istringstream cells(line);
     for (std::string cell; std::getline(cells, cell, '|');) {

@@ -1,5 +1,6 @@
 // serial_port_posix_pty_test.cpp: the POSIX backend on a real pseudo-terminal, for what the
-// end-to-end test cannot see: the line settings the driver holds, exclusive open and a hang-up. Skipped where no pseudo-terminal exists.
+// end-to-end test cannot see: the line settings the driver holds, exclusive open and a hang-up. Skipped where no
+// pseudo-terminal exists.
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>

@@ -40,10 +40,14 @@ void Install(const Fault& f) {
   c.flock = [](int fd, int op) { return Fails(kFlock) ? -1 : RealSystemCalls().flock(fd, op); };
   c.ioctl = [](int fd, unsigned long q, void* a) { return Fails(kIoctl, q) ? -1 : RealSystemCalls().ioctl(fd, q, a); };
   c.tcgetattr = [](int fd, termios* t) { return Fails(kTcgetattr) ? -1 : RealSystemCalls().tcgetattr(fd, t); };
-  c.tcsetattr = [](int fd, int w, const termios* t) { return Fails(kTcsetattr) ? -1 : RealSystemCalls().tcsetattr(fd, w, t); };
+  c.tcsetattr = [](int fd, int w, const termios* t) {
+    return Fails(kTcsetattr) ? -1 : RealSystemCalls().tcsetattr(fd, w, t);
+  };
   c.fcntl = [](int fd, int cmd, int a) { return Fails(kFcntl) ? -1 : RealSystemCalls().fcntl(fd, cmd, a); };
   c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
-  c.write = [](int fd, const void* p, size_t n) { return Fails(kWrite) ? ssize_t{-1} : RealSystemCalls().write(fd, p, n); };
+  c.write = [](int fd, const void* p, size_t n) {
+    return Fails(kWrite) ? ssize_t{-1} : RealSystemCalls().write(fd, p, n);
+  };
   c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
 }
 

@@ -14,6 +14,7 @@ int main(void) {
   test.activityLevel = 3, test.waist = 84, test.hip = 100, test.impedanceF2 = 500;
   if (KVGetSdkLibraryVersion(&major, &minor) != 0) return 1;
   code = KVCalculateResults(&test, &results, 0);
-  printf("version %u.%u\ncode %d fatPercent %.2f\n", (unsigned)major, (unsigned)minor, (int)code, (double)results.fatPercent);
+  printf("version %u.%u\ncode %d fatPercent %.2f\n", (unsigned)major, (unsigned)minor, (int)code,
+         (double)results.fatPercent);
   return code == 0 ? 0 : 2;
 }

@@ -107,11 +107,11 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
   int64_t time = 0;
   KVWChar address[12] = {};
   serial = 12345;
-  for (int32_t code : {KVReadModelVersion(&model, &b, &b, &b, &b, &b), KVReadProtocolInfo(&b, &b, &b),
-                       KVReadSerialNumber(&serial), KVReadPrinterAddress(address, 12),
-                       KVWritePrinterAddress(address, 12), KVReadCurrentTime(&time, 0), KVReadCalibrationTime(&time),
-                       KVWriteCurrentTime(), KVWriteCurrentTimeAs(1719831600),
-                       KVReadTestKorvanta(&i, &i, &i, &i, &i, &f, &f), CXReadTestCaballix(&i, &i, &i, &i, &i, &i, &i, &f)})
+  for (int32_t code :
+       {KVReadModelVersion(&model, &b, &b, &b, &b, &b), KVReadProtocolInfo(&b, &b, &b), KVReadSerialNumber(&serial),
+        KVReadPrinterAddress(address, 12), KVWritePrinterAddress(address, 12), KVReadCurrentTime(&time, 0),
+        KVReadCalibrationTime(&time), KVWriteCurrentTime(), KVWriteCurrentTimeAs(1719831600),
+        KVReadTestKorvanta(&i, &i, &i, &i, &i, &f, &f), CXReadTestCaballix(&i, &i, &i, &i, &i, &i, &i, &f)})
     EXPECT_EQ(KV_ERR_SEND, code);
   EXPECT_EQ(12345u, serial);
   EXPECT_EQ(0, model);  // cleared through the caller's own output before the send failed

@@ -72,7 +72,9 @@ class FakeSerialPort : public SerialPort {
   bool ReadLineSettings(LineSettings& s) override {
     return Ok(Call::kReadLineSettings) && (s = applied_.value_or(driver_), true);
   }
-  bool WriteLineSettings(const LineSettings& s) override { return Ok(Call::kWriteLineSettings) && (applied_ = s, true); }
+  bool WriteLineSettings(const LineSettings& s) override {
+    return Ok(Call::kWriteLineSettings) && (applied_ = s, true);
+  }
   bool QueryStatus(PortStatus& status) override {
     if (!Ok(Call::kQueryStatus)) return false;
     Pump();
