@@ -4,17 +4,17 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/platform.h"
+#include "../data_rows.h"
 
 namespace kv::bt::bluez {
 namespace {
 
 using Args = std::vector<std::string>;
+Args Words(const std::string& text) { return testing::Split(text, ' '); }
 
 struct Recorder {
   DialogRun reply;
@@ -35,27 +35,15 @@ class BluezZenity : public ::testing::Test {
   }
 };
 
-std::vector<std::string> Words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> out;
-  for (std::string word; in >> word;) out.push_back(word);
-  return out;
-}
-
 TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
   const std::map<std::string, uint32_t> styles = {{"retry", kStyleRetryCancelWarning}, {"okwarning", kStyleOkWarning},
       {"okcancel", kStyleOkCancelInfo}, {"yesno", kStyleYesNo}, {"yesnocancel", kStyleYesNoCancel}, {"plain", 0}};
   const std::map<std::string, int32_t> buttons = {{"-", kButtonNone}, {"OK", kButtonOk}, {"Cancel", kButtonCancel},
       {"Retry", kButtonRetry}, {"Yes", kButtonYes}, {"No", kButtonNo}};
-  std::ifstream file(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt");
-  int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    SCOPED_TRACE(line);
-    ++rows;
-    std::istringstream in(line);
-    std::vector<std::string> cell(4);
-    for (std::string& text : cell) std::getline(in, text, '|');
+  const std::vector<std::vector<std::string>> rows = testing::Rows(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt", 4);
+  EXPECT_EQ(rows.size(), 22u);
+  for (const std::vector<std::string>& cell : rows) {
+    SCOPED_TRACE(cell[0] + " | " + cell[1]);
     const Args call = Words(cell[0]), run = Words(cell[1]), answer = Words(cell[2]);
     std::string output = run.size() > 2 ? run[2] : "";
     for (size_t at; (at = output.find("\\n")) != output.npos;) output.replace(at, 2, "\n");
@@ -71,7 +59,6 @@ TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
     expected.insert(expected.end(), {"--title=Setup", "--text=Turn the scale on", "--modal"});
     EXPECT_EQ(recorder.calls, std::vector<Args>{expected});
   }
-  EXPECT_EQ(rows, 22);
 }
 
 // zenity expands backslash escapes in --text and then reads it as Pango markup; titles and list rows
