@@ -92,14 +92,17 @@ inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
     const int n = std::isdigit(w[1]) ? std::stoi(w.substr(1)) : 0;
     if (w[0] == 'K' || w[0] == 'P') {
       p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
-      if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+      if (w.find(':') != w.npos)
+        p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
     }
     p.pairingModule = p.pairingModule && w != "nomodule";
     if (key == "lacks") p.missingCalls.insert(value);
     if (key == "reg") p.registerResult = code;
     if (key == "choose") p.selections.push_back(AddressOf(static_cast<int>(code)));
     if (key == "from") p.portClasses[0].ports.at(0).fromLookup = code;
-    for (auto [name, queue] : {std::pair{"auth", &p.authExResults}, {"legacy", &p.legacyResults}, {"find", &p.findFailures},
+    for (auto [name, queue] : {std::pair{"auth", &p.authExResults},
+                               {"legacy", &p.legacyResults},
+                               {"find", &p.findFailures},
                                {"svc", &p.serviceResults}}) {
       if (key == name) queue->push_back(code);
     }

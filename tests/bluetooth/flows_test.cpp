@@ -10,16 +10,23 @@ namespace {
 
 // The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
 std::string Abbreviated(std::string call) {
-  static const std::map<std::string, std::string> letters = {
-      {"LoadModule", "L"}, {"FreeLoadedModule", "F"}, {"RegisterForAuthenticationEx", "R"}, {"AuthenticateDeviceEx", "A"},
-      {"SendAuthenticationResponseEx", "S"}, {"UnregisterAuthentication", "U"}, {"AuthenticateDevice", "D"},
-      {"SetServiceState", "V"}};
+  static const std::map<std::string, std::string> letters = {{"LoadModule", "L"},
+                                                             {"FreeLoadedModule", "F"},
+                                                             {"RegisterForAuthenticationEx", "R"},
+                                                             {"AuthenticateDeviceEx", "A"},
+                                                             {"SendAuthenticationResponseEx", "S"},
+                                                             {"UnregisterAuthentication", "U"},
+                                                             {"AuthenticateDevice", "D"},
+                                                             {"SetServiceState", "V"}};
   const std::u16string pin = Msg(kMsgPairingPin);
-  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos) call.replace(at, pin.size(), "PIN");
+  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos)
+    call.replace(at, pin.size(), "PIN");
   const auto it = letters.find(call.substr(0, call.find('(')));
   return it == letters.end() ? "" : it->second + call.substr(it->first.size());
 }
-std::vector<std::string> Words(const std::string& text) { return text == "-" ? std::vector<std::string>{} : Split(text, ' '); }
+std::vector<std::string> Words(const std::string& text) {
+  return text == "-" ? std::vector<std::string>{} : Split(text, ' ');
+}
 
 TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
   const std::vector<std::vector<std::string>> rows = Rows(KV_BT_TEST_DATA "/flows.txt", 8);
@@ -34,10 +41,10 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
     Buffer port(16);
     BtDeviceRecord device = s.p.devices.empty() ? BtDeviceRecord{} : s.p.devices[0].record;
-    const int32_t result = pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
-                           : c[1].rfind("auto", 0) == 0
-                               ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
-                               : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
+    const int32_t result =
+        pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
+        : c[1].rfind("auto", 0) == 0 ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
+                                     : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
     for (const std::string& call : s.p.calls) {
       if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
     }

@@ -2,11 +2,10 @@
 // dialog runner against /bin/sh (with its runs that fail no call), the RFCOMM layer against a stand-in
 // kernel. Every row also checks that no descriptor is left open; an alarm ends the program should a row hang.
 #include <errno.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "../../support/open_descriptors.h"
 #include "bluetooth/bluez/system/prompter.h"
@@ -22,7 +21,10 @@ using sys::RealSystemCalls;
 namespace abi = rfcomm_abi;
 
 enum Kind { kNone, kSocket, kIoctl, kSockName, kPeerName, kPipe, kPoll, kRead, kWait, kInit, kDup2, kSpawn };
-struct Fault { Kind kind; int nth, times, error; };
+struct Fault {
+  Kind kind;
+  int nth, times, error;
+};
 constexpr Fault kNoFault{kNone, 0, 0, 0};
 Fault fault;
 int seen = 0;
@@ -75,7 +77,13 @@ class SyscallFaults : public ::testing::Test {
 // Standard input is a pipe holding a line meanwhile: a child that inherited it would take the line.
 TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
   const std::vector<std::string> fills{"sh", "-c", "head -c 100000 /dev/zero >&2; echo ok; exit 3"};
-  struct Row { Fault fault; std::vector<std::string> argv; bool started; int exitStatus; std::string output; };
+  struct Row {
+    Fault fault;
+    std::vector<std::string> argv;
+    bool started;
+    int exitStatus;
+    std::string output;
+  };
   const Row rows[] = {
       {kNoFault, {"sh", "-c", "printf 'No\\n'; echo noise >&2; exit 5"}, true, 5, "No\n"},
       {kNoFault, {"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, true, 0, std::string(200000, 'x')},
@@ -84,12 +92,18 @@ TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
       {kNoFault, {"kv-dialog-program-that-is-not-installed"}, false, -1, ""},
       {kNoFault, {}, false, -1, ""},
       {kNoFault, {"sh", "-c", "cat; echo done"}, true, 0, "done\n"},
-      {kNoFault, fills, true, 3, "ok\n"},      {{kPipe, 1, 1, EMFILE}, fills, false, -1, ""},
-      {{kPipe, 3, 1, ENFILE}, fills, false, -1, ""},        {{kInit, 1, 1, ENOMEM}, fills, false, -1, ""},
-      {{kDup2, 3, 1, EBADF}, fills, false, -1, ""},         {{kSpawn, 1, 1, ENOENT}, fills, false, -1, ""},
-      {{kPoll, 1, 3, EINTR}, fills, true, 3, "ok\n"},       {{kPoll, 1, 1, ENOMEM}, fills, true, -1, ""},
-      {{kRead, 1, 2, EINTR}, fills, true, 3, "ok\n"},       {{kRead, 1, 1, EIO}, fills, true, 3, "ok\n"},
-      {{kWait, 1, 2, EINTR}, fills, true, 3, "ok\n"},       {{kWait, 1, 1, ECHILD}, fills, true, -1, "ok\n"},
+      {kNoFault, fills, true, 3, "ok\n"},
+      {{kPipe, 1, 1, EMFILE}, fills, false, -1, ""},
+      {{kPipe, 3, 1, ENFILE}, fills, false, -1, ""},
+      {{kInit, 1, 1, ENOMEM}, fills, false, -1, ""},
+      {{kDup2, 3, 1, EBADF}, fills, false, -1, ""},
+      {{kSpawn, 1, 1, ENOENT}, fills, false, -1, ""},
+      {{kPoll, 1, 3, EINTR}, fills, true, 3, "ok\n"},
+      {{kPoll, 1, 1, ENOMEM}, fills, true, -1, ""},
+      {{kRead, 1, 2, EINTR}, fills, true, 3, "ok\n"},
+      {{kRead, 1, 1, EIO}, fills, true, 3, "ok\n"},
+      {{kWait, 1, 2, EINTR}, fills, true, 3, "ok\n"},
+      {{kWait, 1, 1, ECHILD}, fills, true, -1, "ok\n"},
   };
   int input[2];
   ASSERT_EQ(::pipe(input), 0);
@@ -127,7 +141,9 @@ int callerSocket = -1;
 void InstallKernel(const Fault& f) {
   fault = f, seen = 0;
   sys::SystemCalls& c = Calls();
-  c.socket = [](int, int, int) { return Fails(kSocket) ? -1 : RealSystemCalls().socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
+  c.socket = [](int, int, int) {
+    return Fails(kSocket) ? -1 : RealSystemCalls().socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  };
   c.getsockname = [](int fd, sockaddr* a, socklen_t* n) {
     if (Fails(kSockName) || fd != callerSocket) return -1;
     *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{1, 2, 3, 4, 5, 6}}, 0};
@@ -155,14 +171,23 @@ void InstallKernel(const Fault& f) {
       return 0;
     }
     const auto* dev = static_cast<const abi::DevReq*>(argument);
-    return request == abi::kIoctlReleaseDev && dev->devId == 9 && dev->flags == abi::kFlagHangupNow ? 0 : (errno = EINVAL, -1);
+    return request == abi::kIoctlReleaseDev && dev->devId == 9 && dev->flags == abi::kFlagHangupNow
+               ? 0
+               : (errno = EINVAL, -1);
   };
 }
 
 TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   // Calls in order: create (socket, getsockname, getpeername, ioctl[, ioctl]), list (socket, ioctl),
   // release (socket, ioctl). Without kernel Bluetooth the list falls back to a sysfs that is missing.
-  struct Row { Fault fault; int id; bool persistent; int error; int listed; bool released; };
+  struct Row {
+    Fault fault;
+    int id;
+    bool persistent;
+    int error;
+    int listed;
+    bool released;
+  };
   const Row rows[] = {
       {kNoFault, 7, true, 0, 2, true},
       {{kSocket, 1, 1, EAFNOSUPPORT}, 8, false, 0, 2, true},
@@ -181,7 +206,8 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   const std::unique_ptr<RfcommTty> rfcomm = MakeKernelRfcommTty("/nonexistent/kv-sys-class-tty");
   const int withPair = OpenDescriptors();
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno " << row.fault.error);
+    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
+                                    << row.fault.error);
     InstallKernel(row.fault);
     const RfcommCreated created = rfcomm->CreateFromSocket(pair[0]);
     const auto listed = rfcomm->List();

@@ -6,9 +6,9 @@
 
 #include <map>
 
+#include "../data_rows.h"
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/platform.h"
-#include "../data_rows.h"
 
 namespace kv::bt::bluez {
 namespace {
@@ -37,9 +37,11 @@ class BluezZenity : public ::testing::Test {
 
 TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
   const std::map<std::string, uint32_t> styles = {{"retry", kStyleRetryCancelWarning}, {"okwarning", kStyleOkWarning},
-      {"okcancel", kStyleOkCancelInfo}, {"yesno", kStyleYesNo}, {"yesnocancel", kStyleYesNoCancel}, {"plain", 0}};
-  const std::map<std::string, int32_t> buttons = {{"-", kButtonNone}, {"OK", kButtonOk}, {"Cancel", kButtonCancel},
-      {"Retry", kButtonRetry}, {"Yes", kButtonYes}, {"No", kButtonNo}};
+                                                  {"okcancel", kStyleOkCancelInfo},    {"yesno", kStyleYesNo},
+                                                  {"yesnocancel", kStyleYesNoCancel},  {"plain", 0}};
+  const std::map<std::string, int32_t> buttons = {{"-", kButtonNone},        {"OK", kButtonOk},
+                                                  {"Cancel", kButtonCancel}, {"Retry", kButtonRetry},
+                                                  {"Yes", kButtonYes},       {"No", kButtonNo}};
   const std::vector<std::vector<std::string>> rows = testing::Rows(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt", 4);
   EXPECT_EQ(rows.size(), 22u);
   for (const std::vector<std::string>& cell : rows) {
@@ -73,12 +75,12 @@ TEST_F(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
             1u);
   EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {}), std::nullopt);
   ASSERT_EQ(recorder.calls.size(), 2u);
-  EXPECT_EQ(recorder.calls[0], (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
-                                     "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal",
-                                     "--attach=536870911"}));
-  EXPECT_EQ(recorder.calls[1], (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index",
-                                     "--column=Device", "--hide-column=1", "--print-column=1", "0", "<i>", "1",
-                                     " --help", "2", " -", "3", "a-b"}));
+  EXPECT_EQ(recorder.calls[0],
+            (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
+                  "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal", "--attach=536870911"}));
+  EXPECT_EQ(recorder.calls[1],
+            (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index", "--column=Device",
+                  "--hide-column=1", "--print-column=1", "0", "<i>", "1", " --help", "2", " -", "3", "a-b"}));
 }
 
 TEST_F(BluezZenity, NothingRunsWithoutADisplay) {
