@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <tuple>
+
 #include "../../support/open_descriptors.h"
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/bluez/system/rfcomm_kernel_abi.h"
@@ -45,32 +47,72 @@ class SyscallFaults : public ::testing::Test {
     Calls() = RealSystemCalls();
     EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
   }
-  void Install(const Fault& f) {
-    fault = f, seen = 0;
-    sys::SystemCalls& c = Calls();
-    c.pipe2 = [](int* fds, int flags) { return Fails(kPipe) ? -1 : RealSystemCalls().pipe2(fds, flags); };
-    c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
-    c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
-    c.waitpid = [](pid_t pid, int* status, int options) {
-      if (!Fails(kWait)) return RealSystemCalls().waitpid(pid, status, options);
-      const int error = errno;
-      if (error != EINTR) RealSystemCalls().waitpid(pid, status, options);  // the child is gone either way
-      errno = error;
-      return pid_t{-1};
-    };
-    c.spawnActionsInit = [](posix_spawn_file_actions_t* a) {
-      return Fails(kInit) ? fault.error : RealSystemCalls().spawnActionsInit(a);
-    };
-    c.spawnActionsAddDup2 = [](posix_spawn_file_actions_t* a, int fd, int to) {
-      return Fails(kDup2) ? fault.error : RealSystemCalls().spawnActionsAddDup2(a, fd, to);
-    };
-    c.spawnp = [](pid_t* pid, const char* file, const posix_spawn_file_actions_t* a, const posix_spawnattr_t* at,
-                  char* const argv[], char* const envp[]) {
-      return Fails(kSpawn) ? fault.error : RealSystemCalls().spawnp(pid, file, a, at, argv, envp);
-    };
-  }
+  void Install(const Fault& f);
   int baseline = 0;
 };
+
+// The dialog runner's calls pass to the real ones; the stand-in kernel: control sockets are real (closable)
+// descriptors, the caller's socket reports an RFCOMM link, the bound form of create gives device 7, the adopting
+// form 8, the list holds two devices.
+int callerSocket = -1;
+void SyscallFaults::Install(const Fault& f) {
+  fault = f, seen = 0;
+  sys::SystemCalls& c = Calls();
+  c.pipe2 = [](int* fds, int flags) { return Fails(kPipe) ? -1 : RealSystemCalls().pipe2(fds, flags); };
+  c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
+  c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
+  c.waitpid = [](pid_t pid, int* status, int options) {
+    if (!Fails(kWait)) return RealSystemCalls().waitpid(pid, status, options);
+    const int error = errno;
+    if (error != EINTR) RealSystemCalls().waitpid(pid, status, options);  // the child is gone either way
+    errno = error;
+    return pid_t{-1};
+  };
+  c.spawnActionsInit = [](posix_spawn_file_actions_t* a) {
+    return Fails(kInit) ? fault.error : RealSystemCalls().spawnActionsInit(a);
+  };
+  c.spawnActionsAddDup2 = [](posix_spawn_file_actions_t* a, int fd, int to) {
+    return Fails(kDup2) ? fault.error : RealSystemCalls().spawnActionsAddDup2(a, fd, to);
+  };
+  c.spawnp = [](pid_t* pid, const char* file, const posix_spawn_file_actions_t* a, const posix_spawnattr_t* at,
+                char* const argv[], char* const envp[]) {
+    return Fails(kSpawn) ? fault.error : RealSystemCalls().spawnp(pid, file, a, at, argv, envp);
+  };
+  c.socket = [](int, int, int) {
+    return Fails(kSocket) ? -1 : RealSystemCalls().socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  };
+  c.getsockname = [](int fd, sockaddr* a, socklen_t* n) {
+    if (Fails(kSockName) || fd != callerSocket) return -1;
+    *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{1, 2, 3, 4, 5, 6}}, 0};
+    return *n = sizeof(abi::SockAddrRc), 0;
+  };
+  c.getpeername = [](int fd, sockaddr* a, socklen_t* n) {
+    if (Fails(kPeerName) || fd != callerSocket) return -1;
+    *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{0xAA, 0x44, 0x33, 0x22, 0x11, 0}}, 4};
+    return *n = sizeof(abi::SockAddrRc), 0;
+  };
+  c.ioctl = [](int fd, unsigned long request, void* argument) {
+    if (Fails(kIoctl)) return -1;
+    if (request == abi::kIoctlCreateDev) {
+      const auto* dev = static_cast<const abi::DevReq*>(argument);
+      const bool adopting = fd == callerSocket;
+      if (dev->channel != 4 || dev->dst.b[0] != 0xAA || dev->flags != (adopting ? 3u : 0u)) return errno = EINVAL, -1;
+      return adopting ? 8 : 7;
+    }
+    if (request == abi::kIoctlGetDevList) {
+      auto* list = static_cast<abi::DevListReq*>(argument);
+      if (list->devNum != abi::kMaxDevices) return errno = EINVAL, -1;
+      list->devNum = 2;
+      list->devInfo[0] = {7, 0, abi::kStateConnected, {}, {{0xAA, 0x44, 0x33, 0x22, 0x11, 0}}, 4};
+      list->devInfo[1] = {9, 0, 2, {}, {}, 1};
+      return 0;
+    }
+    const auto* dev = static_cast<const abi::DevReq*>(argument);
+    return request == abi::kIoctlReleaseDev && dev->devId == 9 && dev->flags == abi::kFlagHangupNow
+               ? 0
+               : (errno = EINVAL, -1);
+  };
+}
 
 // RunDialogProgram against /bin/sh: without a failed call, its status and output; then each call
 // failed against a child that first fills its error pipe, then prints a line and exits with 3.
@@ -118,8 +160,7 @@ TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
     Install(row.fault);
     const DialogRun run = RunDialogProgram(row.argv);
     Calls() = RealSystemCalls();
-    EXPECT_EQ(run.started, row.started);
-    EXPECT_EQ(run.exitStatus, row.exitStatus);
+    EXPECT_EQ(std::tie(run.started, run.exitStatus), std::tie(row.started, row.exitStatus));
     EXPECT_TRUE(run.output == row.output) << run.output.substr(0, 40);
     if (row.fault.kind != kNone) {
       EXPECT_GE(seen, row.fault.nth) << "the failed call was never made";
@@ -135,70 +176,25 @@ TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
   EXPECT_EQ(std::string(left, unread > 0 ? static_cast<size_t>(unread) : 0), "host line\n");
 }
 
-// The stand-in kernel: control sockets are real (closable) descriptors, the caller's socket reports an
-// RFCOMM link, the bound form of create gives device 7, the adopting form 8, the list holds two devices.
-int callerSocket = -1;
-void InstallKernel(const Fault& f) {
-  fault = f, seen = 0;
-  sys::SystemCalls& c = Calls();
-  c.socket = [](int, int, int) {
-    return Fails(kSocket) ? -1 : RealSystemCalls().socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  };
-  c.getsockname = [](int fd, sockaddr* a, socklen_t* n) {
-    if (Fails(kSockName) || fd != callerSocket) return -1;
-    *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{1, 2, 3, 4, 5, 6}}, 0};
-    return *n = sizeof(abi::SockAddrRc), 0;
-  };
-  c.getpeername = [](int fd, sockaddr* a, socklen_t* n) {
-    if (Fails(kPeerName) || fd != callerSocket) return -1;
-    *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{0xAA, 0x44, 0x33, 0x22, 0x11, 0}}, 4};
-    return *n = sizeof(abi::SockAddrRc), 0;
-  };
-  c.ioctl = [](int fd, unsigned long request, void* argument) {
-    if (Fails(kIoctl)) return -1;
-    if (request == abi::kIoctlCreateDev) {
-      const auto* dev = static_cast<const abi::DevReq*>(argument);
-      const bool adopting = fd == callerSocket;
-      if (dev->channel != 4 || dev->dst.b[0] != 0xAA || dev->flags != (adopting ? 3u : 0u)) return errno = EINVAL, -1;
-      return adopting ? 8 : 7;
-    }
-    if (request == abi::kIoctlGetDevList) {
-      auto* list = static_cast<abi::DevListReq*>(argument);
-      if (list->devNum != abi::kMaxDevices) return errno = EINVAL, -1;
-      list->devNum = 2;
-      list->devInfo[0] = {7, 0, abi::kStateConnected, {}, {{0xAA, 0x44, 0x33, 0x22, 0x11, 0}}, 4};
-      list->devInfo[1] = {9, 0, 2, {}, {}, 1};
-      return 0;
-    }
-    const auto* dev = static_cast<const abi::DevReq*>(argument);
-    return request == abi::kIoctlReleaseDev && dev->devId == 9 && dev->flags == abi::kFlagHangupNow
-               ? 0
-               : (errno = EINVAL, -1);
-  };
-}
-
 TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   // Calls in order: create (socket, getsockname, getpeername, ioctl[, ioctl]), list (socket, ioctl),
   // release (socket, ioctl). Without kernel Bluetooth the list falls back to a sysfs that is missing.
   struct Row {
     Fault fault;
-    int id;
-    bool persistent;
-    int error;
-    int listed;
-    bool released;
+    int id, error, listed;  // the created device, its error, how many listed (-1: no list)
+    bool persistent, released;
   };
   const Row rows[] = {
-      {kNoFault, 7, true, 0, 2, true},
-      {{kSocket, 1, 1, EAFNOSUPPORT}, 8, false, 0, 2, true},
-      {{kIoctl, 1, 1, EPERM}, 8, false, 0, 2, true},
-      {{kIoctl, 1, 2, EPERM}, -1, false, EPERM, 2, true},
-      {{kSockName, 1, 1, EBADF}, -1, false, EBADF, 2, true},
-      {{kPeerName, 1, 1, ENOTCONN}, -1, false, ENOTCONN, 2, true},
-      {{kSocket, 2, 1, EMFILE}, 7, true, 0, -1, true},
-      {{kIoctl, 2, 1, EIO}, 7, true, 0, -1, true},
-      {{kSocket, 3, 1, ENFILE}, 7, true, 0, 2, false},
-      {{kIoctl, 3, 1, ENXIO}, 7, true, 0, 2, false},
+      {kNoFault, 7, 0, 2, true, true},
+      {{kSocket, 1, 1, EAFNOSUPPORT}, 8, 0, 2, false, true},
+      {{kIoctl, 1, 1, EPERM}, 8, 0, 2, false, true},
+      {{kIoctl, 1, 2, EPERM}, -1, EPERM, 2, false, true},
+      {{kSockName, 1, 1, EBADF}, -1, EBADF, 2, false, true},
+      {{kPeerName, 1, 1, ENOTCONN}, -1, ENOTCONN, 2, false, true},
+      {{kSocket, 2, 1, EMFILE}, 7, 0, -1, true, true},
+      {{kIoctl, 2, 1, EIO}, 7, 0, -1, true, true},
+      {{kSocket, 3, 1, ENFILE}, 7, 0, 2, true, false},
+      {{kIoctl, 3, 1, ENXIO}, 7, 0, 2, true, false},
   };
   int pair[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
@@ -208,14 +204,12 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
                                     << row.fault.error);
-    InstallKernel(row.fault);
+    Install(row.fault);
     const RfcommCreated created = rfcomm->CreateFromSocket(pair[0]);
     const auto listed = rfcomm->List();
     const bool released = rfcomm->Release(9);
     Calls() = RealSystemCalls();
-    EXPECT_EQ(created.id, row.id);
-    EXPECT_EQ(created.persistent, row.persistent);
-    EXPECT_EQ(created.error, row.error);
+    EXPECT_EQ(std::tie(created.id, created.error, created.persistent), std::tie(row.id, row.error, row.persistent));
     EXPECT_EQ(listed ? static_cast<int>(listed->size()) : -1, row.listed);
     if (listed && !listed->empty()) {
       EXPECT_EQ(listed->front(), (RfcommDevice{7, 0x0011223344AAull, 4, true}));
