@@ -100,12 +100,10 @@ inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
     if (key == "reg") p.registerResult = code;
     if (key == "choose") p.selections.push_back(AddressOf(static_cast<int>(code)));
     if (key == "from") p.portClasses[0].ports.at(0).fromLookup = code;
-    for (auto [name, queue] : {std::pair{"auth", &p.authExResults},
-                               {"legacy", &p.legacyResults},
-                               {"find", &p.findFailures},
-                               {"svc", &p.serviceResults}}) {
-      if (key == name) queue->push_back(code);
-    }
+    if (key == "auth") p.authExResults.push_back(code);
+    if (key == "legacy") p.legacyResults.push_back(code);
+    if (key == "find") p.findFailures.push_back(code);
+    if (key == "svc") p.serviceResults.push_back(code);
   }
   return p;
 }
