@@ -27,12 +27,13 @@ void Require(bool condition, const char* what) {
 // Text of up to `most` units made of a short drawn pattern repeated, with telling units at drawn places: a
 // name of 260 units costs a dozen input bytes, so the input goes into the flows rather than into long names.
 std::u16string Text(FuzzedDataProvider& in, size_t most) {
-  static constexpr char16_t kTelling[] = {u'K', u'o', u'r', u'v', u'a', u'n', u't', u'%', u's', u'd', u'(', u')',
-                                          u'C', u'O', u'M', u'1', 0, 0xD800};
-  const size_t length = in.ConsumeBool() ? in.ConsumeIntegralInRange<size_t>(0, 12)
-                                         : in.ConsumeIntegralInRange<size_t>(0, most);
+  static constexpr char16_t kTelling[] = {u'K', u'o', u'r', u'v', u'a', u'n', u't', u'%', u's',
+                                          u'd', u'(', u')', u'C', u'O', u'M', u'1', 0,    0xD800};
+  const size_t length =
+      in.ConsumeBool() ? in.ConsumeIntegralInRange<size_t>(0, 12) : in.ConsumeIntegralInRange<size_t>(0, most);
   std::u16string pattern(in.ConsumeIntegralInRange<size_t>(1, 6), u'K');
-  for (char16_t& unit : pattern) unit = in.ConsumeBool() ? in.PickValueInArray(kTelling) : in.ConsumeIntegral<char16_t>();
+  for (char16_t& unit : pattern)
+    unit = in.ConsumeBool() ? in.PickValueInArray(kTelling) : in.ConsumeIntegral<char16_t>();
   std::u16string text(length, u'K');
   for (size_t i = 0; i < length; ++i) text[i] = pattern[i % pattern.size()];
   for (int n = in.ConsumeIntegralInRange(0, 3); n > 0 && length > 0; --n)
@@ -41,9 +42,9 @@ std::u16string Text(FuzzedDataProvider& in, size_t most) {
 }
 
 uint32_t Code(FuzzedDataProvider& in) {
-  static constexpr uint32_t kTelling[] = {kErrorSuccess, kErrorBadUnit, kWaitTimeout, kErrorNoMoreItems, kErrorCancelled,
-                                          kErrorNotAuthenticated, kRpcServerUnavailable, kResultInvalidHandle,
-                                          kResultInvalidArg, 0xFFFFFFFFu};
+  static constexpr uint32_t kTelling[] = {
+      kErrorSuccess,          kErrorBadUnit,         kWaitTimeout,         kErrorNoMoreItems, kErrorCancelled,
+      kErrorNotAuthenticated, kRpcServerUnavailable, kResultInvalidHandle, kResultInvalidArg, 0xFFFFFFFFu};
   return in.ConsumeBool() ? in.PickValueInArray(kTelling) : in.ConsumeIntegral<uint32_t>();
 }
 
@@ -54,7 +55,8 @@ void DrawScene(FuzzedDataProvider& in, fake::FakeBtPlatform& p) {
     fake::FakeDevice& d = p.SimulateDeviceInRange(in.ConsumeBool() ? u"Korvanta" + Text(in, 250) : Text(in, 260),
                                                   in.ConsumeIntegralInRange<uint64_t>(0, 40), in.ConsumeBool())
                               .devices.back();
-    d.inRange = in.ConsumeBool(), d.nameless = in.ConsumeBool(), d.record.classOfDevice = in.ConsumeIntegral<uint32_t>();
+    d.inRange = in.ConsumeBool(), d.nameless = in.ConsumeBool(),
+    d.record.classOfDevice = in.ConsumeIntegral<uint32_t>();
     if (in.ConsumeBool()) p.SimulatePortDevice(fake::BluetoothPort(d.record.address, Text(in, 12)));
   }
   for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n) p.SimulatePortDevice({Text(in, 300), Text(in, 300)});
@@ -71,7 +73,8 @@ void DrawScene(FuzzedDataProvider& in, fake::FakeBtPlatform& p) {
   for (const char* call : {"RegisterForAuthenticationEx", "AuthenticateDeviceEx", "SendAuthenticationResponseEx"}) {
     if (in.ConsumeIntegralInRange(0, 5) == 0) p.missingCalls.insert(call);
   }
-  p.registerResult = in.ConsumeBool() ? Code(in) : kErrorSuccess, p.sendResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
+  p.registerResult = in.ConsumeBool() ? Code(in) : kErrorSuccess,
+  p.sendResult = in.ConsumeBool() ? Code(in) : kErrorSuccess;
   p.waitFacility = in.ConsumeBool();
   p.SimulatePendingInstall(in.ConsumeIntegralInRange<uint64_t>(0, 1u << 30));
   for (uint32_t number : {kv::kMsgPairingPin, kv::kMsgErrorCaption, kv::kMsgFoundNewDevice, kv::kMsgStackInfo}) {
@@ -116,21 +119,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CallerBuffer one(in), two(in), three(in);
     int32_t fresh = -7, paired = -7, truth = 0;
     switch (in.ConsumeIntegralInRange(0, 7)) {
-      case 0: truth = IsBTAvailable(platform, held); break;
-      case 1: truth = GetBTStackInfo(platform, held, one.pointer, one.capacity); break;
+      case 0:
+        truth = IsBTAvailable(platform, held);
+        break;
+      case 1:
+        truth = GetBTStackInfo(platform, held, one.pointer, one.capacity);
+        break;
       case 2:
         truth = SearchBTDevices(platform, held, in.ConsumeBool() ? &fresh : nullptr,
                                 in.ConsumeBool() ? &paired : nullptr, interactive, nullptr, multiplier);
         Require(truth == 0 || (fresh <= kMaxFoundDevices && paired <= kMaxFoundDevices), "a count out of range");
         break;
       case 3:
-        truth = GetBTKorvantaDevice(platform, held, one.pointer, one.capacity, two.pointer, two.capacity,
-                                    three.pointer, three.capacity, multiplier);
+        truth = GetBTKorvantaDevice(platform, held, one.pointer, one.capacity, two.pointer, two.capacity, three.pointer,
+                                    three.capacity, multiplier);
         break;
-      case 4: truth = AuthenticateBTDevice(platform, held, nullptr, multiplier); break;
-      case 5: truth = UnAuthenticateBTDevices(platform, held, interactive, nullptr, multiplier); break;
-      case 6: truth = IsDeviceInstallInProgress(platform, in.ConsumeIntegral<uint32_t>()); break;
-      default: truth = AutoSetupBT(platform, held, one.pointer, one.capacity, interactive, nullptr); break;
+      case 4:
+        truth = AuthenticateBTDevice(platform, held, nullptr, multiplier);
+        break;
+      case 5:
+        truth = UnAuthenticateBTDevices(platform, held, interactive, nullptr, multiplier);
+        break;
+      case 6:
+        truth = IsDeviceInstallInProgress(platform, in.ConsumeIntegral<uint32_t>());
+        break;
+      default:
+        truth = AutoSetupBT(platform, held, one.pointer, one.capacity, interactive, nullptr);
+        break;
     }
     for (const CallerBuffer* buffer : {&one, &two, &three}) buffer->CheckTerminated();
     Require(truth == 0 || truth == 1, "a Bluetooth export gave a truth value other than 1 or 0");

@@ -2,16 +2,15 @@
 // stack pointer, caller buffers, and the prompts expected, with their texts taken from the message table.
 #pragma once
 
-#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bluetooth/setup.h"
 #include "bluetooth/stack.h"
+#include "data_rows.h"
 #include "fake_bt_platform.h"
 #include "messages.h"
 
@@ -19,7 +18,6 @@ namespace kv::bt::testing {
 
 using fake::FakeBtPlatform;
 using fake::Prompt;
-using ::testing::ElementsAre;
 using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
@@ -31,28 +29,6 @@ inline std::u16string Msg(uint32_t number) { return std::u16string(FindMessageTe
 inline std::u16string Text(int64_t n) {
   const std::string digits = std::to_string(n);
   return {digits.begin(), digits.end()};
-}
-
-// The fields of a data file's line, trimmed.
-inline std::vector<std::string> Split(const std::string& text, char by) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string part; std::getline(in, part, by);) {
-    const size_t first = part.find_first_not_of(' ');
-    out.push_back(first == part.npos ? "" : part.substr(first, part.find_last_not_of(' ') - first + 1));
-  }
-  return out;
-}
-
-// The blocks of a data file: each from its "== name" line, without blank and comment lines.
-inline std::vector<std::vector<std::string>> Blocks(const std::string& path) {
-  std::ifstream file(path);
-  std::vector<std::vector<std::string>> blocks;
-  for (std::string line; std::getline(file, line);) {
-    if (line.rfind("== ", 0) == 0) blocks.emplace_back();
-    if (!blocks.empty() && !line.empty() && line[0] != '#') blocks.back().push_back(line);
-  }
-  return blocks;
 }
 
 // A message with each %s or %d replaced in turn: the expected text, formed without the code under test.
@@ -116,17 +92,18 @@ inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
     const int n = std::isdigit(w[1]) ? std::stoi(w.substr(1)) : 0;
     if (w[0] == 'K' || w[0] == 'P') {
       p.SimulateDeviceInRange((w[0] == 'K' ? u"Korvanta " : u"Pixel ") + Text(n), AddressOf(n), w.find('+') != w.npos);
-      if (w.find(':') != w.npos) p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
+      if (w.find(':') != w.npos)
+        p.SimulatePortDevice(fake::BluetoothPort(AddressOf(n), Text(std::stoi(w.substr(w.find(':') + 1)))));
     }
     p.pairingModule = p.pairingModule && w != "nomodule";
     if (key == "lacks") p.missingCalls.insert(value);
     if (key == "reg") p.registerResult = code;
     if (key == "choose") p.selections.push_back(AddressOf(static_cast<int>(code)));
     if (key == "from") p.portClasses[0].ports.at(0).fromLookup = code;
-    for (auto [name, queue] : {std::pair{"auth", &p.authExResults}, {"legacy", &p.legacyResults}, {"find", &p.findFailures},
-                               {"svc", &p.serviceResults}}) {
-      if (key == name) queue->push_back(code);
-    }
+    if (key == "auth") p.authExResults.push_back(code);
+    if (key == "legacy") p.legacyResults.push_back(code);
+    if (key == "find") p.findFailures.push_back(code);
+    if (key == "svc") p.serviceResults.push_back(code);
   }
   return p;
 }

@@ -13,7 +13,12 @@ fake::FakePortClass Class(std::vector<fake::FakePort> ports, bool listFails = fa
 }
 
 TEST(ComPort, IsTheFirstDeviceWithTheKeyAndAPortInItsName) {
-  const struct { const char* name; std::vector<fake::FakePortClass> classes; const char16_t* port; Script extra = nullptr; } rows[] = {
+  const struct {
+    const char* name;
+    std::vector<fake::FakePortClass> classes;
+    const char16_t* port;
+    Script extra = nullptr;
+  } rows[] = {
       {"two digits", {Class({{kId, u"Link (COM12)"}})}, u"12"},  // port null: not found
       {"empty number", {Class({{kId, u"Link (COM)"}})}, u""},
       {"no bracket", {Class({{kId, u"Link (COM7"}, {kId + u"&2", u"Link (COM8)"}})}, u"8"},

@@ -10,26 +10,29 @@ namespace {
 
 // The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
 std::string Abbreviated(std::string call) {
-  static const std::map<std::string, std::string> letters = {
-      {"LoadModule", "L"}, {"FreeLoadedModule", "F"}, {"RegisterForAuthenticationEx", "R"}, {"AuthenticateDeviceEx", "A"},
-      {"SendAuthenticationResponseEx", "S"}, {"UnregisterAuthentication", "U"}, {"AuthenticateDevice", "D"},
-      {"SetServiceState", "V"}};
+  static const std::map<std::string, std::string> letters = {{"LoadModule", "L"},
+                                                             {"FreeLoadedModule", "F"},
+                                                             {"RegisterForAuthenticationEx", "R"},
+                                                             {"AuthenticateDeviceEx", "A"},
+                                                             {"SendAuthenticationResponseEx", "S"},
+                                                             {"UnregisterAuthentication", "U"},
+                                                             {"AuthenticateDevice", "D"},
+                                                             {"SetServiceState", "V"}};
   const std::u16string pin = Msg(kMsgPairingPin);
-  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos) call.replace(at, pin.size(), "PIN");
+  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos)
+    call.replace(at, pin.size(), "PIN");
   const auto it = letters.find(call.substr(0, call.find('(')));
   return it == letters.end() ? "" : it->second + call.substr(it->first.size());
 }
-std::vector<std::string> Words(const std::string& text) { return text == "-" ? std::vector<std::string>{} : Split(text, ' '); }
+std::vector<std::string> Words(const std::string& text) {
+  return text == "-" ? std::vector<std::string>{} : Split(text, ' ');
+}
 
 TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
-  std::ifstream file(KV_BT_TEST_DATA "/flows.txt");
-  int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    const std::vector<std::string> c = Split(line, '|');
-    ASSERT_EQ(c.size(), 8u) << line;
+  const std::vector<std::vector<std::string>> rows = Rows(KV_BT_TEST_DATA "/flows.txt", 8);
+  EXPECT_GE(rows.size(), 49u);
+  for (const std::vector<std::string>& c : rows) {
     SCOPED_TRACE(c[0]);
-    ++rows;
     Scene s;
     Devices(s.p, c[2] == "-" ? "" : c[2]);
     Answer(s.p, Words(c[3]));
@@ -38,10 +41,10 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
     Buffer port(16);
     BtDeviceRecord device = s.p.devices.empty() ? BtDeviceRecord{} : s.p.devices[0].record;
-    const int32_t result = pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
-                           : c[1].rfind("auto", 0) == 0
-                               ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
-                               : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
+    const int32_t result =
+        pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
+        : c[1].rfind("auto", 0) == 0 ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
+                                     : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
     for (const std::string& call : s.p.calls) {
       if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
     }
@@ -54,7 +57,6 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
     EXPECT_EQ(s.p.OpenHandles(), 0);
   }
-  EXPECT_GE(rows, 49);
 }
 
 }  // namespace

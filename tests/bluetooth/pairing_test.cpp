@@ -14,12 +14,15 @@ TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
   // The kit's own PIN is sent in the flows' rows, where the platform checks it.
   p.texts[kMsgPairingPin] = u"\u01B1\u0232ABCDEFGHIJKLMNOPQRS";  // 21 units, read as 15
   ASSERT_TRUE(AuthenticationCallback(p, nullptr, &request));
-  const BtAuthResponse expected{AddressOf(1), kAuthMethodNumericComparison,
-                                {0xB1, 0x32, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 0}, 15, 0};
+  const BtAuthResponse expected{AddressOf(1),
+                                kAuthMethodNumericComparison,
+                                {0xB1, 0x32, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 0},
+                                15,
+                                0};
   EXPECT_EQ(p.responses, std::vector<BtAuthResponse>{expected});
-  for (Script refusal : {Script([](FakeBtPlatform& f) { f.sendResult = 5; }),
-                         Script([](FakeBtPlatform& f) { f.pairingModule = false; }),
-                         Script([](FakeBtPlatform& f) { f.missingCalls = {"SendAuthenticationResponseEx"}; })}) {
+  for (Script refusal :
+       {Script([](FakeBtPlatform& f) { f.sendResult = 5; }), Script([](FakeBtPlatform& f) { f.pairingModule = false; }),
+        Script([](FakeBtPlatform& f) { f.missingCalls = {"SendAuthenticationResponseEx"}; })}) {
     FakeBtPlatform q;
     refusal(q);
     EXPECT_FALSE(AuthenticationCallback(q, nullptr, &request));

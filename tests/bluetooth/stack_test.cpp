@@ -14,15 +14,21 @@ TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {
   // The body holds at most 2047 units: the platform's text, a line break, then the extra text cut short.
   const std::u16string head = fake::ErrorTextFor(5) + u"\n";
   EXPECT_EQ(p.prompts, (std::vector<Prompt>{{false, head + std::u16string(2047 - head.size(), u'x'),
-                                            Fill(kMsgErrorCaption, {u"5"}), 0x35}}));
+                                             Fill(kMsgErrorCaption, {u"5"}), 0x35}}));
 }
 
 TEST(StackInfo, DescribesTheFirstRadioWhenReadableCutToTheCapacity) {
   const std::u16string readable = Fill(kMsgStackInfo, {u"Microsoft", u"LAB-PC (15)", u"(4096)"});
   const std::u16string unreadable = Fill(kMsgStackInfo, {u"Microsoft", u"", u""});
-  const struct { bool nullFirst; uint32_t infoResult; const std::u16string text; int32_t capacity = 200; } rows[] = {
-      {false, kErrorSuccess, readable}, {false, 31, unreadable}, {true, kErrorSuccess, unreadable},
-      {false, kErrorSuccess, readable.substr(0, 9), 10}};
+  const struct {
+    bool nullFirst;
+    uint32_t infoResult;
+    const std::u16string text;
+    int32_t capacity = 200;
+  } rows[] = {{false, kErrorSuccess, readable},
+              {false, 31, unreadable},
+              {true, kErrorSuccess, unreadable},
+              {false, kErrorSuccess, readable.substr(0, 9), 10}};
   for (const auto& row : rows) {
     SCOPED_TRACE(&row - rows);
     Scene s;

@@ -55,8 +55,10 @@ struct Walk {
       p.selections.push_back(w[i] == "cancel" ? std::nullopt
                                               : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
     }
-    return std::string(" add nullradio nameless twice away removalfails port noports pending nowait fresh searched "
-                       "held mark answer seventy choose ").find(" " + k + " ") != std::string::npos;
+    return std::string(
+               " add nullradio nameless twice away removalfails port noports pending nowait fresh searched "
+               "held mark answer seventy choose ")
+               .find(" " + k + " ") != std::string::npos;
   }
 
   std::string Exported() {

@@ -1,8 +1,6 @@
 // values_test.cpp: the setup's pure functions (analyser names, the dialog's filter, address and port texts,
 // message formatting and limits) as the rows of data/values.txt, then the message table, the PIN and the
 // address written into a caller's buffer.
-#include <fstream>
-
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -58,17 +56,12 @@ std::u16string Answer(const std::string& kind, const std::u16string& input, cons
 }
 
 TEST(Values, RowsGiveTheirExpectedText) {
-  std::ifstream file(KV_BT_TEST_DATA "/values.txt");
-  int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> c = Split(line, '|');
-    c.resize(4);  // a trailing empty field is left out by the split
-    SCOPED_TRACE(line);
-    ++rows;
+  const std::vector<std::vector<std::string>> rows = Rows(KV_BT_TEST_DATA "/values.txt", 4);
+  EXPECT_GE(rows.size(), 42u);
+  for (const std::vector<std::string>& c : rows) {
+    SCOPED_TRACE(c[0] + " | " + c[1] + " | " + c[2]);
     EXPECT_EQ(Answer(c[0], Units(c[1]), c[2]), Units(c[3]));
   }
-  EXPECT_GE(rows, 42);
   EXPECT_FALSE(DeviceSelectionFilter(nullptr, nullptr));
 }
 

@@ -79,9 +79,9 @@ MockBluez::MockBluez(const char* scenario) {
   bool up = Await(dir_ + "/bus", true);
   if (up && scenario != nullptr) {
     // Debian's python3 with its dbusmock, not whatever python3 comes first on PATH.
-    bluez_ = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", KV_MOCK_BLUEZ_TEMPLATE, "-p",
-                    scenario},
-                   dir_ + "/bluez.log");
+    bluez_ =
+        Spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", KV_MOCK_BLUEZ_TEMPLATE, "-p", scenario},
+              dir_ + "/bluez.log");
     up = Await(dir_ + "/calls", false);
   }
   if (!up) {

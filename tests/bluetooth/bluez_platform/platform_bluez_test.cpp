@@ -12,9 +12,17 @@ namespace kv::bt::testing {
 namespace {
 
 const std::map<std::string, uint32_t> kCodes = {
-    {"ok", kErrorSuccess}, {"nomore", kErrorNoMoreItems}, {"invhandle", kResultInvalidHandle},
-    {"invarg", kResultInvalidArg}, {"notauth", kErrorNotAuthenticated}, {"cancelled", kErrorCancelled},
-    {"rpc", kRpcServerUnavailable}, {"timeout", kWaitTimeout}, {"genfail", bluez::kErrorGenFailure}, {"notfound", bluez::kErrorNotFound}};
+    {"ok", kErrorSuccess},
+    {"nomore", kErrorNoMoreItems},
+    {"invhandle", kResultInvalidHandle},
+    {"invarg", kResultInvalidArg},
+    {"notauth", kErrorNotAuthenticated},
+    {"cancelled", kErrorCancelled},
+    {"rpc", kRpcServerUnavailable},
+    {"timeout", kWaitTimeout},
+    {"genfail", bluez::kErrorGenFailure},
+    {"notfound", bluez::kErrorNotFound},
+};
 
 std::string CodeName(uint32_t code) {
   for (const auto& [name, value] : kCodes) {
@@ -25,15 +33,23 @@ std::string CodeName(uint32_t code) {
 uint32_t Code(const std::string& word) {
   return kCodes.count(word) ? kCodes.at(word) : static_cast<uint32_t>(std::stoul(word));
 }
+// XX: an address no device has; two digits nn: 00:11:22:33:44:nn.
 uint64_t Address(const std::string& word) {
   if (word == "XX") return 0x665544332211ull;
-  if (word.size() == 12) return std::stoull(word, nullptr, 16);
-  return 0x001122334400ull + std::stoul(word[0] == 'A' && word.size() == 2 && word != "AA" ? word.substr(1) : word, nullptr, 16);
+  return std::stoull(word, nullptr, 16) + (word.size() == 2 ? 0x001122334400ull : 0);
 }
 std::string Utf8(std::u16string_view text) { return Utf8FromUtf16(text); }
+// The words from the n-th on.
+std::string From(const std::vector<std::string>& w, size_t n) {
+  std::string out;
+  for (size_t i = n; i < w.size(); ++i) out += (i > n ? " " : "") + w[i];
+  return out;
+}
 std::string Record(const BtDeviceRecord& r) {
   std::string name = Utf8(r.name);
-  if (name.size() > 40 && name.find_first_not_of(name[0]) == name.npos) name = name.substr(0, 1) + "*" + std::to_string(name.size());
+  if (name.size() > 40 && name.find_first_not_of(name[0]) == name.npos) {
+    name = name.substr(0, 1) + "*" + std::to_string(name.size());
+  }
   return fake::Hex(r.address, 12) + "/" + fake::Hex(r.classOfDevice) + "/" + (r.authenticated ? "A" : "") +
          (r.remembered ? "R" : "") + (r.authenticated || r.remembered ? "" : "-") + "/" + name;
 }
@@ -66,92 +82,93 @@ std::string Radios(BtPlatform& platform) {
   if (find != BtRadioFind::kNone) platform.FindRadioClose(find);
   return out + "end=" + CodeName(platform.LastError());
 }
+// Each listed device: instance/port, then the codes past the last one.
+std::string Ports(BtPlatform& p) {
+  std::vector<BtGuid> classes;
+  EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
+  if (!p.ClassGuidsFromName(u"ports", classes)) return "fail";
+  const BtPortList list = p.GetPresentDevices(classes.at(0));
+  if (list == BtPortList::kNone) return "none";
+  EXPECT_TRUE(p.GetListDetail(list));
+  BtPortDevice port;
+  std::u16string id, name;
+  std::string out;
+  uint32_t listed = 0;
+  for (; p.EnumDevice(list, listed, port); ++listed) {
+    EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
+    EXPECT_TRUE(p.GetFriendlyName(list, port, name));
+    EXPECT_EQ(id.substr(0, 7), u"RFCOMM\\");
+    out += std::to_string(port.instance) + "/" + Utf8(id.substr(7)) + "/" +
+           Utf8(ComPortFromFriendlyName(name).value_or(u"-")) + " ";
+  }
+  port.index = listed;
+  out += "end=" + CodeName(p.GetDeviceId(list, port, id)) + (p.GetFriendlyName(list, port, name) ? "/name" : "");
+  p.DestroyDeviceList(list);
+  EXPECT_FALSE(p.GetListDetail(list));
+  return out;
+}
 
 // One step of a block on the rig; what it gives, compared with the text after "=>".
-std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string>& w, const std::string& rest) {
+std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string>& w) {
   BtPlatform& p = *rig.platform;
+  FakeParts& parts = *rig.parts;
   BtDeviceRecord device;
-  const bool addressed = w[0] == "info" || w[0] == "pair" || w[0] == "serial" || w[0] == "remove";
-  device.address = addressed ? Address(w.at(1)) : 0;
+  device.address = w.size() > 1 && (w[0] == "info" || w[0] == "pair" || w[0] == "serial") ? Address(w[1]) : 0;
+  std::string out;
   if (w[0] == "radios") return Radios(p);
   if (w[0] == "search") return Search(p, static_cast<uint8_t>(std::stoi(w[1])));
+  if (w[0] == "ports") return Ports(p);
   if (w[0] == "info") {
     const uint32_t code = p.GetDeviceInfo(BtRadio::kNone, device);
     return CodeName(code) + (code == kErrorSuccess ? "/" + Utf8(device.name) : "");
   }
   if (w[0] == "pair") {
-    const std::u16string pin(w[2].begin(), w[2].end());
-    const uint32_t code = p.AuthenticateDevice(nullptr, BtRadio::kNone, device, pin);
+    const uint32_t code = p.AuthenticateDevice(nullptr, BtRadio::kNone, device, Utf16FromUtf8(w[2]));
     EXPECT_EQ(device.authenticated, code == kErrorSuccess);
     return CodeName(code);
   }
-  if (w[0] == "serial") return CodeName(p.SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, w[2] == "1"));
-  if (w[0] == "remove") return CodeName(p.RemoveDevice(device.address));
-  if (w[0] == "module") return p.LoadModule(std::u16string(w[1].begin(), w[1].end())) == BtModule::kNone ? "none" : "some";
+  if (w[0] == "serial")
+    return CodeName(p.SetServiceState(BtRadio::kNone, device, kSerialPortServiceClass, w[2] == "1"));
+  if (w[0] == "remove") return CodeName(p.RemoveDevice(Address(w[1])));
+  if (w[0] == "module") return p.LoadModule(Utf16FromUtf8(w[1])) == BtModule::kNone ? "none" : "some";
   if (w[0] == "code") return CodeName(bluez::CodeOf({w[1], "x"}, static_cast<bluez::Step>(std::stoi(w[2]))));
   if (w[0] == "default") return bluez::DefaultText(Code(w[1])).empty() ? "0" : "1";
-  if (w[0] == "textof") {  // NAME MESSAGE; none: an empty error
-    const size_t at = rest.find(' ', 7);
-    return Utf8(bluez::TextOf({w.size() > 1 ? w[1] : "", at == rest.npos ? "" : rest.substr(at + 1)}));
-  }
-  if (w[0] == "calls") return std::to_string(rig.mock.Count(rest.substr(6)));
+  if (w[0] == "textof") return Utf8(bluez::TextOf({w.size() > 1 ? w[1] : "", From(w, 2)}));  // none: an empty error
+  if (w[0] == "calls") return std::to_string(rig.mock.Count(From(w, 1)));
   if (w[0] == "text") {
     std::u16string text;
-    const std::string part = rest.size() > w[0].size() + w[1].size() + 2 ? rest.substr(w[0].size() + w[1].size() + 2) : "";
-    return p.ErrorText(Code(w[1]), text) && Utf8(text).find(part) != std::string::npos ? "1" : "0";
+    return p.ErrorText(Code(w[1]), text) && Utf8(text).find(From(w, 2)) != std::string::npos ? "1" : "0";
   }
-  std::string out;
-  if (w[0] == "bound") for (const auto& d : rig.parts->bound) out += std::to_string(d.id) + "/" + fake::Hex(d.address, 12);
-  if (w[0] == "released") for (const int32_t id : rig.parts->released) out += std::to_string(id);
-  if (w[0] == "captions") {
-    for (const std::u16string& caption : rig.parts->captions) {
-      for (const MessageEntry& m : kMessageTable) out += m.text == caption ? std::to_string(m.number) : "";
-    }
+  if (w[0] == "classes") {
+    std::vector<BtGuid> classes;
+    return p.ClassGuidsFromName(Utf16FromUtf8(w[1]), classes) ? std::to_string(classes.size()) : "fail";
   }
-  for (const std::u16string& item : w[0] == "lists" ? rig.parts->lists.at(0) : std::vector<std::u16string>{}) {
-    out += (out.empty() ? "" : ";") + Utf8(item);
+  if (w[0] == "wait") {
+    const std::optional<uint32_t> code = p.WaitNoPendingInstallEvents(static_cast<uint32_t>(std::stoul(w[1])));
+    EXPECT_TRUE(parts.installs.empty() || code == kWaitTimeout);
+    return code ? CodeName(*code) : "unknown";
   }
   if (w[0] == "auto") {
     Buffer port(32);
     const int32_t result = AutoSetupBT(p, held, port.get(), 32, w[1] == "1", nullptr);
-    out = std::to_string(result) + (port.Untouched() ? "" : " " + Utf8(port.Text()));
-  }
-  if (w[0] == "classes") {
-    std::vector<BtGuid> classes;
-    const bool known = p.ClassGuidsFromName(std::u16string(w[1].begin(), w[1].end()), classes);
-    return known ? std::to_string(classes.size()) : "fail";
-  }
-  if (w[0] == "ports") {  // each listed device: instance/port, then the codes past the last one
-    std::vector<BtGuid> classes;
-    EXPECT_EQ(p.GetPresentDevices(kSerialPortServiceClass), BtPortList::kNone);
-    if (!p.ClassGuidsFromName(u"ports", classes)) return "fail";
-    const BtPortList list = p.GetPresentDevices(classes.at(0));
-    if (list == BtPortList::kNone) return "none";
-    EXPECT_TRUE(p.GetListDetail(list));
-    BtPortDevice port;
-    std::u16string id, name;
-    uint32_t listed = 0;
-    for (; p.EnumDevice(list, listed, port); ++listed) {
-      EXPECT_EQ(p.GetDeviceId(list, port, id), kErrorSuccess);
-      EXPECT_TRUE(p.GetFriendlyName(list, port, name));
-      EXPECT_EQ(id.substr(0, 7), u"RFCOMM\\");
-      out += std::to_string(port.instance) + "/" + Utf8(id.substr(7)) + "/" + Utf8(ComPortFromFriendlyName(name).value_or(u"-")) + " ";
-    }
-    port.index = listed;
-    out += "end=" + CodeName(p.GetDeviceId(list, port, id)) + (p.GetFriendlyName(list, port, name) ? "/name" : "");
-    p.DestroyDeviceList(list);
-    EXPECT_FALSE(p.GetListDetail(list));
-  }
-  if (w[0] == "wait") {
-    const std::optional<uint32_t> code = p.WaitNoPendingInstallEvents(static_cast<uint32_t>(std::stoul(w[1])));
-    out = code ? CodeName(*code) : "unknown";
-    EXPECT_TRUE(rig.parts->installs.empty() || code == kWaitTimeout);
+    return std::to_string(result) + (port.Untouched() ? "" : " " + Utf8(port.Text()));
   }
   if (w[0] == "stackinfo") {
     Buffer info(256);
     EXPECT_EQ(GetBTStackInfo(p, held, info.get(), 256), 1);
-    out = Utf8(info.Text());
+    return Utf8(info.Text());
   }
+  for (const auto& d : w[0] == "bound" ? parts.bound : std::vector<bluez::RfcommDevice>{}) {
+    out += std::to_string(d.id) + "/" + fake::Hex(d.address, 12);
+  }
+  for (const int32_t id : w[0] == "released" ? parts.released : std::vector<int32_t>{}) out += std::to_string(id);
+  for (const std::u16string& caption : w[0] == "captions" ? parts.captions : std::vector<std::u16string>{}) {
+    for (const MessageEntry& m : kMessageTable) out += m.text == caption ? std::to_string(m.number) : "";
+  }
+  for (const std::u16string& item : w[0] == "lists" ? parts.lists.at(0) : std::vector<std::u16string>{}) {
+    out += (out.empty() ? "" : ";") + Utf8(item);
+  }
+  EXPECT_NE(std::string(" bound released captions lists ").find(" " + w[0] + " "), std::string::npos) << "unknown step";
   return out;
 }
 
@@ -161,6 +178,7 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
     Rig rig(block.at(1) == "-" ? nullptr : block[1].c_str());
+    FakeParts& parts = *rig.parts;
     CBluetoothStack* held = nullptr;
     for (size_t i = 2; i < block.size(); ++i) {
       const std::string& step = block[i];
@@ -168,26 +186,22 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
       const std::vector<std::string> w = Split(step.substr(0, arrow), ' ');
       SCOPED_TRACE(step);
       if (w[0] == "nobus") setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
-      if (w[0] == "errno") rig.parts->failWithErrno = std::stoi(w[1]);
-      if (w[0] == "bind") rig.parts->bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
-      if (w[0] == "answer") rig.parts->answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
-      if (w[0] == "choose") rig.parts->choices.push_back(std::stoul(w[1]));
-      if (w[0] == "nolist") rig.parts->listUnavailable = true;
-      if (w[0] == "installs") {
-        for (size_t k = 1; k < w.size(); ++k) {
-          rig.parts->installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
-        }
+      if (w[0] == "errno") parts.failWithErrno = std::stoi(w[1]);
+      if (w[0] == "bind") parts.bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
+      if (w[0] == "answer") parts.answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
+      if (w[0] == "choose") parts.choices.push_back(std::stoul(w[1]));
+      if (w[0] == "nolist") parts.listUnavailable = true;
+      for (size_t k = 1; w[0] == "installs" && k < w.size(); ++k) {
+        parts.installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
       }
       if (arrow == step.npos) continue;
-      ASSERT_NE(std::string(" radios search info pair serial remove module calls text bound released captions lists auto stackinfo classes ports wait code default textof ")
-                    .find(" " + w[0] + " "), std::string::npos);
       std::string expected = step.size() > arrow + 4 ? step.substr(arrow + 4) : "";
       if (w[0] == "stackinfo") {  // the message's arguments
         std::vector<std::u16string> args;
-        for (const std::string& arg : Split(expected, '|')) args.emplace_back(arg.begin(), arg.end());
+        for (const std::string& arg : Split(expected, '|')) args.push_back(Utf16FromUtf8(arg));
         expected = Utf8(Fill(kMsgStackInfo, args));
       }
-      EXPECT_EQ(Step(rig, held, w, step.substr(0, arrow)), expected);
+      EXPECT_EQ(Step(rig, held, w), expected);
     }
     delete held;
   }

@@ -37,12 +37,17 @@ TEST(BluezRfcomm, WithoutKernelSupport) {
   }
   TempDir sys;
   // Channel 31 is out of range: no channel. The rest of the odd entries are no RFCOMM devices at all.
-  const std::pair<const char*, const char*> files[] = {
-      {"rfcomm0/address", "00:11:22:33:44:aa\n"}, {"rfcomm12/address", "A0:b1:C2:d3:E4:F5\n"}, {"rfcomm12/channel", "5\n"},
-      {"rfcomm13/address", "00:11:22:33:44:55"},  {"rfcomm13/channel", "31"},  {"ttyS0/address", "00:11:22:33:44:55\n"},
-      {"rfcommX/address", "00:11:22:33:44:55\n"}, {"rfcomm1234567890/address", "00:11:22:33:44:55\n"},
-      {"rfcomm3/address", "00:11:22:33:44\n"},    {"rfcomm4/address", "00-11-22-33-44-55\n"},
-      {"rfcomm5/address", "00:11:22:33:44:5G\n"}};
+  const std::pair<const char*, const char*> files[] = {{"rfcomm0/address", "00:11:22:33:44:aa\n"},
+                                                       {"rfcomm12/address", "A0:b1:C2:d3:E4:F5\n"},
+                                                       {"rfcomm12/channel", "5\n"},
+                                                       {"rfcomm13/address", "00:11:22:33:44:55"},
+                                                       {"rfcomm13/channel", "31"},
+                                                       {"ttyS0/address", "00:11:22:33:44:55\n"},
+                                                       {"rfcommX/address", "00:11:22:33:44:55\n"},
+                                                       {"rfcomm1234567890/address", "00:11:22:33:44:55\n"},
+                                                       {"rfcomm3/address", "00:11:22:33:44\n"},
+                                                       {"rfcomm4/address", "00-11-22-33-44-55\n"},
+                                                       {"rfcomm5/address", "00:11:22:33:44:5G\n"}};
   for (const auto& [name, text] : files) sys.Write(name, text);
   const std::unique_ptr<RfcommTty> rfcomm = MakeKernelRfcommTty(sys.path.string());
   const std::vector<RfcommDevice> expected{

@@ -2,11 +2,12 @@
 // dialog runner against /bin/sh (with its runs that fail no call), the RFCOMM layer against a stand-in
 // kernel. Every row also checks that no descriptor is left open; an alarm ends the program should a row hang.
 #include <errno.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <tuple>
 
 #include "../../support/open_descriptors.h"
 #include "bluetooth/bluez/system/prompter.h"
@@ -22,7 +23,10 @@ using sys::RealSystemCalls;
 namespace abi = rfcomm_abi;
 
 enum Kind { kNone, kSocket, kIoctl, kSockName, kPeerName, kPipe, kPoll, kRead, kWait, kInit, kDup2, kSpawn };
-struct Fault { Kind kind; int nth, times, error; };
+struct Fault {
+  Kind kind;
+  int nth, times, error;
+};
 constexpr Fault kNoFault{kNone, 0, 0, 0};
 Fault fault;
 int seen = 0;
@@ -43,91 +47,40 @@ class SyscallFaults : public ::testing::Test {
     Calls() = RealSystemCalls();
     EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
   }
-  void Install(const Fault& f) {
-    fault = f, seen = 0;
-    sys::SystemCalls& c = Calls();
-    c.pipe2 = [](int* fds, int flags) { return Fails(kPipe) ? -1 : RealSystemCalls().pipe2(fds, flags); };
-    c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
-    c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
-    c.waitpid = [](pid_t pid, int* status, int options) {
-      if (!Fails(kWait)) return RealSystemCalls().waitpid(pid, status, options);
-      const int error = errno;
-      if (error != EINTR) RealSystemCalls().waitpid(pid, status, options);  // the child is gone either way
-      errno = error;
-      return pid_t{-1};
-    };
-    c.spawnActionsInit = [](posix_spawn_file_actions_t* a) {
-      return Fails(kInit) ? fault.error : RealSystemCalls().spawnActionsInit(a);
-    };
-    c.spawnActionsAddDup2 = [](posix_spawn_file_actions_t* a, int fd, int to) {
-      return Fails(kDup2) ? fault.error : RealSystemCalls().spawnActionsAddDup2(a, fd, to);
-    };
-    c.spawnp = [](pid_t* pid, const char* file, const posix_spawn_file_actions_t* a, const posix_spawnattr_t* at,
-                  char* const argv[], char* const envp[]) {
-      return Fails(kSpawn) ? fault.error : RealSystemCalls().spawnp(pid, file, a, at, argv, envp);
-    };
-  }
+  void Install(const Fault& f);
   int baseline = 0;
 };
 
-// RunDialogProgram against /bin/sh: without a failed call, its status and output; then each call
-// failed against a child that first fills its error pipe, then prints a line and exits with 3.
-// Standard input is a pipe holding a line meanwhile: a child that inherited it would take the line.
-TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
-  const std::vector<std::string> fills{"sh", "-c", "head -c 100000 /dev/zero >&2; echo ok; exit 3"};
-  struct Row { Fault fault; std::vector<std::string> argv; bool started; int exitStatus; std::string output; };
-  const Row rows[] = {
-      {kNoFault, {"sh", "-c", "printf 'No\\n'; echo noise >&2; exit 5"}, true, 5, "No\n"},
-      {kNoFault, {"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, true, 0, std::string(200000, 'x')},
-      {kNoFault, {"sh", "-c", "kill -9 $$"}, true, -1, ""},
-      {kNoFault, {"/bin/sh", "-c", "printf '%s,' \"$@\"", "x", "--title=A B", ""}, true, 0, "--title=A B,,"},
-      {kNoFault, {"kv-dialog-program-that-is-not-installed"}, false, -1, ""},
-      {kNoFault, {}, false, -1, ""},
-      {kNoFault, {"sh", "-c", "cat; echo done"}, true, 0, "done\n"},
-      {kNoFault, fills, true, 3, "ok\n"},      {{kPipe, 1, 1, EMFILE}, fills, false, -1, ""},
-      {{kPipe, 3, 1, ENFILE}, fills, false, -1, ""},        {{kInit, 1, 1, ENOMEM}, fills, false, -1, ""},
-      {{kDup2, 3, 1, EBADF}, fills, false, -1, ""},         {{kSpawn, 1, 1, ENOENT}, fills, false, -1, ""},
-      {{kPoll, 1, 3, EINTR}, fills, true, 3, "ok\n"},       {{kPoll, 1, 1, ENOMEM}, fills, true, -1, ""},
-      {{kRead, 1, 2, EINTR}, fills, true, 3, "ok\n"},       {{kRead, 1, 1, EIO}, fills, true, 3, "ok\n"},
-      {{kWait, 1, 2, EINTR}, fills, true, 3, "ok\n"},       {{kWait, 1, 1, ECHILD}, fills, true, -1, "ok\n"},
-  };
-  int input[2];
-  ASSERT_EQ(::pipe(input), 0);
-  ASSERT_EQ(::write(input[1], "host line\n", 10), 10);
-  ::close(input[1]);
-  const int savedStdin = ::dup(STDIN_FILENO);
-  ::dup2(input[0], STDIN_FILENO);
-  const int withInput = OpenDescriptors();
-  for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
-                                    << row.fault.error << " of " << (row.argv.empty() ? "" : row.argv.back()));
-    Install(row.fault);
-    const DialogRun run = RunDialogProgram(row.argv);
-    Calls() = RealSystemCalls();
-    EXPECT_EQ(run.started, row.started);
-    EXPECT_EQ(run.exitStatus, row.exitStatus);
-    EXPECT_TRUE(run.output == row.output) << run.output.substr(0, 40);
-    if (row.fault.kind != kNone) {
-      EXPECT_GE(seen, row.fault.nth) << "the failed call was never made";
-    }
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child left unreaped";
-    EXPECT_EQ(withInput, OpenDescriptors());
-  }
-  ::dup2(savedStdin, STDIN_FILENO);
-  ::close(savedStdin);
-  char left[16] = {};
-  const ssize_t unread = ::read(input[0], left, sizeof left);
-  ::close(input[0]);
-  EXPECT_EQ(std::string(left, unread > 0 ? static_cast<size_t>(unread) : 0), "host line\n");
-}
-
-// The stand-in kernel: control sockets are real (closable) descriptors, the caller's socket reports an
-// RFCOMM link, the bound form of create gives device 7, the adopting form 8, the list holds two devices.
+// The dialog runner's calls pass to the real ones; the stand-in kernel: control sockets are real (closable)
+// descriptors, the caller's socket reports an RFCOMM link, the bound form of create gives device 7, the adopting
+// form 8, the list holds two devices.
 int callerSocket = -1;
-void InstallKernel(const Fault& f) {
+void SyscallFaults::Install(const Fault& f) {
   fault = f, seen = 0;
   sys::SystemCalls& c = Calls();
-  c.socket = [](int, int, int) { return Fails(kSocket) ? -1 : RealSystemCalls().socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0); };
+  c.pipe2 = [](int* fds, int flags) { return Fails(kPipe) ? -1 : RealSystemCalls().pipe2(fds, flags); };
+  c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
+  c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
+  c.waitpid = [](pid_t pid, int* status, int options) {
+    if (!Fails(kWait)) return RealSystemCalls().waitpid(pid, status, options);
+    const int error = errno;
+    if (error != EINTR) RealSystemCalls().waitpid(pid, status, options);  // the child is gone either way
+    errno = error;
+    return pid_t{-1};
+  };
+  c.spawnActionsInit = [](posix_spawn_file_actions_t* a) {
+    return Fails(kInit) ? fault.error : RealSystemCalls().spawnActionsInit(a);
+  };
+  c.spawnActionsAddDup2 = [](posix_spawn_file_actions_t* a, int fd, int to) {
+    return Fails(kDup2) ? fault.error : RealSystemCalls().spawnActionsAddDup2(a, fd, to);
+  };
+  c.spawnp = [](pid_t* pid, const char* file, const posix_spawn_file_actions_t* a, const posix_spawnattr_t* at,
+                char* const argv[], char* const envp[]) {
+    return Fails(kSpawn) ? fault.error : RealSystemCalls().spawnp(pid, file, a, at, argv, envp);
+  };
+  c.socket = [](int, int, int) {
+    return Fails(kSocket) ? -1 : RealSystemCalls().socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  };
   c.getsockname = [](int fd, sockaddr* a, socklen_t* n) {
     if (Fails(kSockName) || fd != callerSocket) return -1;
     *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{1, 2, 3, 4, 5, 6}}, 0};
@@ -155,25 +108,93 @@ void InstallKernel(const Fault& f) {
       return 0;
     }
     const auto* dev = static_cast<const abi::DevReq*>(argument);
-    return request == abi::kIoctlReleaseDev && dev->devId == 9 && dev->flags == abi::kFlagHangupNow ? 0 : (errno = EINVAL, -1);
+    return request == abi::kIoctlReleaseDev && dev->devId == 9 && dev->flags == abi::kFlagHangupNow
+               ? 0
+               : (errno = EINVAL, -1);
   };
+}
+
+// RunDialogProgram against /bin/sh: without a failed call, its status and output; then each call
+// failed against a child that first fills its error pipe, then prints a line and exits with 3.
+// Standard input is a pipe holding a line meanwhile: a child that inherited it would take the line.
+TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
+  const std::vector<std::string> fills{"sh", "-c", "head -c 100000 /dev/zero >&2; echo ok; exit 3"};
+  struct Row {
+    Fault fault;
+    std::vector<std::string> argv;
+    bool started;
+    int exitStatus;
+    std::string output;
+  };
+  const Row rows[] = {
+      {kNoFault, {"sh", "-c", "printf 'No\\n'; echo noise >&2; exit 5"}, true, 5, "No\n"},
+      {kNoFault, {"sh", "-c", "head -c 200000 /dev/zero | tr '\\0' x"}, true, 0, std::string(200000, 'x')},
+      {kNoFault, {"sh", "-c", "kill -9 $$"}, true, -1, ""},
+      {kNoFault, {"/bin/sh", "-c", "printf '%s,' \"$@\"", "x", "--title=A B", ""}, true, 0, "--title=A B,,"},
+      {kNoFault, {"kv-dialog-program-that-is-not-installed"}, false, -1, ""},
+      {kNoFault, {}, false, -1, ""},
+      {kNoFault, {"sh", "-c", "cat; echo done"}, true, 0, "done\n"},
+      {kNoFault, fills, true, 3, "ok\n"},
+      {{kPipe, 1, 1, EMFILE}, fills, false, -1, ""},
+      {{kPipe, 3, 1, ENFILE}, fills, false, -1, ""},
+      {{kInit, 1, 1, ENOMEM}, fills, false, -1, ""},
+      {{kDup2, 3, 1, EBADF}, fills, false, -1, ""},
+      {{kSpawn, 1, 1, ENOENT}, fills, false, -1, ""},
+      {{kPoll, 1, 3, EINTR}, fills, true, 3, "ok\n"},
+      {{kPoll, 1, 1, ENOMEM}, fills, true, -1, ""},
+      {{kRead, 1, 2, EINTR}, fills, true, 3, "ok\n"},
+      {{kRead, 1, 1, EIO}, fills, true, 3, "ok\n"},
+      {{kWait, 1, 2, EINTR}, fills, true, 3, "ok\n"},
+      {{kWait, 1, 1, ECHILD}, fills, true, -1, "ok\n"},
+  };
+  int input[2];
+  ASSERT_EQ(::pipe(input), 0);
+  ASSERT_EQ(::write(input[1], "host line\n", 10), 10);
+  ::close(input[1]);
+  const int savedStdin = ::dup(STDIN_FILENO);
+  ::dup2(input[0], STDIN_FILENO);
+  const int withInput = OpenDescriptors();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
+                                    << row.fault.error << " of " << (row.argv.empty() ? "" : row.argv.back()));
+    Install(row.fault);
+    const DialogRun run = RunDialogProgram(row.argv);
+    Calls() = RealSystemCalls();
+    EXPECT_EQ(std::tie(run.started, run.exitStatus), std::tie(row.started, row.exitStatus));
+    EXPECT_TRUE(run.output == row.output) << run.output.substr(0, 40);
+    if (row.fault.kind != kNone) {
+      EXPECT_GE(seen, row.fault.nth) << "the failed call was never made";
+    }
+    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child left unreaped";
+    EXPECT_EQ(withInput, OpenDescriptors());
+  }
+  ::dup2(savedStdin, STDIN_FILENO);
+  ::close(savedStdin);
+  char left[16] = {};
+  const ssize_t unread = ::read(input[0], left, sizeof left);
+  ::close(input[0]);
+  EXPECT_EQ(std::string(left, unread > 0 ? static_cast<size_t>(unread) : 0), "host line\n");
 }
 
 TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   // Calls in order: create (socket, getsockname, getpeername, ioctl[, ioctl]), list (socket, ioctl),
   // release (socket, ioctl). Without kernel Bluetooth the list falls back to a sysfs that is missing.
-  struct Row { Fault fault; int id; bool persistent; int error; int listed; bool released; };
+  struct Row {
+    Fault fault;
+    int id, error, listed;  // the created device, its error, how many listed (-1: no list)
+    bool persistent, released;
+  };
   const Row rows[] = {
-      {kNoFault, 7, true, 0, 2, true},
-      {{kSocket, 1, 1, EAFNOSUPPORT}, 8, false, 0, 2, true},
-      {{kIoctl, 1, 1, EPERM}, 8, false, 0, 2, true},
-      {{kIoctl, 1, 2, EPERM}, -1, false, EPERM, 2, true},
-      {{kSockName, 1, 1, EBADF}, -1, false, EBADF, 2, true},
-      {{kPeerName, 1, 1, ENOTCONN}, -1, false, ENOTCONN, 2, true},
-      {{kSocket, 2, 1, EMFILE}, 7, true, 0, -1, true},
-      {{kIoctl, 2, 1, EIO}, 7, true, 0, -1, true},
-      {{kSocket, 3, 1, ENFILE}, 7, true, 0, 2, false},
-      {{kIoctl, 3, 1, ENXIO}, 7, true, 0, 2, false},
+      {kNoFault, 7, 0, 2, true, true},
+      {{kSocket, 1, 1, EAFNOSUPPORT}, 8, 0, 2, false, true},
+      {{kIoctl, 1, 1, EPERM}, 8, 0, 2, false, true},
+      {{kIoctl, 1, 2, EPERM}, -1, EPERM, 2, false, true},
+      {{kSockName, 1, 1, EBADF}, -1, EBADF, 2, false, true},
+      {{kPeerName, 1, 1, ENOTCONN}, -1, ENOTCONN, 2, false, true},
+      {{kSocket, 2, 1, EMFILE}, 7, 0, -1, true, true},
+      {{kIoctl, 2, 1, EIO}, 7, 0, -1, true, true},
+      {{kSocket, 3, 1, ENFILE}, 7, 0, 2, true, false},
+      {{kIoctl, 3, 1, ENXIO}, 7, 0, 2, true, false},
   };
   int pair[2];
   ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
@@ -181,15 +202,14 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
   const std::unique_ptr<RfcommTty> rfcomm = MakeKernelRfcommTty("/nonexistent/kv-sys-class-tty");
   const int withPair = OpenDescriptors();
   for (const Row& row : rows) {
-    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno " << row.fault.error);
-    InstallKernel(row.fault);
+    SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
+                                    << row.fault.error);
+    Install(row.fault);
     const RfcommCreated created = rfcomm->CreateFromSocket(pair[0]);
     const auto listed = rfcomm->List();
     const bool released = rfcomm->Release(9);
     Calls() = RealSystemCalls();
-    EXPECT_EQ(created.id, row.id);
-    EXPECT_EQ(created.persistent, row.persistent);
-    EXPECT_EQ(created.error, row.error);
+    EXPECT_EQ(std::tie(created.id, created.error, created.persistent), std::tie(row.id, row.error, row.persistent));
     EXPECT_EQ(listed ? static_cast<int>(listed->size()) : -1, row.listed);
     if (listed && !listed->empty()) {
       EXPECT_EQ(listed->front(), (RfcommDevice{7, 0x0011223344AAull, 4, true}));

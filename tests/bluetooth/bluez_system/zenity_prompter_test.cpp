@@ -4,10 +4,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <fstream>
 #include <map>
-#include <sstream>
 
+#include "../data_rows.h"
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/platform.h"
 
@@ -15,6 +14,7 @@ namespace kv::bt::bluez {
 namespace {
 
 using Args = std::vector<std::string>;
+Args Words(const std::string& text) { return testing::Split(text, ' '); }
 
 struct Recorder {
   DialogRun reply;
@@ -35,27 +35,17 @@ class BluezZenity : public ::testing::Test {
   }
 };
 
-std::vector<std::string> Words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> out;
-  for (std::string word; in >> word;) out.push_back(word);
-  return out;
-}
-
 TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
   const std::map<std::string, uint32_t> styles = {{"retry", kStyleRetryCancelWarning}, {"okwarning", kStyleOkWarning},
-      {"okcancel", kStyleOkCancelInfo}, {"yesno", kStyleYesNo}, {"yesnocancel", kStyleYesNoCancel}, {"plain", 0}};
-  const std::map<std::string, int32_t> buttons = {{"-", kButtonNone}, {"OK", kButtonOk}, {"Cancel", kButtonCancel},
-      {"Retry", kButtonRetry}, {"Yes", kButtonYes}, {"No", kButtonNo}};
-  std::ifstream file(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt");
-  int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    SCOPED_TRACE(line);
-    ++rows;
-    std::istringstream in(line);
-    std::vector<std::string> cell(4);
-    for (std::string& text : cell) std::getline(in, text, '|');
+                                                  {"okcancel", kStyleOkCancelInfo},    {"yesno", kStyleYesNo},
+                                                  {"yesnocancel", kStyleYesNoCancel},  {"plain", 0}};
+  const std::map<std::string, int32_t> buttons = {{"-", kButtonNone},        {"OK", kButtonOk},
+                                                  {"Cancel", kButtonCancel}, {"Retry", kButtonRetry},
+                                                  {"Yes", kButtonYes},       {"No", kButtonNo}};
+  const std::vector<std::vector<std::string>> rows = testing::Rows(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt", 4);
+  EXPECT_EQ(rows.size(), 22u);
+  for (const std::vector<std::string>& cell : rows) {
+    SCOPED_TRACE(cell[0] + " | " + cell[1]);
     const Args call = Words(cell[0]), run = Words(cell[1]), answer = Words(cell[2]);
     std::string output = run.size() > 2 ? run[2] : "";
     for (size_t at; (at = output.find("\\n")) != output.npos;) output.replace(at, 2, "\n");
@@ -71,7 +61,6 @@ TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
     expected.insert(expected.end(), {"--title=Setup", "--text=Turn the scale on", "--modal"});
     EXPECT_EQ(recorder.calls, std::vector<Args>{expected});
   }
-  EXPECT_EQ(rows, 22);
 }
 
 // zenity expands backslash escapes in --text and then reads it as Pango markup; titles and list rows
@@ -86,12 +75,12 @@ TEST_F(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
             1u);
   EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {}), std::nullopt);
   ASSERT_EQ(recorder.calls.size(), 2u);
-  EXPECT_EQ(recorder.calls[0], (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
-                                     "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal",
-                                     "--attach=536870911"}));
-  EXPECT_EQ(recorder.calls[1], (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index",
-                                     "--column=Device", "--hide-column=1", "--print-column=1", "0", "<i>", "1",
-                                     " --help", "2", " -", "3", "a-b"}));
+  EXPECT_EQ(recorder.calls[0],
+            (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
+                  "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal", "--attach=536870911"}));
+  EXPECT_EQ(recorder.calls[1],
+            (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index", "--column=Device",
+                  "--hide-column=1", "--print-column=1", "0", "<i>", "1", " --help", "2", " -", "3", "a-b"}));
 }
 
 TEST_F(BluezZenity, NothingRunsWithoutADisplay) {

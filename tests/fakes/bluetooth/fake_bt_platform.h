@@ -88,7 +88,7 @@ class FakeBtPlatform final : public BtPlatform {
   bool classQueryFails = false;
   std::vector<FakePortClass> portClasses{1};  // class i has the identifier {i + 1}
   bool waitFacility = true;
-  uint64_t pendingUntil = 0, now = 0;  // on the fake clock
+  uint64_t pendingUntil = 0, now = 0;        // on the fake clock
   std::map<uint32_t, std::u16string> texts;  // overrides of the message table
   std::set<uint32_t> noErrorText;
   // ---- Answers: buttons (Cancel when none is left), dialog choices (nullopt: cancelled, 0: none) ----
@@ -102,7 +102,9 @@ class FakeBtPlatform final : public BtPlatform {
   FakeBtPlatform& SimulateDeviceInRange(std::u16string name, uint64_t address, bool paired = false) {
     return devices.push_back({{address, 0, false, paired, paired, {}, {}, std::move(name)}}), *this;
   }
-  FakeBtPlatform& SimulatePortDevice(FakePort port) { return portClasses.at(0).ports.push_back(std::move(port)), *this; }
+  FakeBtPlatform& SimulatePortDevice(FakePort port) {
+    return portClasses.at(0).ports.push_back(std::move(port)), *this;
+  }
   FakeBtPlatform& AnswerPrompts(std::initializer_list<int32_t> buttons) {
     return answers.insert(answers.end(), buttons), *this;
   }
@@ -178,7 +180,8 @@ class FakeBtPlatform final : public BtPlatform {
   bool SelectDevices(const BtSelectDialog& d, std::vector<BtDeviceRecord>& chosen) override {
     Log("SelectDevices(" + std::string(d.owner ? "owner," : "null,") +
         Bits({d.forceAuthentication, d.showAuthenticated, d.showRemembered, d.showUnknown, d.addNewDeviceWizard,
-              d.skipServicesPage, d.filter != nullptr}) + "," + std::to_string(d.numDevices) + ")");
+              d.skipServicesPage, d.filter != nullptr}) +
+        "," + std::to_string(d.numDevices) + ")");
     std::vector<uint64_t>& shown = offered.emplace_back();
     for (const FakeDevice& known : devices) {
       const BtDeviceRecord& r = known.record;
