@@ -5,24 +5,18 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 #include "bluetooth/setup.h"
 #include "fake_bt_platform.h"
 #include "messages.h"
+#include "require.h"
 
 namespace {
 
 using namespace kv::bt;
 
-void Require(bool condition, const char* what) {
-  if (!condition) {
-    std::printf("invariant broken: %s\n", what);
-    std::abort();
-  }
-}
+using kv::fuzz::Require;
 
 // Text of up to `most` units made of a short drawn pattern repeated, with telling units at drawn places: a
 // name of 260 units costs a dozen input bytes, so the input goes into the flows rather than into long names.
