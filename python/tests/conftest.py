@@ -22,39 +22,29 @@ def tool(*args: str) -> str:
 
 
 class Simulator:
+    """A kv_simulator process for a `with` block; its port while the block runs."""
+
     def __init__(self, *args: str) -> None:
         self.process = subprocess.Popen([str(BUILD / "bin" / "kv_simulator"), *args], stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True)
-        self.port = self.process.stdout.readline().strip()
-        assert self.port.startswith("/dev/"), self.process.stderr.read()
 
-    def stop(self) -> None:
+    def __enter__(self) -> str:
+        port = self.process.stdout.readline().strip()
+        assert port.startswith("/dev/"), self.process.stderr.read()
+        return port
+
+    def __exit__(self, *exc: object) -> None:
         self.process.terminate()
         self.process.wait(timeout=10)
 
 
-@pytest.fixture
-def simulator():
-    started = []
-
-    def start(*args: str) -> str:
-        started.append(Simulator(*args))
-        return started[-1].port
-
-    yield start
-    for sim in started:
-        sim.stop()
-
-
 @pytest.fixture(scope="module")
 def human_port():
-    sim = Simulator("--model", "7")
-    yield sim.port
-    sim.stop()
+    with Simulator("--model", "7") as port:
+        yield port
 
 
 @pytest.fixture(scope="module")
 def equine_port():
-    sim = Simulator("--scenario", str(ROOT / "tools" / "sim" / "scenarios" / "caballix_stable.json"))
-    yield sim.port
-    sim.stop()
+    with Simulator("--scenario", str(ROOT / "tools" / "sim" / "scenarios" / "caballix_stable.json")) as port:
+        yield port

@@ -7,7 +7,7 @@ import io
 import pytest
 
 import korvanta
-from conftest import tool
+from conftest import Simulator, tool
 
 
 @pytest.mark.parametrize("port_fixture", ["human_port", "equine_port"])
@@ -61,16 +61,15 @@ def test_clock_and_printer_address(human_port):
     ("wrong-ack:cmd=0x21", korvanta.AckError),
     ("silence:after=0,cmd=0x21", korvanta.ReceiveError),
 ])
-def test_faults_raise_their_class(simulator, fault, error):
-    port = simulator("--model", "7", "--fault", fault)
-    with korvanta.Analyser(port) as analyser, pytest.raises(error) as raised:
+def test_faults_raise_their_class(fault, error):
+    with Simulator("--model", "7", "--fault", fault) as port, korvanta.Analyser(port) as analyser, \
+            pytest.raises(error) as raised:
         analyser.download()
     assert raised.value.code == error.code and raised.value.call == "KVReadModelVersion"
     assert isinstance(raised.value, korvanta.KorvantaError)
 
 
 def test_a_missing_port_raises_port_open(tmp_path):
-    with pytest.raises(korvanta.PortOpenError) as raised:
-        with korvanta.Analyser(str(tmp_path / "no-such-tty")):
-            pass
+    with pytest.raises(korvanta.PortOpenError) as raised, korvanta.Analyser(str(tmp_path / "no-such-tty")):
+        pass
     assert raised.value.name == "KV_ERR_PORT_OPEN" and raised.value.code == -50

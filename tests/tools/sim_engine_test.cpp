@@ -1,6 +1,6 @@
 // sim_engine_test.cpp: the simulator's protocol engine in simulated time against a hand-built analyser:
 // the byte transcripts of data/transcripts.tsv (commands, handshake, writes, faults), the stored-tests
-// block and the faults that spoil it, sessions, the recording and fault texts.
+// block and the faults that spoil it, sessions and the recording.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -163,18 +163,6 @@ TEST(Engine, SessionsAndTheRecording) {
   line.Connect();
   EXPECT_EQ('P', line.engine.model().printerAddress[0]);
   EXPECT_EQ((Bytes{0x5A, 0x22}), line.Send({0x5A, 0x23}));
-}
-
-TEST(FaultText, ParsesOrRefuses) {
-  std::string error;
-  for (const char* text : {"silence:cmd=0x30,after=5,times=2", "noise:p=0.25,seed=0x10", "noise:p=1"})
-    EXPECT_TRUE(ParseFault(text, &error)) << text << ": " << error;
-  for (const char* text : {"explode", "wrong-ack:colour=red", "wrong-ack:cmd=0x123", "wrong-echo:reply=5A",
-                           "noise:p=1.5", "noise:p=-0.1", "no-answer", "silence:after", "hang-up"}) {
-    error.clear();
-    EXPECT_FALSE(ParseFault(text, &error)) << text;
-    EXPECT_FALSE(error.empty()) << text;
-  }
 }
 
 }  // namespace

@@ -60,17 +60,6 @@ TEST(Slots, EveryFieldInItsPlace) {
   EXPECT_EQ(leftover, Encoded(deleted));
 }
 
-TEST(Slots, LeadingTestCountStopsAtTheFirstEmptySlot) {
-  AnalyserModel m;
-  m.slots.assign(kSlotCount, HumanTest{});
-  EXPECT_EQ(100, LeadingTestCount(m));
-  m.slots[2] = m.slots[5] = EmptySlot{};
-  EXPECT_EQ(2, LeadingTestCount(m));
-  m.slots[0] = RawSlot{};  // flags 0: in use
-  m.slots[1] = EmptySlot{};
-  EXPECT_EQ(1, LeadingTestCount(m));
-}
-
 // Every preset is reproducible, holds what the calculation accepts, a deleted test and tests after a gap.
 TEST(Presets, EveryModelCode) {
   std::set<uint32_t> serials;
@@ -119,11 +108,6 @@ TEST(Scenarios, FilesAndKeysOverThePreset) {
   EXPECT_EQ((PackedTime{0x17, 0x41, 0x08, 0x12, 0x02, 0x24}), std::get<HumanTest>(human->model.slots[0]).time);
   EXPECT_TRUE(std::holds_alternative<HumanTest>(human->model.slots[6]));
   EXPECT_TRUE(std::holds_alternative<EmptySlot>(human->model.slots[7]));
-  const auto horse = LoadScenarioFile(KV_SCENARIO_DIR "/caballix_stable.json", &error);
-  ASSERT_TRUE(horse) << error;
-  EXPECT_EQ(SlotLayout::kEquine, horse->model.layout);
-  EXPECT_EQ(0, std::get<EquineTest>(horse->model.slots[2]).conditionScore);
-  EXPECT_EQ(4682, std::get<EquineTest>(horse->model.slots[2]).readingTenths);
 
   const auto s = ParseScenario(R"({"model": 5, "serialNumber": 66051, "clock": "30 15 09 24 13 23",
       "printerAddress": "AB", "faults": ["wrong-ack:cmd=0x23"], "tests": [{"empty": true},
@@ -156,13 +140,16 @@ TEST(Scenarios, RefusedWithTheKeyNamed) {
   EXPECT_GT(rows, 10);
 }
 
+// The options, and fault texts given by --fault: accepted forms and refusals.
 TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
   std::string error;
-  auto o = ParseSimulatorArgs(
-      {"--model", "12", "--fault", "wrong-ack:cmd=0x23", "--fault", "garbage", "--record", "/tmp/x"}, &error);
+  auto o = ParseSimulatorArgs({"--model", "12", "--fault", "silence:cmd=0x30,after=5,times=2", "--fault",
+                               "noise:p=0.25,seed=0x10", "--fault", "garbage", "--record", "/tmp/x"},
+                              &error);
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(12, o->scenario.model.modelCode);
-  EXPECT_EQ(2u, o->scenario.faults.size());
+  ASSERT_EQ(3u, o->scenario.faults.size());
+  EXPECT_EQ(16u, o->scenario.faults[1].seed);
   EXPECT_EQ("/tmp/x", o->recordPath);
   EXPECT_FALSE(o->help);
   EXPECT_EQ(7, ParseSimulatorArgs({}, &error)->scenario.model.modelCode);
@@ -170,14 +157,20 @@ TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
                          &error);
   ASSERT_TRUE(o) << error;
   EXPECT_EQ(12, o->scenario.model.modelCode);
+  EXPECT_EQ(SlotLayout::kEquine, o->scenario.model.layout);
+  EXPECT_EQ(0, std::get<EquineTest>(o->scenario.model.slots[2]).conditionScore);
+  EXPECT_EQ(4682, std::get<EquineTest>(o->scenario.model.slots[2]).readingTenths);
   EXPECT_EQ(1u, o->scenario.faults.size());
   EXPECT_TRUE(ParseSimulatorArgs({"--help"}, &error)->help);
-  // clang-format off
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"--model", "256"}, {"--model", "7x"}, {"--model"}, {"--fault", "nonsense"},
-           {"--model", "7", "--scenario", "a.json"}, {"--scenario", "/no/such/file.json"}, {"--colour"}}) {
-    // clang-format on
-    EXPECT_FALSE(ParseSimulatorArgs(args, &error)) << args[0];
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--model", "256"}, {"--model", "7x"}, {"--model"}, {"--model", "7", "--scenario", "a.json"},
+           {"--scenario", "/no/such/file.json"}, {"--colour"}, {"--fault", "explode"},
+           {"--fault", "wrong-ack:colour=red"}, {"--fault", "wrong-ack:cmd=0x123"}, {"--fault", "wrong-echo:reply=5A"},
+           {"--fault", "noise:p=1.5"}, {"--fault", "noise:p=-0.1"}, {"--fault", "no-answer"},
+           {"--fault", "silence:after"}, {"--fault", "hang-up"}}) {
+    error.clear();
+    EXPECT_FALSE(ParseSimulatorArgs(args, &error)) << args.back();
+    EXPECT_FALSE(error.empty()) << args.back();
   }
   const std::string usage = SimulatorUsage("kv_simulator");
   for (const char* word : {"--model", "--scenario", "--fault", "--record", "wrong-echo", "truncate-block"})
