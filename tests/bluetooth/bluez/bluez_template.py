@@ -44,7 +44,6 @@ def add_adapter(main, entry):
     path = '/org/bluez/' + name
     main.AddObject(path, ADAPTER, {
         'Address': dbus.String('AA:BB:CC:DD:EE:%02X' % (int(name[3:]) + 1), variant_level=1),
-        'Name': dbus.String('Desk ' + name, variant_level=1),
         'Alias': dbus.String('Desk ' + name, variant_level=1),
         'Class': dbus.UInt32(0x10010c, variant_level=1),
         'Powered': dbus.Boolean(entry.get('powered', True), variant_level=1)}, [])
@@ -72,8 +71,6 @@ def add_adapter(main, entry):
     @method(adapter, ADAPTER, 'o', '')
     def RemoveDevice(_self, device_path):
         log('RemoveDevice', device_path)
-        if not str(device_path).startswith(path + '/') or device_path not in mockobject.objects:
-            raise error('DoesNotExist', 'Does Not Exist')
         adapter.RemoveObject(device_path)
 
 
@@ -92,7 +89,6 @@ def add_device(adapter, entry):
     path = device_path(adapter, address)
     props = {'Address': dbus.String(address, variant_level=1),
              'AddressType': dbus.String('public', variant_level=1),  # one the backend skips
-             'Alias': dbus.String(entry.get('name') or address.replace(':', '-'), variant_level=1),
              'Paired': dbus.Boolean(entry.get('paired', False), variant_level=1),
              'Bonded': dbus.Boolean(entry.get('paired', False), variant_level=1),
              'Trusted': dbus.Boolean(entry.get('trusted', False), variant_level=1),
@@ -117,9 +113,8 @@ def add_device(adapter, entry):
         try:
             answer = device.connection.call_blocking(sender, STATE['agents'][sender], 'org.bluez.Agent1', call,
                                                      'o', [dbus.ObjectPath(path)], timeout=5)
-        except dbus.exceptions.DBusException as refused:
-            rejected = refused.get_dbus_name() == 'org.bluez.Error.Rejected'
-            return err(error('AuthenticationRejected' if rejected else 'AuthenticationFailed', 'Refused'))
+        except dbus.exceptions.DBusException:
+            return err(error('AuthenticationRejected', 'Refused'))
         if answer != expected:
             return err(error('AuthenticationFailed', 'Authentication Failed'))
         device.UpdateProperties(DEVICE, {'Paired': dbus.Boolean(True), 'Bonded': dbus.Boolean(True)})
@@ -162,11 +157,9 @@ def load(mock, parameters):
         log('RegisterAgent', path, capability)
         STATE['agents'][sender] = path
 
-    @method(manager, AGENTS, 'o', '', sender_keyword='sender')
-    def UnregisterAgent(_self, path, sender=None):
+    @method(manager, AGENTS, 'o', '')
+    def UnregisterAgent(_self, path):
         log('UnregisterAgent', path)
-        if STATE['agents'].pop(sender, None) != path:
-            raise error('DoesNotExist', 'Does Not Exist')
 
     @method(manager, PROFILES, 'osa{sv}', '', sender_keyword='sender')
     def RegisterProfile(_self, path, uuid, options, sender=None):
@@ -176,8 +169,6 @@ def load(mock, parameters):
     @method(manager, PROFILES, 'o', '')
     def UnregisterProfile(_self, path):
         log('UnregisterProfile', path)
-        for uuid in [u for u, owner in STATE['profiles'].items() if owner[1] == path]:
-            del STATE['profiles'][uuid]
 
     for entry in parameters.get('adapters', [{'name': 'hci0'}]):
         add_adapter(mock, entry)

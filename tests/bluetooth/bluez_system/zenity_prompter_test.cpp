@@ -83,21 +83,18 @@ TEST_F(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
                   "--hide-column=1", "--print-column=1", "0", "<i>", "1", " --help", "2", " -", "3", "a-b"}));
 }
 
+// Both variables unset, then both empty, then a Wayland display alone: only that one runs zenity.
 TEST_F(BluezZenity, NothingRunsWithoutADisplay) {
-  struct Case {
-    const char* display;
-    const char* wayland;
-    bool present;
-  };
-  for (const Case c : {Case{nullptr, nullptr, false}, Case{"", "", false}, Case{"", "wayland-0", true}}) {
-    SCOPED_TRACE(c.present);
-    c.display ? ::setenv("DISPLAY", c.display, 1) : ::unsetenv("DISPLAY");
-    c.wayland ? ::setenv("WAYLAND_DISPLAY", c.wayland, 1) : ::unsetenv("WAYLAND_DISPLAY");
-    Recorder recorder{{true, 0, "0\n"}, {}};
-    const auto prompter = recorder.Make();
-    EXPECT_EQ(prompter->Ask(nullptr, u"t", u"c", kStyleYesNo), c.present ? kButtonYes : kButtonNone);
-    EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {u"Scale"}), c.present ? std::optional<size_t>(0) : std::nullopt);
-    EXPECT_EQ(recorder.calls.size(), c.present ? 2u : 0u);
+  Recorder recorder{{true, 0, "0\n"}, {}};
+  const auto prompter = recorder.Make();
+  for (const char* wayland : {static_cast<const char*>(nullptr), "", "wayland-0"}) {
+    SCOPED_TRACE(wayland ? wayland : "unset");
+    wayland ? ::setenv("DISPLAY", "", 1) : ::unsetenv("DISPLAY");
+    wayland ? ::setenv("WAYLAND_DISPLAY", wayland, 1) : ::unsetenv("WAYLAND_DISPLAY");
+    const bool present = wayland != nullptr && *wayland != '\0';
+    EXPECT_EQ(prompter->Ask(nullptr, u"t", u"c", kStyleYesNo), present ? kButtonYes : kButtonNone);
+    EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {u"Scale"}), present ? std::optional<size_t>(0) : std::nullopt);
+    EXPECT_EQ(recorder.calls.size(), present ? 2u : 0u);
   }
 }
 
