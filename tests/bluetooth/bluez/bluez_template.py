@@ -48,7 +48,6 @@ def add_adapter(main, entry):
         'Class': dbus.UInt32(0x10010c, variant_level=1),
         'Powered': dbus.Boolean(entry.get('powered', True), variant_level=1)}, [])
     adapter = mockobject.objects[path]
-    adapter.session = 0  # a device found later appears only in the discovery session that was waiting for it
 
     @method(adapter, ADAPTER, 'a{sv}', '')
     def SetDiscoveryFilter(_self, options):
@@ -59,14 +58,12 @@ def add_adapter(main, entry):
         log('StartDiscovery', name)
         if not adapter.props[ADAPTER]['Powered']:
             raise error('NotReady', 'Resource Not Ready')
-        adapter.session += 1
         for device in STATE['found'].get(name, []):
-            GLib.timeout_add(device['found_ms'], add_found, adapter, device, adapter.session)
+            GLib.timeout_add(device['found_ms'], add_device, adapter, device)
 
     @method(adapter, ADAPTER, '', '')
     def StopDiscovery(_self):
         log('StopDiscovery', name)
-        adapter.session += 1
 
     @method(adapter, ADAPTER, 'o', '')
     def RemoveDevice(_self, device_path):
@@ -74,19 +71,12 @@ def add_adapter(main, entry):
         adapter.RemoveObject(device_path)
 
 
-def device_path(adapter, address):
-    return adapter.path + '/dev_' + address.replace(':', '_')
-
-
-def add_found(adapter, entry, session):
-    if session == adapter.session and device_path(adapter, entry['address']) not in mockobject.objects:
-        add_device(adapter, entry)
-    return GLib.SOURCE_REMOVE
-
-
+# Also the callback of a device's timer: once found again, it is there already. Falsy: the timer ends.
 def add_device(adapter, entry):
     address = entry['address']
-    path = device_path(adapter, address)
+    path = adapter.path + '/dev_' + address.replace(':', '_')
+    if path in mockobject.objects:
+        return False
     props = {'Address': dbus.String(address, variant_level=1),
              'AddressType': dbus.String('public', variant_level=1),  # one the backend skips
              'Paired': dbus.Boolean(entry.get('paired', False), variant_level=1),

@@ -34,14 +34,14 @@ class MockBluez {
     setenv("KV_MOCK_BLUEZ_LOG", (dir_ + "/calls").c_str(), 1);
     // The daemon prints its address once it listens; the mock's call log appears once it is up.
     daemon_ = Spawn({"/usr/bin/dbus-daemon", "--nofork", "--print-address", "--address=" + address,
-                     std::string("--config-file=") + KV_MOCK_BLUEZ_BUS_CONFIG},
+                     std::string("--config-file=") + KV_BLUEZ_TESTS "/bluez/test_bus.conf"},
                     dir_ + "/bus.log");
     bool up = Await(dir_ + "/bus.log", address);
     if (up && scenario != nullptr) {
       // Debian's python3 with its dbusmock, not whatever python3 comes first on PATH.
-      bluez_ =
-          Spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template", KV_MOCK_BLUEZ_TEMPLATE, "-p", scenario},
-                dir_ + "/bluez.log");
+      bluez_ = Spawn({"/usr/bin/python3", "-m", "dbusmock", "--system", "--template",
+                      KV_BLUEZ_TESTS "/bluez/bluez_template.py", "-p", scenario},
+                     dir_ + "/bluez.log");
       up = Await(dir_ + "/calls", "");
     }
     if (!up) {

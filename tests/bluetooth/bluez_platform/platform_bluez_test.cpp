@@ -3,6 +3,8 @@
 // the install queue and the guided setup over them, and the error mappings no scenario reaches). Stand-ins
 // take the kernel, udev and display parts: an RFCOMM layer that keeps what reached it, a scripted queue and
 // prompter.
+#include "bluetooth/bluez/platform_bluez.h"
+
 #include <poll.h>
 #include <unistd.h>
 
@@ -14,7 +16,6 @@
 #include "../bt_test_support.h"
 #include "bluetooth/bluez/errors.h"
 #include "bluetooth/bluez/objects.h"
-#include "bluetooth/bluez/platform_bluez.h"
 #include "utf_convert.h"
 
 namespace kv::bt::testing {
@@ -22,7 +23,6 @@ namespace {
 
 struct FakeParts {
   std::vector<bluez::RfcommDevice> bound;
-  std::vector<int32_t> released;
   int failWithErrno = 0;  // non-zero: CreateFromSocket fails with it
   bool listUnavailable = false;
   std::deque<int32_t> answers;                // Ask's answers; none left: kButtonNone
@@ -36,15 +36,14 @@ struct FakeRfcomm final : bluez::RfcommTty {
   std::shared_ptr<FakeParts> log;
   explicit FakeRfcomm(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
   bluez::RfcommCreated CreateFromSocket(int socketFd) override {
-    std::string line;
-    char c = 0;
-    pollfd waiting{socketFd, POLLIN, 0};
-    while (line.size() < 64 && poll(&waiting, 1, 1000) > 0 && read(socketFd, &c, 1) == 1 && c != '\n') line += c;
-    if (log->failWithErrno != 0) return {-1, false, log->failWithErrno};
-    // The mock's end announces "KVMOCK <address>": the device the link belongs to, so a bound address
+    // The mock's end announces "KVMOCK <address>" at once: the device the link belongs to, so a bound address
     // shows that the socket handed over was the mock's.
+    char line[32] = {};
+    pollfd waiting{socketFd, POLLIN, 0};
+    const bool heard = poll(&waiting, 1, 1000) > 0 && read(socketFd, line, sizeof line - 1) >= 24;
+    if (log->failWithErrno != 0) return {-1, false, log->failWithErrno};
     const int32_t id = log->bound.empty() ? 0 : log->bound.back().id + 1;
-    log->bound.push_back({id, bluez::ParseAddress(line.substr(std::min<size_t>(7, line.size()))).value_or(0), 1, true});
+    log->bound.push_back({id, heard ? bluez::ParseAddress(std::string_view(line + 7, 17)).value_or(0) : 0, 1, true});
     return {id, false, 0};
   }
   std::optional<std::vector<bluez::RfcommDevice>> List() override {
@@ -52,7 +51,6 @@ struct FakeRfcomm final : bluez::RfcommTty {
     return log->bound;
   }
   bool Release(int32_t id) override {
-    log->released.push_back(id);
     return std::erase_if(log->bound, [id](const bluez::RfcommDevice& device) { return device.id == id; }) > 0;
   }
 };
@@ -75,22 +73,6 @@ struct ScriptedInstallQueue final : bluez::InstallQueue {
   std::shared_ptr<FakeParts> log;
   explicit ScriptedInstallQueue(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
   std::optional<bool> Pending() override { return fake::Next(log->installs, std::optional<bool>(false)); }
-};
-
-// The mock bluetoothd of scenario and a platform over the fakes, with 100 ms inquiry units and short
-// time-outs.
-struct Rig {
-  MockBluez mock;
-  std::shared_ptr<FakeParts> parts = std::make_shared<FakeParts>();
-  std::unique_ptr<bluez::BluezPlatform> platform;
-  explicit Rig(const char* scenario = nullptr) : mock(scenario) {
-    bluez::BluezParts system{std::make_unique<FakeRfcomm>(parts), std::make_unique<ScriptedInstallQueue>(parts),
-                             std::make_unique<ScriptedPrompter>(parts)};
-    using std::chrono::milliseconds;
-    platform = std::make_unique<bluez::BluezPlatform>(
-        std::move(system), bluez::BluezTimings{milliseconds(100), milliseconds(1500), milliseconds(5000),
-                                               milliseconds(1000), milliseconds(100)});
-  }
 };
 
 const std::map<std::string, uint32_t> kCodes = {
@@ -137,10 +119,7 @@ std::string Record(const BtDeviceRecord& r) {
 }
 
 std::string Search(BtPlatform& platform, uint8_t multiplier) {
-  BtDeviceSearch search;
-  search.returnAuthenticated = search.returnRemembered = search.returnUnknown = search.returnConnected = true;
-  search.issueInquiry = true;
-  search.timeoutMultiplier = multiplier;
+  const BtDeviceSearch search{true, true, true, true, true, multiplier};  // every kind, after an inquiry
   BtDeviceRecord device;
   const BtDeviceFind find = platform.FindFirstDevice(search, device);
   std::string out = "err=" + CodeName(platform.LastError());
@@ -192,10 +171,9 @@ std::string Ports(BtPlatform& p) {
   return out;
 }
 
-// One step of a block on the rig; what it gives, compared with the text after "=>".
-std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string>& w) {
-  BtPlatform& p = *rig.platform;
-  FakeParts& parts = *rig.parts;
+// One step of a block; what it gives, compared with the text after "=>".
+std::string Step(BtPlatform& p, FakeParts& parts, const MockBluez& mock, CBluetoothStack*& held,
+                 const std::vector<std::string>& w) {
   BtDeviceRecord device;
   device.address = w.size() > 1 && (w[0] == "info" || w[0] == "pair" || w[0] == "serial") ? Address(w[1]) : 0;
   std::string out;
@@ -218,7 +196,7 @@ std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string
   if (w[0] == "code") return CodeName(bluez::CodeOf({w[1], "x"}, static_cast<bluez::Step>(std::stoi(w[2]))));
   if (w[0] == "default") return bluez::DefaultText(Code(w[1])).empty() ? "0" : "1";
   if (w[0] == "textof") return Utf8(bluez::TextOf({w.size() > 1 ? w[1] : "", From(w, 2)}));  // none: an empty error
-  if (w[0] == "calls") return std::to_string(rig.mock.Count(From(w, 1)));
+  if (w[0] == "calls") return std::to_string(mock.Count(From(w, 1)));
   if (w[0] == "text") {
     std::u16string text;
     return p.ErrorText(Code(w[1]), text) && Utf8(text).find(From(w, 2)) != std::string::npos ? "1" : "0";
@@ -236,24 +214,30 @@ std::string Step(Rig& rig, CBluetoothStack*& held, const std::vector<std::string
   for (const auto& d : w[0] == "bound" ? parts.bound : std::vector<bluez::RfcommDevice>{}) {
     out += std::to_string(d.id) + "/" + fake::Hex(d.address, 12);
   }
-  for (const int32_t id : w[0] == "released" ? parts.released : std::vector<int32_t>{}) out += std::to_string(id);
   for (const std::u16string& caption : w[0] == "captions" ? parts.captions : std::vector<std::u16string>{}) {
     for (const MessageEntry& m : kMessageTable) out += m.text == caption ? std::to_string(m.number) : "";
   }
   for (const std::u16string& item : w[0] == "lists" ? parts.lists.at(0) : std::vector<std::u16string>{}) {
     out += (out.empty() ? "" : ";") + Utf8(item);
   }
-  EXPECT_NE(std::string(" bound released captions lists ").find(" " + w[0] + " "), std::string::npos) << "unknown step";
+  EXPECT_NE(std::string(" bound captions lists ").find(" " + w[0] + " "), std::string::npos) << "unknown step";
   return out;
 }
 
 TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
-  const std::vector<std::vector<std::string>> blocks = Blocks(KV_BLUEZ_TEST_DATA "/platform.txt");
+  const std::vector<std::vector<std::string>> blocks = Blocks(KV_BLUEZ_TESTS "/bluez_platform/data/platform.txt");
   ASSERT_GE(blocks.size(), 27u);
+  using std::chrono::milliseconds;  // inquiry units of 100 ms and short time-outs
+  const bluez::BluezTimings timings{milliseconds(100), milliseconds(1500), milliseconds(5000), milliseconds(1000),
+                                    milliseconds(100)};
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
-    Rig rig(block.at(1) == "-" ? nullptr : block[1].c_str());
-    FakeParts& parts = *rig.parts;
+    const MockBluez mock(block.at(1) == "-" ? nullptr : block[1].c_str());
+    const auto log = std::make_shared<FakeParts>();
+    FakeParts& parts = *log;
+    bluez::BluezPlatform platform({std::make_unique<FakeRfcomm>(log), std::make_unique<ScriptedInstallQueue>(log),
+                                   std::make_unique<ScriptedPrompter>(log)},
+                                  timings);
     CBluetoothStack* held = nullptr;
     for (size_t i = 2; i < block.size(); ++i) {
       const std::string& step = block[i];
@@ -270,7 +254,7 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
         parts.installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
       }
       if (arrow == step.npos) continue;
-      EXPECT_EQ(Step(rig, held, w), step.size() > arrow + 4 ? step.substr(arrow + 4) : "");
+      EXPECT_EQ(Step(platform, parts, mock, held, w), step.size() > arrow + 4 ? step.substr(arrow + 4) : "");
     }
     delete held;
   }

@@ -27,22 +27,15 @@ struct Recorder {
   }
 };
 
-class BluezZenity : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ::setenv("DISPLAY", ":0", 1);
-    ::unsetenv("WAYLAND_DISPLAY");
-  }
-};
-
-TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
+TEST(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
+  ::setenv("DISPLAY", ":0", 1);
   const std::map<std::string, uint32_t> styles = {{"retry", kStyleRetryCancelWarning}, {"okwarning", kStyleOkWarning},
                                                   {"okcancel", kStyleOkCancelInfo},    {"yesno", kStyleYesNo},
                                                   {"yesnocancel", kStyleYesNoCancel},  {"plain", 0}};
   const std::map<std::string, int32_t> buttons = {{"-", kButtonNone},        {"OK", kButtonOk},
                                                   {"Cancel", kButtonCancel}, {"Retry", kButtonRetry},
                                                   {"Yes", kButtonYes},       {"No", kButtonNo}};
-  const std::vector<std::vector<std::string>> rows = testing::Rows(KV_BLUEZ_SYSTEM_TEST_DATA "/zenity.txt", 4);
+  const std::vector<std::vector<std::string>> rows = testing::Rows(KV_BLUEZ_TESTS "/bluez_system/data/zenity.txt", 4);
   EXPECT_EQ(rows.size(), 22u);
   for (const std::vector<std::string>& cell : rows) {
     SCOPED_TRACE(cell[0] + " | " + cell[1]);
@@ -56,8 +49,7 @@ TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
       continue;
     }
     EXPECT_EQ(recorder.Make()->Ask(nullptr, u"Turn the scale on", u"Setup", styles.at(call[1])), buttons.at(answer[0]));
-    Args expected = Words(cell[3]);
-    expected.insert(expected.begin(), "zenity");
+    Args expected = Words("zenity " + cell[3]);
     expected.insert(expected.end(), {"--title=Setup", "--text=Turn the scale on", "--modal"});
     EXPECT_EQ(recorder.calls, std::vector<Args>{expected});
   }
@@ -65,7 +57,8 @@ TEST_F(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
 
 // zenity expands backslash escapes in --text and then reads it as Pango markup; titles and list rows
 // are shown as given, except that a row must not look like an option. An empty list runs nothing.
-TEST_F(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
+TEST(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
+  ::setenv("DISPLAY", ":0", 1);
   Recorder recorder{{true, 0, "1\n"}, {}};
   const auto prompter = recorder.Make();
   const auto owner = reinterpret_cast<KVWindowHandle>(uintptr_t{0x1FFFFFFF});
@@ -84,7 +77,7 @@ TEST_F(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
 }
 
 // Both variables unset, then both empty, then a Wayland display alone: only that one runs zenity.
-TEST_F(BluezZenity, NothingRunsWithoutADisplay) {
+TEST(BluezZenity, NothingRunsWithoutADisplay) {
   Recorder recorder{{true, 0, "0\n"}, {}};
   const auto prompter = recorder.Make();
   for (const char* wayland : {static_cast<const char*>(nullptr), "", "wayland-0"}) {
