@@ -103,8 +103,9 @@ def add_device(adapter, entry):
         try:
             answer = device.connection.call_blocking(sender, STATE['agents'][sender], 'org.bluez.Agent1', call,
                                                      'o', [dbus.ObjectPath(path)], timeout=5)
-        except dbus.exceptions.DBusException:
-            return err(error('AuthenticationRejected', 'Refused'))
+        except dbus.exceptions.DBusException as refused:
+            rejected = refused.get_dbus_name() == 'org.bluez.Error.Rejected'
+            return err(error('AuthenticationRejected' if rejected else 'AuthenticationFailed', 'Refused'))
         if answer != expected:
             return err(error('AuthenticationFailed', 'Authentication Failed'))
         device.UpdateProperties(DEVICE, {'Paired': dbus.Boolean(True), 'Bonded': dbus.Boolean(True)})
