@@ -20,7 +20,7 @@ IS_OBJECT_MANAGER = True
 
 ADAPTER, DEVICE = 'org.bluez.Adapter1', 'org.bluez.Device1'
 AGENTS, PROFILES = 'org.bluez.AgentManager1', 'org.bluez.ProfileManager1'
-STATE = {'agents': {}, 'profiles': {}}
+STATE = {'agents': {}, 'profiles': {}, 'found': {}}
 
 
 def error(name, message):
@@ -139,7 +139,6 @@ def add_device(adapter, entry):
 
 
 def load(mock, parameters):
-    STATE['found'] = {}
     mock.AddObject('/org/bluez', AGENTS, {}, [])
     manager = mockobject.objects['/org/bluez']
 

@@ -47,8 +47,7 @@ struct FakeRfcomm final : bluez::RfcommTty {
     return {id, false, 0};
   }
   std::optional<std::vector<bluez::RfcommDevice>> List() override {
-    if (log->listUnavailable) return std::nullopt;
-    return log->bound;
+    return log->listUnavailable ? std::nullopt : std::optional(log->bound);
   }
   bool Release(int32_t id) override {
     return std::erase_if(log->bound, [id](const bluez::RfcommDevice& device) { return device.id == id; }) > 0;
@@ -233,10 +232,9 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
     const MockBluez mock(block.at(1) == "-" ? nullptr : block[1].c_str());
-    const auto log = std::make_shared<FakeParts>();
-    FakeParts& parts = *log;
-    bluez::BluezPlatform platform({std::make_unique<FakeRfcomm>(log), std::make_unique<ScriptedInstallQueue>(log),
-                                   std::make_unique<ScriptedPrompter>(log)},
+    const auto parts = std::make_shared<FakeParts>();
+    bluez::BluezPlatform platform({std::make_unique<FakeRfcomm>(parts), std::make_unique<ScriptedInstallQueue>(parts),
+                                   std::make_unique<ScriptedPrompter>(parts)},
                                   timings);
     CBluetoothStack* held = nullptr;
     for (size_t i = 2; i < block.size(); ++i) {
@@ -245,16 +243,16 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
       const std::vector<std::string> w = Split(step.substr(0, arrow), ' ');
       SCOPED_TRACE(step);
       if (w[0] == "nobus") setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
-      if (w[0] == "errno") parts.failWithErrno = std::stoi(w[1]);
-      if (w[0] == "bind") parts.bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
-      if (w[0] == "answer") parts.answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
-      if (w[0] == "choose") parts.choices.push_back(std::stoul(w[1]));
-      if (w[0] == "nolist") parts.listUnavailable = true;
+      if (w[0] == "errno") parts->failWithErrno = std::stoi(w[1]);
+      if (w[0] == "bind") parts->bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
+      if (w[0] == "answer") parts->answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
+      if (w[0] == "choose") parts->choices.push_back(std::stoul(w[1]));
+      if (w[0] == "nolist") parts->listUnavailable = true;
       for (size_t k = 1; w[0] == "installs" && k < w.size(); ++k) {
-        parts.installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
+        parts->installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
       }
       if (arrow == step.npos) continue;
-      EXPECT_EQ(Step(platform, parts, mock, held, w), step.size() > arrow + 4 ? step.substr(arrow + 4) : "");
+      EXPECT_EQ(Step(platform, *parts, mock, held, w), step.size() > arrow + 4 ? step.substr(arrow + 4) : "");
     }
     delete held;
   }

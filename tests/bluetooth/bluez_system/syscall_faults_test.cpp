@@ -59,7 +59,6 @@ class SyscallFaults : public ::testing::Test {
     Calls() = RealSystemCalls();
     EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
   }
-  void Install(const Fault& f);
   int baseline = 0;
 };
 
@@ -75,7 +74,7 @@ int LinkEnd(int fd, sockaddr* a, socklen_t* n) {
   *reinterpret_cast<abi::SockAddrRc*>(a) = {abi::kAfBluetooth, {{last, 0x44, 0x33, 0x22, 0x11, 0}}, channel};
   return *n = sizeof(abi::SockAddrRc), 0;
 }
-void SyscallFaults::Install(const Fault& f) {
+void Install(const Fault& f) {
   fault = f, seen = 0;
   sys::SystemCalls& c = Calls();
   c.pipe2 = Faulty<kPipe, &sys::SystemCalls::pipe2>;

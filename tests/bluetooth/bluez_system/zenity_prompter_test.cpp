@@ -67,13 +67,12 @@ TEST(BluezZenity, TextIsEscapedOwnersAttachedAndAnEmptyListNotShown) {
                              {u"<i>", u"--help", u"-", u"a-b"}),
             1u);
   EXPECT_EQ(prompter->Choose(nullptr, u"c", u"i", {}), std::nullopt);
-  ASSERT_EQ(recorder.calls.size(), 2u);
-  EXPECT_EQ(recorder.calls[0],
-            (Args{"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
-                  "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal", "--attach=536870911"}));
-  EXPECT_EQ(recorder.calls[1],
-            (Args{"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index", "--column=Device",
-                  "--hide-column=1", "--print-column=1", "0", "<i>", "1", " --help", "2", " -", "3", "a-b"}));
+  const std::vector<Args> expected{
+      {"zenity", "--warning", "--ok-label=OK", "--title=R&D \xC3\xA4",
+       "--text=&lt;b&gt;A &amp; B&lt;/b&gt; in C:\\\\n \xC3\xA9", "--modal", "--attach=536870911"},
+      {"zenity", "--list", "--title=R&D", "--text=x&lt;y", "--modal", "--column=Index", "--column=Device",
+       "--hide-column=1", "--print-column=1", "0", "<i>", "1", " --help", "2", " -", "3", "a-b"}};
+  EXPECT_EQ(recorder.calls, expected);
 }
 
 // Both variables unset, then both empty, then a Wayland display alone: only that one runs zenity.
