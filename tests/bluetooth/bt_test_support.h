@@ -43,30 +43,22 @@ inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
   return text;
 }
 
-inline Prompt Box(uint32_t text, uint32_t caption, uint32_t style) { return {true, Msg(text), Msg(caption), style}; }
-inline Prompt FoundNew(int n) {
-  return {true, Fill(kMsgFoundNewDevice, {u"Korvanta " + Text(n), u"00:11:22:33:44:A" + Text(n)}),
-          Msg(kMsgCaptionFoundNew), kStyleYesNo};
-}
-inline Prompt Existing(int count) {
-  return {true, Fill(kMsgExistingPairings, {Text(count)}), Msg(kMsgCaptionAuthentication), kStyleYesNoCancel};
-}
-// The error box: the platform's text, a line break and the extra message; the caption carries the code.
-inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned = true) {
-  std::u16string text = fake::ErrorTextFor(code);
-  if (extra != 0) text += u"\n" + Msg(extra);
-  return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
-}
-
 // A prompt in the data files' words: f<n> found analyser n, x<n> n other pairings, b<text>/<caption>/<style> a
-// box, e<code>/<extra>/<style> the error box, E the same unowned.
+// box, e<code>/<extra>/<style> the error box (the platform's text, a line break and the extra message; the caption
+// carries the code), E the same unowned.
 inline Prompt PromptOf(const std::string& word) {
   const std::vector<std::string> f = Split(word.substr(1), '/');
   const auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i), nullptr, 0)); };
-  if (word[0] == 'f') return FoundNew(static_cast<int>(n(0)));
-  if (word[0] == 'x') return Existing(static_cast<int>(n(0)));
-  if (word[0] == 'b') return Box(n(0), n(1), n(2));
-  return ErrorBox(n(0), n(1), n(2), word[0] == 'e');
+  const std::u16string first = Text(n(0));
+  if (word[0] == 'f') {
+    const std::u16string text = Fill(kMsgFoundNewDevice, {u"Korvanta " + first, u"00:11:22:33:44:A" + first});
+    return {true, text, Msg(kMsgCaptionFoundNew), kStyleYesNo};
+  }
+  if (word[0] == 'x')
+    return {true, Fill(kMsgExistingPairings, {first}), Msg(kMsgCaptionAuthentication), kStyleYesNoCancel};
+  if (word[0] == 'b') return {true, Msg(n(0)), Msg(n(1)), n(2)};
+  const std::u16string text = fake::ErrorTextFor(n(0)) + (n(1) != 0 ? u"\n" + Msg(n(1)) : u"");
+  return {word[0] == 'e', text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(n(0)))}), n(2)};
 }
 
 // Prompts in the data files' words, each of them n times when written n*word.

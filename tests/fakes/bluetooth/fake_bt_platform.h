@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bluetooth/platform.h"
@@ -32,16 +33,11 @@ struct FakePort {
 };
 
 struct FakePortClass {
-  bool listFails = false, detailFails = false;
   std::vector<FakePort> ports;
+  bool listFails = false, detailFails = false;
 };
 
-struct Prompt {
-  bool owned;
-  std::u16string text, caption;
-  uint32_t style;
-  friend bool operator==(const Prompt&, const Prompt&) = default;
-};
+using Prompt = std::tuple<bool, std::u16string, std::u16string, uint32_t>;  // owned, text, caption, style
 
 inline std::string Hex(uint64_t value, int width = 1) {
   char text[24];
