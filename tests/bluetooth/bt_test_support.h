@@ -74,7 +74,7 @@ inline std::vector<Prompt> Prompts(const std::vector<std::string>& words) {
 // A scene in words: "K1+:5 P2" is a radio and the devices K an analyser "Korvanta n", P a phone "Pixel n", at
 // AddressOf(n); + paired; :5 with its serial port COM5. Other words: noradio; nomodule; lacks=Call; reg= or send=,
 // the registration's or the PIN answer's code; auth=, legacy=, find= or svc= codes queued for those calls;
-// choose=n, the dialog's choice; from=n, the lookup from which the first port is listed.
+// choose=n, cancel or none, the dialog's choices in turn; from=n, the lookup from which the first port is listed.
 inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
   std::istringstream in(words);
   if (words.find("noradio") == words.npos) p.SimulateRadio();
@@ -91,7 +91,8 @@ inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
     if (key == "lacks") p.missingCalls.insert(value);
     if (key == "reg") p.registerResult = code;
     if (key == "send") p.sendResult = code;
-    if (key == "choose") p.selections.push_back(AddressOf(static_cast<int>(code)));
+    if (key == "choose")
+      p.selections.push_back(value == "cancel" ? std::nullopt : std::optional(value == "none" ? 0 : AddressOf(code)));
     if (key == "from") p.portClasses[0].ports.at(0).fromLookup = code;
     if (key == "auth") p.authExResults.push_back(code);
     if (key == "legacy") p.legacyResults.push_back(code);
