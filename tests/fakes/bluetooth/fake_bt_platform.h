@@ -101,9 +101,6 @@ class FakeBtPlatform final : public BtPlatform {
   FakeBtPlatform& SimulatePortDevice(FakePort port) {
     return portClasses.at(0).ports.push_back(std::move(port)), *this;
   }
-  FakeBtPlatform& AnswerPrompts(std::initializer_list<int32_t> buttons) {
-    return answers.insert(answers.end(), buttons), *this;
-  }
   FakeBtPlatform& SimulatePendingInstall(uint64_t milliseconds) { return pendingUntil = now + milliseconds, *this; }
 
   // ---- Observation ----
