@@ -1,28 +1,25 @@
 // flows_test.cpp: the guided setup's, the search's and the pairing's whole flows, as the scenario rows of
 // data/flows.txt: the scene in words, the buttons answered, the prompts expected by message number, the
 // inquiries or pairing calls, the pairings removed and the result with the port text.
-#include <map>
+#include <algorithm>
 
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
 namespace {
 
-// The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
+// The pairing calls by their letters in the data, LFRASUDV in the order of kPairingCalls; the legacy call's PIN
+// is written PIN.
+const std::vector<std::string> kPairingCalls = Split(
+    "LoadModule FreeLoadedModule RegisterForAuthenticationEx AuthenticateDeviceEx SendAuthenticationResponseEx "
+    "UnregisterAuthentication AuthenticateDevice SetServiceState",
+    ' ');
 std::string Abbreviated(std::string call) {
-  static const std::map<std::string, std::string> letters = {{"LoadModule", "L"},
-                                                             {"FreeLoadedModule", "F"},
-                                                             {"RegisterForAuthenticationEx", "R"},
-                                                             {"AuthenticateDeviceEx", "A"},
-                                                             {"SendAuthenticationResponseEx", "S"},
-                                                             {"UnregisterAuthentication", "U"},
-                                                             {"AuthenticateDevice", "D"},
-                                                             {"SetServiceState", "V"}};
   const std::u16string pin = Msg(kMsgPairingPin);
   if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos)
     call.replace(at, pin.size(), "PIN");
-  const auto it = letters.find(call.substr(0, call.find('(')));
-  return it == letters.end() ? "" : it->second + call.substr(it->first.size());
+  const auto it = std::find(kPairingCalls.begin(), kPairingCalls.end(), call.substr(0, call.find('(')));
+  return it == kPairingCalls.end() ? "" : "LFRASUDV"[it - kPairingCalls.begin()] + call.substr(it->size());
 }
 std::vector<std::string> Words(const std::string& text) {
   return text == "-" ? std::vector<std::string>{} : Split(text, ' ');
@@ -45,9 +42,8 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
         pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
         : c[1].rfind("auto", 0) == 0 ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
                                      : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
-    for (const std::string& call : s.p.calls) {
+    for (const std::string& call : s.p.calls)
       if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
-    }
     const std::u16string text = port.Text();
     EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
     EXPECT_TRUE(result == 1 || port.Untouched());

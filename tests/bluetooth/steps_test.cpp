@@ -97,7 +97,6 @@ struct Walk {
     if (w[0] == "open") return std::to_string(p.OpenHandles());
     if (w[0] == "now") return std::to_string(p.now);
     if (w[0] == "paired") return Flag(p.IsPaired(AddressOf(arg(1))));
-    if (w[0] == "same") return Flag(s.held == marked);
     if (w[0] == "installing") return std::to_string(IsDeviceInstallInProgress(p, uint32_t(arg(1))));
     if (w[0].rfind("x.", 0) == 0) return Exported();
     if (stack == nullptr) return "no stack";
