@@ -21,9 +21,6 @@ std::string Abbreviated(std::string call) {
   const auto it = std::find(kPairingCalls.begin(), kPairingCalls.end(), call.substr(0, call.find('(')));
   return it == kPairingCalls.end() ? "" : "LFRASUDV"[it - kPairingCalls.begin()] + call.substr(it->size());
 }
-std::vector<std::string> Words(const std::string& text) {
-  return text == "-" ? std::vector<std::string>{} : Split(text, ' ');
-}
 
 TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
   const std::vector<std::vector<std::string>> rows = Rows(KV_BT_TEST_DATA "/flows.txt", 8);
@@ -31,9 +28,9 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
   for (const std::vector<std::string>& c : rows) {
     SCOPED_TRACE(c[0]);
     Scene s;
-    Devices(s.p, c[2] == "-" ? "" : c[2]);
-    Answer(s.p, Words(c[3]));
-    std::vector<std::string> log = Words(c[5]), calls;
+    Devices(s.p, c[2]);
+    Answer(s.p, Split(c[3], ' '));
+    std::vector<std::string> log = Split(c[5], ' '), calls;
     const bool interactive = c[1].back() != '!', pairing = c[1].rfind("pair", 0) == 0;
     for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
     Buffer port(16);
@@ -47,7 +44,7 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     const std::u16string text = port.Text();
     EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
     EXPECT_TRUE(result == 1 || port.Untouched());
-    EXPECT_EQ(s.p.prompts, Prompts(Words(c[4])));
+    EXPECT_EQ(s.p.prompts, Prompts(Split(c[4], ' ')));
     EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
     EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
