@@ -18,6 +18,7 @@ namespace kv::bt::testing {
 
 using fake::FakeBtPlatform;
 using fake::Prompt;
+using fake::Text;
 using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
@@ -26,10 +27,6 @@ inline KVWindowHandle Parent() {
 }
 inline uint64_t AddressOf(int n) { return 0x0011223344A0ull + static_cast<uint64_t>(n); }
 inline std::u16string Msg(uint32_t number) { return std::u16string(FindMessageText(number)); }
-inline std::u16string Text(int64_t n) {
-  const std::string digits = std::to_string(n);
-  return {digits.begin(), digits.end()};
-}
 
 // A message with each %s or %d replaced in turn: the expected text, formed without the code under test.
 inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {

@@ -61,11 +61,13 @@ inline FakePort BluetoothPort(uint64_t address, std::u16string_view port) {
               std::u16string(key.begin(), key.end()) + u"_C00000000",
           u"Standard Serial over Bluetooth link (COM" + std::u16string(port) + u")"};
 }
-// The platform's error text for code.
-inline std::u16string ErrorTextFor(uint32_t code) {
-  const std::string digits = std::to_string(code);
-  return u"Platform text of error " + std::u16string(digits.begin(), digits.end());
+// The decimal digits of n.
+inline std::u16string Text(int64_t n) {
+  const std::string digits = std::to_string(n);
+  return {digits.begin(), digits.end()};
 }
+// The platform's error text for code.
+inline std::u16string ErrorTextFor(uint32_t code) { return u"Platform text of error " + Text(code); }
 
 class FakeBtPlatform final : public BtPlatform {
  public:
