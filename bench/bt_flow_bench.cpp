@@ -21,7 +21,7 @@ void OneNewAnalyser(FakeBtPlatform& platform, int otherDevices) {
   platform.SimulateDeviceInRange(u"Korvanta 8124", kAnalyser);
   for (int n = 0; n < 8; ++n) platform.SimulatePortDevice(kv::bt::fake::BluetoothPort(0x200000u + n, u"3"));
   platform.SimulatePortDevice(kv::bt::fake::BluetoothPort(kAnalyser, u"12"));
-  platform.AnswerPrompts({kv::bt::kButtonYes});
+  platform.answers = {kv::bt::kButtonYes};
 }
 
 // Building the scripted scene alone, to subtract from the flows below.
@@ -56,7 +56,7 @@ void BM_AutoSetupLongestWait(benchmark::State& state) {
   for (auto _ : state) {
     FakeBtPlatform platform;
     platform.SimulateRadio().SimulateDeviceInRange(u"Korvanta 8124", kAnalyser).SimulatePendingInstall(1u << 30);
-    platform.AnswerPrompts({kv::bt::kButtonYes, kv::bt::kButtonCancel});
+    platform.answers = {kv::bt::kButtonYes, kv::bt::kButtonCancel};
     CBluetoothStack* held = nullptr;
     KVWChar port[8];
     benchmark::DoNotOptimize(kv::bt::AutoSetupBT(platform, held, port, 8, true, nullptr));

@@ -58,7 +58,7 @@ void DrawScene(FuzzedDataProvider& in, fake::FakeBtPlatform& p) {
     port.idResult = in.ConsumeBool() ? Code(in) : kErrorSuccess, port.hasFriendlyName = in.ConsumeBool();
     port.fromLookup = in.ConsumeIntegralInRange(0u, 8u);
   }
-  p.portClasses.resize(in.ConsumeIntegralInRange<size_t>(0, 20), {in.ConsumeBool(), in.ConsumeBool(), {}});
+  p.portClasses.resize(in.ConsumeIntegralInRange<size_t>(0, 20), {{}, in.ConsumeBool(), in.ConsumeBool()});
   p.classQueryFails = in.ConsumeIntegralInRange(0, 7) == 0;
   for (auto* queue : {&p.findFailures, &p.legacyResults, &p.authExResults, &p.serviceResults}) {
     for (int n = in.ConsumeIntegralInRange(0, 3); n > 0; --n) queue->push_back(Code(in));

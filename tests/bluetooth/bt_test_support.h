@@ -18,6 +18,7 @@ namespace kv::bt::testing {
 
 using fake::FakeBtPlatform;
 using fake::Prompt;
+using fake::Text;
 using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
@@ -26,10 +27,6 @@ inline KVWindowHandle Parent() {
 }
 inline uint64_t AddressOf(int n) { return 0x0011223344A0ull + static_cast<uint64_t>(n); }
 inline std::u16string Msg(uint32_t number) { return std::u16string(FindMessageText(number)); }
-inline std::u16string Text(int64_t n) {
-  const std::string digits = std::to_string(n);
-  return {digits.begin(), digits.end()};
-}
 
 // A message with each %s or %d replaced in turn: the expected text, formed without the code under test.
 inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
@@ -43,30 +40,22 @@ inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
   return text;
 }
 
-inline Prompt Box(uint32_t text, uint32_t caption, uint32_t style) { return {true, Msg(text), Msg(caption), style}; }
-inline Prompt FoundNew(int n) {
-  return {true, Fill(kMsgFoundNewDevice, {u"Korvanta " + Text(n), u"00:11:22:33:44:A" + Text(n)}),
-          Msg(kMsgCaptionFoundNew), kStyleYesNo};
-}
-inline Prompt Existing(int count) {
-  return {true, Fill(kMsgExistingPairings, {Text(count)}), Msg(kMsgCaptionAuthentication), kStyleYesNoCancel};
-}
-// The error box: the platform's text, a line break and the extra message; the caption carries the code.
-inline Prompt ErrorBox(uint32_t code, uint32_t extra, uint32_t style, bool owned = true) {
-  std::u16string text = fake::ErrorTextFor(code);
-  if (extra != 0) text += u"\n" + Msg(extra);
-  return {owned, text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(code))}), style};
-}
-
 // A prompt in the data files' words: f<n> found analyser n, x<n> n other pairings, b<text>/<caption>/<style> a
-// box, e<code>/<extra>/<style> the error box, E the same unowned.
+// box, e<code>/<extra>/<style> the error box (the platform's text, a line break and the extra message; the caption
+// carries the code), E the same unowned.
 inline Prompt PromptOf(const std::string& word) {
   const std::vector<std::string> f = Split(word.substr(1), '/');
   const auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i), nullptr, 0)); };
-  if (word[0] == 'f') return FoundNew(static_cast<int>(n(0)));
-  if (word[0] == 'x') return Existing(static_cast<int>(n(0)));
-  if (word[0] == 'b') return Box(n(0), n(1), n(2));
-  return ErrorBox(n(0), n(1), n(2), word[0] == 'e');
+  const std::u16string first = Text(n(0));
+  if (word[0] == 'f') {
+    const std::u16string text = Fill(kMsgFoundNewDevice, {u"Korvanta " + first, u"00:11:22:33:44:A" + first});
+    return {true, text, Msg(kMsgCaptionFoundNew), kStyleYesNo};
+  }
+  if (word[0] == 'x')
+    return {true, Fill(kMsgExistingPairings, {first}), Msg(kMsgCaptionAuthentication), kStyleYesNoCancel};
+  if (word[0] == 'b') return {true, Msg(n(0)), Msg(n(1)), n(2)};
+  const std::u16string text = fake::ErrorTextFor(n(0)) + (n(1) != 0 ? u"\n" + Msg(n(1)) : u"");
+  return {word[0] == 'e', text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(n(0)))}), n(2)};
 }
 
 // Prompts in the data files' words, each of them n times when written n*word.
@@ -80,9 +69,9 @@ inline std::vector<Prompt> Prompts(const std::vector<std::string>& words) {
 }
 
 // A scene in words: "K1+:5 P2" is a radio and the devices K an analyser "Korvanta n", P a phone "Pixel n", at
-// AddressOf(n); + paired; :5 with its serial port COM5. Other words: noradio; nomodule; lacks=Call; reg=, auth=,
-// legacy=, find= or svc= codes queued for those calls; choose=n, the dialog's choice; from=n, the lookup from
-// which the first port is listed.
+// AddressOf(n); + paired; :5 with its serial port COM5. Other words: noradio; nomodule; lacks=Call; reg= or send=,
+// the registration's or the PIN answer's code; auth=, legacy=, find= or svc= codes queued for those calls;
+// choose=n, cancel or none, the dialog's choices in turn; from=n, the lookup from which the first port is listed.
 inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
   std::istringstream in(words);
   if (words.find("noradio") == words.npos) p.SimulateRadio();
@@ -98,7 +87,9 @@ inline FakeBtPlatform& Devices(FakeBtPlatform& p, const std::string& words) {
     p.pairingModule = p.pairingModule && w != "nomodule";
     if (key == "lacks") p.missingCalls.insert(value);
     if (key == "reg") p.registerResult = code;
-    if (key == "choose") p.selections.push_back(AddressOf(static_cast<int>(code)));
+    if (key == "send") p.sendResult = code;
+    if (key == "choose")
+      p.selections.push_back(value == "cancel" ? std::nullopt : std::optional(value == "none" ? 0 : AddressOf(code)));
     if (key == "from") p.portClasses[0].ports.at(0).fromLookup = code;
     if (key == "auth") p.authExResults.push_back(code);
     if (key == "legacy") p.legacyResults.push_back(code);

@@ -1,31 +1,25 @@
 // flows_test.cpp: the guided setup's, the search's and the pairing's whole flows, as the scenario rows of
 // data/flows.txt: the scene in words, the buttons answered, the prompts expected by message number, the
 // inquiries or pairing calls, the pairings removed and the result with the port text.
-#include <map>
+#include <algorithm>
 
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
 namespace {
 
-// The pairing calls by their letters in the data; the legacy call's PIN is written PIN.
+// The pairing calls by their letters in the data, LFRASUDV in the order of kPairingCalls; the legacy call's PIN
+// is written PIN.
+const std::vector<std::string> kPairingCalls = Split(
+    "LoadModule FreeLoadedModule RegisterForAuthenticationEx AuthenticateDeviceEx SendAuthenticationResponseEx "
+    "UnregisterAuthentication AuthenticateDevice SetServiceState",
+    ' ');
 std::string Abbreviated(std::string call) {
-  static const std::map<std::string, std::string> letters = {{"LoadModule", "L"},
-                                                             {"FreeLoadedModule", "F"},
-                                                             {"RegisterForAuthenticationEx", "R"},
-                                                             {"AuthenticateDeviceEx", "A"},
-                                                             {"SendAuthenticationResponseEx", "S"},
-                                                             {"UnregisterAuthentication", "U"},
-                                                             {"AuthenticateDevice", "D"},
-                                                             {"SetServiceState", "V"}};
   const std::u16string pin = Msg(kMsgPairingPin);
   if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos)
     call.replace(at, pin.size(), "PIN");
-  const auto it = letters.find(call.substr(0, call.find('(')));
-  return it == letters.end() ? "" : it->second + call.substr(it->first.size());
-}
-std::vector<std::string> Words(const std::string& text) {
-  return text == "-" ? std::vector<std::string>{} : Split(text, ' ');
+  const auto it = std::find(kPairingCalls.begin(), kPairingCalls.end(), call.substr(0, call.find('(')));
+  return it == kPairingCalls.end() ? "" : "LFRASUDV"[it - kPairingCalls.begin()] + call.substr(it->size());
 }
 
 TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
@@ -34,9 +28,9 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
   for (const std::vector<std::string>& c : rows) {
     SCOPED_TRACE(c[0]);
     Scene s;
-    Devices(s.p, c[2] == "-" ? "" : c[2]);
-    Answer(s.p, Words(c[3]));
-    std::vector<std::string> log = Words(c[5]), calls;
+    Devices(s.p, c[2]);
+    Answer(s.p, Split(c[3], ' '));
+    std::vector<std::string> log = Split(c[5], ' '), calls;
     const bool interactive = c[1].back() != '!', pairing = c[1].rfind("pair", 0) == 0;
     for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
     Buffer port(16);
@@ -45,13 +39,12 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
         pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, Parent(), false)
         : c[1].rfind("auto", 0) == 0 ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, Parent())
                                      : CreateStack(s.p, s.held)->SearchDevices(7, interactive, Parent());
-    for (const std::string& call : s.p.calls) {
+    for (const std::string& call : s.p.calls)
       if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
-    }
     const std::u16string text = port.Text();
     EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
     EXPECT_TRUE(result == 1 || port.Untouched());
-    EXPECT_EQ(s.p.prompts, Prompts(Words(c[4])));
+    EXPECT_EQ(s.p.prompts, Prompts(Split(c[4], ' ')));
     EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
     EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());

@@ -14,18 +14,11 @@ TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
   // The kit's own PIN is sent in the flows' rows, where the platform checks it.
   p.texts[kMsgPairingPin] = u"\u01B1\u0232ABCDEFGHIJKLMNOPQRS";  // 21 units, read as 15
   ASSERT_TRUE(AuthenticationCallback(p, nullptr, &request));
-  const BtAuthResponse expected{AddressOf(1),
-                                kAuthMethodNumericComparison,
-                                {0xB1, 0x32, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M', 0},
-                                15,
-                                0};
-  EXPECT_EQ(p.responses, std::vector<BtAuthResponse>{expected});
-  for (Script refusal :
-       {Script([](FakeBtPlatform& f) { f.sendResult = 5; }), Script([](FakeBtPlatform& f) { f.pairingModule = false; }),
-        Script([](FakeBtPlatform& f) { f.missingCalls = {"SendAuthenticationResponseEx"}; })}) {
+  const std::array<uint8_t, 16> pin{0xB1, 0x32, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M'};
+  EXPECT_EQ(p.responses, (std::vector<BtAuthResponse>{{AddressOf(1), kAuthMethodNumericComparison, pin, 15, 0}}));
+  for (const char* refusal : {"send=5", "nomodule", "lacks=SendAuthenticationResponseEx"}) {
     FakeBtPlatform q;
-    refusal(q);
-    EXPECT_FALSE(AuthenticationCallback(q, nullptr, &request));
+    EXPECT_FALSE(AuthenticationCallback(Devices(q, refusal), nullptr, &request)) << refusal;
     EXPECT_EQ(q.OpenHandles(), 0);
   }
 }

@@ -39,7 +39,6 @@ struct Walk {
     if (k == "twice") p.devices.push_back(p.devices.front());
     if (k == "away") p.devices.at(std::stoul(w[1])).inRange = false;
     if (k == "removalfails") p.removalFails.insert(AddressOf(arg(1)));
-    if (k == "port") p.SimulatePortDevice(fake::BluetoothPort(AddressOf(arg(1)), Text(arg(2))));
     if (k == "noports") p.portClasses.clear();
     if (k == "pending") p.SimulatePendingInstall(std::stoull(w[1]));
     if (k == "nowait") p.waitFacility = false;
@@ -50,14 +49,9 @@ struct Walk {
     if (k == "answer") Answer(p, {w.begin() + 1, w.end()});
     for (int n = 0; k == "seventy" && n < 70; ++n)  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 analysers
       p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
-    for (size_t i = 1; k == "choose" && i < w.size(); ++i) {
-      const bool none = w[i] == "none";
-      p.selections.push_back(w[i] == "cancel" ? std::nullopt
-                                              : std::optional<uint64_t>(none ? 0 : AddressOf(std::stoi(w[i]))));
-    }
     return std::string(
-               " add nullradio nameless twice away removalfails port noports pending nowait fresh searched "
-               "held mark answer seventy choose ")
+               " add nullradio nameless twice away removalfails noports pending nowait fresh searched held mark "
+               "answer seventy ")
                .find(" " + k + " ") != std::string::npos;
   }
 
@@ -103,7 +97,6 @@ struct Walk {
     if (w[0] == "open") return std::to_string(p.OpenHandles());
     if (w[0] == "now") return std::to_string(p.now);
     if (w[0] == "paired") return Flag(p.IsPaired(AddressOf(arg(1))));
-    if (w[0] == "same") return Flag(s.held == marked);
     if (w[0] == "installing") return std::to_string(IsDeviceInstallInProgress(p, uint32_t(arg(1))));
     if (w[0].rfind("x.", 0) == 0) return Exported();
     if (stack == nullptr) return "no stack";

@@ -40,7 +40,6 @@ struct Seen {
   void* registerParam = kNotSeen;
   AuthCallback pairing = nullptr;
   BOOL pairingAnswer = FALSE;
-  bool otherThread = false;
   int responses = 0;
   BLUETOOTH_AUTHENTICATE_RESPONSE response{};
   HBLUETOOTH_AUTHENTICATION_REGISTRATION unregistered = nullptr;
@@ -83,11 +82,7 @@ BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS PinRequest() {
 HRESULT WINAPI FakeAuthenticate(HWND, HANDLE, BLUETOOTH_DEVICE_INFO*, PBLUETOOTH_OOB_DATA_INFO,
                                 BLUETOOTH_AUTHENTICATION_REQUIREMENTS) {
   auto request = PinRequest();
-  const DWORD caller = ::GetCurrentThreadId();
-  std::thread([&] {
-    seen.otherThread = ::GetCurrentThreadId() != caller;
-    seen.pairingAnswer = seen.pairing(seen.registerParam, &request);
-  }).join();
+  std::thread([&] { seen.pairingAnswer = seen.pairing(seen.registerParam, &request); }).join();
   return S_OK;
 }
 
@@ -163,12 +158,11 @@ TEST_F(NullContext, PairingCallback) {
   BtRegistration registration = BtRegistration::kNone;
   ASSERT_EQ(std::optional<uint32_t>(0),
             platform_.RegisterForAuthenticationEx(module_, analyser_, &AuthenticationCallback, nullptr, registration));
-  EXPECT_NE(BtRegistration::kNone, registration);
   EXPECT_EQ(nullptr, seen.registerParam);
   ASSERT_NE(nullptr, seen.pairing);
   BtDeviceRecord device = analyser_;
   EXPECT_EQ(std::optional<uint32_t>(0), platform_.AuthenticateDeviceEx(module_, nullptr, BtRadio::kNone, device, 0));
-  EXPECT_TRUE(seen.otherThread && seen.pairingAnswer);
+  EXPECT_TRUE(seen.pairingAnswer);
   ASSERT_EQ(1, seen.responses);
   EXPECT_EQ(kAnalyser, seen.response.bthAddressRemote.ullLong);
   EXPECT_EQ(BLUETOOTH_AUTHENTICATION_METHOD_LEGACY, seen.response.authMethod);
@@ -185,10 +179,8 @@ TEST_F(NullContext, PairingCallback) {
   EXPECT_EQ(std::optional<uint32_t>(static_cast<uint32_t>(E_FAIL)),
             platform_.RegisterForAuthenticationEx(module_, analyser_, &AuthenticationCallback, nullptr, registration));
   EXPECT_EQ(BtRegistration::kNone, registration);
-  EXPECT_EQ(nullptr, seen.registerParam);
   ASSERT_NE(nullptr, seen.pairing);
   EXPECT_FALSE(PinRequestNow());
-  EXPECT_EQ(0, seen.responses);
 }
 
 }  // namespace

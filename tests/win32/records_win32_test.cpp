@@ -15,13 +15,6 @@
 namespace kv::bt::win32 {
 namespace {
 
-template <class T>
-T Zeroed() {
-  T value;
-  std::memset(&value, 0, sizeof value);
-  return value;
-}
-
 BtDeviceRecord SampleRecord() {
   BtDeviceRecord r;
   r.address = 0x00112233'4455AAull;
@@ -47,7 +40,8 @@ TEST(DeviceRecord, BothWays) {
   EXPECT_EQ(std::wstring(L"Korvanta 8124"), info.szName);
   EXPECT_EQ(SampleRecord(), FromDeviceInfo(info));
 
-  auto cleared = Zeroed<BLUETOOTH_DEVICE_INFO>();
+  BLUETOOTH_DEVICE_INFO cleared;  // its padding too
+  std::memset(&cleared, 0, sizeof cleared);
   cleared.dwSize = sizeof cleared;
   const BLUETOOTH_DEVICE_INFO fromEmpty = ToDeviceInfo(BtDeviceRecord{});
   EXPECT_EQ(0, std::memcmp(&cleared, &fromEmpty, sizeof cleared));
@@ -55,7 +49,7 @@ TEST(DeviceRecord, BothWays) {
   wide.address = 0xFFFF'0011'2233'4455ull;
   EXPECT_EQ(0x0000'0011'2233'4455ull, ToDeviceInfo(wide).Address.ullLong);
 
-  auto platform = Zeroed<BLUETOOTH_DEVICE_INFO>();
+  BLUETOOTH_DEVICE_INFO platform{};
   platform.Address.ullLong = 0x0807'0605'0403'0201ull;  // the two top bytes are not part of an address
   platform.fRemembered = 7;                             // any non-zero value is true
   const BtDeviceRecord read = FromDeviceInfo(platform);
@@ -74,7 +68,7 @@ TEST(DeviceRecord, NameLengths) {
     EXPECT_EQ(kept, std::wcslen(info.szName)) << units;
     EXPECT_EQ(r.name.substr(0, kept), FromDeviceInfo(info).name) << units;
   }
-  auto full = Zeroed<BLUETOOTH_DEVICE_INFO>();
+  BLUETOOTH_DEVICE_INFO full{};
   for (wchar_t& c : full.szName) c = L'k';
   EXPECT_EQ(std::u16string(BLUETOOTH_MAX_NAME_SIZE, u'k'), FromDeviceInfo(full).name);
 }
@@ -102,7 +96,7 @@ TEST(Records, SearchRadioAndHandles) {
   EXPECT_EQ(reinterpret_cast<HANDLE>(0x1234), params.hRadio);
   EXPECT_EQ(nullptr, ToSearchParams(BtDeviceSearch{}).hRadio);  // all radios
 
-  auto radio = Zeroed<BLUETOOTH_RADIO_INFO>();
+  BLUETOOTH_RADIO_INFO radio{};
   radio.address.ullLong = 0xA1B2C3D4E5F6ull;
   std::wcscpy(radio.szName, L"LAB-PC");
   radio.ulClassofDevice = 0x10010C;
@@ -120,7 +114,7 @@ TEST(Records, SearchRadioAndHandles) {
 
 // The request is read with its device; an answer's PIN count never goes beyond the field.
 TEST(Records, Pairing) {
-  auto params = Zeroed<BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS>();
+  BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS params{};
   params.deviceInfo = ToDeviceInfo(SampleRecord());
   params.authenticationMethod = BLUETOOTH_AUTHENTICATION_METHOD_NUMERIC_COMPARISON;
   params.ioCapability = BLUETOOTH_IO_CAPABILITY_DISPLAYYESNO;

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bluetooth/platform.h"
@@ -32,16 +33,11 @@ struct FakePort {
 };
 
 struct FakePortClass {
-  bool listFails = false, detailFails = false;
   std::vector<FakePort> ports;
+  bool listFails = false, detailFails = false;
 };
 
-struct Prompt {
-  bool owned;
-  std::u16string text, caption;
-  uint32_t style;
-  friend bool operator==(const Prompt&, const Prompt&) = default;
-};
+using Prompt = std::tuple<bool, std::u16string, std::u16string, uint32_t>;  // owned, text, caption, style
 
 inline std::string Hex(uint64_t value, int width = 1) {
   char text[24];
@@ -65,11 +61,13 @@ inline FakePort BluetoothPort(uint64_t address, std::u16string_view port) {
               std::u16string(key.begin(), key.end()) + u"_C00000000",
           u"Standard Serial over Bluetooth link (COM" + std::u16string(port) + u")"};
 }
-// The platform's error text for code.
-inline std::u16string ErrorTextFor(uint32_t code) {
-  const std::string digits = std::to_string(code);
-  return u"Platform text of error " + std::u16string(digits.begin(), digits.end());
+// The decimal digits of n.
+inline std::u16string Text(int64_t n) {
+  const std::string digits = std::to_string(n);
+  return {digits.begin(), digits.end()};
 }
+// The platform's error text for code.
+inline std::u16string ErrorTextFor(uint32_t code) { return u"Platform text of error " + Text(code); }
 
 class FakeBtPlatform final : public BtPlatform {
  public:
@@ -104,9 +102,6 @@ class FakeBtPlatform final : public BtPlatform {
   }
   FakeBtPlatform& SimulatePortDevice(FakePort port) {
     return portClasses.at(0).ports.push_back(std::move(port)), *this;
-  }
-  FakeBtPlatform& AnswerPrompts(std::initializer_list<int32_t> buttons) {
-    return answers.insert(answers.end(), buttons), *this;
   }
   FakeBtPlatform& SimulatePendingInstall(uint64_t milliseconds) { return pendingUntil = now + milliseconds, *this; }
 
