@@ -95,14 +95,6 @@ TEST(Commands, EveryChatOfTheTableGivesItsCodeOutputsAndLeftovers) {
   }
 }
 
-TEST_F(CommandTest, EveryCommandPassesASendFailureOnAndReadsNothing) {
-  port.FailCallsFrom(Call::kWriteByte, 1);
-  std::string outputs;
-  for (const auto& [name, run] : kCalls)
-    EXPECT_EQ(KV_ERR_SEND, run(comm, name.ends_with("address") ? 12 : 0, outputs)) << name;
-  EXPECT_EQ(1, port.CallCount(Call::kReadQueued));  // only the flush at open read anything
-}
-
 TEST(Windows1252, PublishedCharactersAndOnly27BytesDifferFromLatin1) {
   const std::pair<uint8_t, char16_t> cases[] = {{0x7F, 0x007F}, {0x80, 0x20AC}, {0x81, 0x0081}, {0x8A, 0x0160},
                                                 {0x8D, 0x008D}, {0x8F, 0x008F}, {0x90, 0x0090}, {0x99, 0x2122},
