@@ -11,7 +11,6 @@
 
 #include "KorvantaSDK.h"
 #include "calc_cases.h"
-#include "calc_data.h"
 
 namespace {
 
@@ -100,7 +99,7 @@ TEST(Equine, ExtremeInputsStayFinite) {
 }
 
 TEST(Equine, DerivedQuotientsAndTruncatedFat) {
-  for (const Row& row : Rows(k_equine_derived)) {
+  for (const Row& row : ReadTable("equine_derived.txt")) {
     std::array<float, 13> d;
     for (size_t k = 0; k < d.size(); ++k) d[k] = static_cast<float>(Number(row.at(k)));
     CXResults r{};
@@ -113,7 +112,7 @@ TEST(Equine, DerivedQuotientsAndTruncatedFat) {
 }
 
 TEST(Equine, NormalsNestedAndTruncated) {
-  for (const Row& row : Rows(k_equine_normals)) {
+  for (const Row& row : ReadTable("equine_normals.txt")) {
     Words expected;
     for (size_t k = 0; k < expected.size(); ++k) expected[k] = std::stoi(row.at(1 + k));
     CXResults results{};

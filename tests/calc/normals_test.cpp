@@ -11,7 +11,6 @@
 #include <cmath>
 
 #include "calc_cases.h"
-#include "calc_data.h"
 
 namespace {
 
@@ -26,11 +25,11 @@ KVResults WithLean(float leanKg) {
   return results;
 }
 
-N Normals(const KVTestRecord& test, float leanKg, int32_t code = KV_OK) {
+N Normals(const KVTestRecord& test, float leanKg, const std::string& code = "KV_OK") {
   const KVResults results = WithLean(leanKg);
   N normals;
   std::memset(&normals, 0xA5, sizeof normals);
-  EXPECT_EQ(code, KVCalculateNormals(&test, &results, &normals));
+  EXPECT_EQ(code, CodeName(KVCalculateNormals(&test, &results, &normals)));
   return normals;
 }
 
@@ -41,7 +40,7 @@ KVTestRecord PersonOf(const Row& row, size_t at) {
 }
 
 TEST(Normals, WorkedExamplesEveryField) {
-  for (const Row& row : Rows(k_normals_examples)) {
+  for (const Row& row : ReadTable("normals_examples.txt")) {
     N expected;
     auto* words = reinterpret_cast<int32_t*>(&expected);
     for (size_t k = 0; k < sizeof expected / 4; ++k) {
@@ -68,7 +67,7 @@ TEST(Normals, BothTablesAtEveryBandEdgeAndTheOptionalFieldsByFamily) {
                           {5, 0, 0, 0}, {6, 0, 0, 0}, {7, 1, 1, 0}, {11, 1, 1, 0}, {14, 1, 1, 0}, {8, 1, 1, 0},
                           {15, 1, 1, 0}, {12, 0, 0, 0}, {13, 0, 0, 0}, {0, 0, 0, 0}, {16, 0, 0, 0}, {-4, 0, 0, 0}}) {
     // clang-format on
-    for (const Row& row : Rows(k_normals_bands)) {
+    for (const Row& row : ReadTable("normals_bands.txt")) {
       std::array<int32_t, 6> b;
       for (size_t k = 0; k < b.size(); ++k) b[k] = std::stoi(row.at(k));
       SCOPED_TRACE(::testing::Message() << "sex " << b[0] << " age " << b[1] << " model " << f.model);
@@ -95,18 +94,17 @@ TEST(Normals, BothTablesAtEveryBandEdgeAndTheOptionalFieldsByFamily) {
 
 // Null records and outputs: frame_test.
 TEST(Normals, ChecksInOrderAndRejectionLeavesZero) {
-  for (const Row& row : Rows(k_normals_checks)) {
-    const int32_t code = Code(row.at(5));
-    const N n = Normals(PersonOf(row, 0), 42.0f, code);
-    EXPECT_EQ(code == KV_OK ? 20 : 0, n.bmiLow) << ::testing::PrintToString(row);
-    if (code != KV_OK) {
+  for (const Row& row : ReadTable("normals_checks.txt")) {
+    const N n = Normals(PersonOf(row, 0), 42.0f, row.at(5));
+    EXPECT_EQ(row[5] == "KV_OK" ? 20 : 0, n.bmiLow) << ::testing::PrintToString(row);
+    if (row[5] != "KV_OK") {
       EXPECT_EQ(std::vector<uint32_t>(sizeof n / 4), WordsOf(n)) << ::testing::PrintToString(row);
     }
   }
 }
 
 TEST(Normals, RoundingAndTruncationToWholeNumbers) {
-  for (const Row& row : Rows(k_whole_numbers)) {
+  for (const Row& row : ReadTable("whole_numbers.txt")) {
     const float value = static_cast<float>(Number(row.at(1)));
     const int32_t whole = row[0] == "round" ? kv::calc::RoundToWhole(value) : kv::calc::TruncateToWhole(value);
     EXPECT_EQ(std::stoi(row.at(2)), whole) << row[0] << " " << row[1];

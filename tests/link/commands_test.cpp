@@ -75,7 +75,7 @@ const std::map<std::string, Run> kCalls = {
 TEST(Commands, EveryChatOfTheTableGivesItsCodeOutputsAndLeftovers) {
   UseZone("TZ=GMT0BST");
   FakeClock clock;
-  for (const std::vector<std::string>& row : ReadTable("commands.txt")) {
+  for (const std::vector<std::string>& row : ReadTable("commands.txt", '|')) {
     SCOPED_TRACE(row[0]);
     ASSERT_EQ(6u, row.size());
     std::istringstream call(row[1]);
