@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,17 +55,6 @@ std::vector<uint32_t> WordsOf(const Record& record) {
   std::memcpy(words.data(), &record, sizeof record);
   return words;
 }
-// A pin: words in hex in record order, "=" for the word of the pin before, the fields after the last all 0.
-inline std::vector<uint32_t> Pin(const char* text, size_t count, const std::vector<uint32_t>& before = {}) {
-  std::vector<uint32_t> words;
-  std::istringstream in(text);
-  for (std::string w; in >> w;) {
-    words.push_back(w == "=" ? before.at(words.size()) : static_cast<uint32_t>(std::stoul(w, nullptr, 16)));
-  }
-  words.resize(count);
-  return words;
-}
-
 using Row = TableRow;
 using kv::CodeName;
 using kv::ReadTable;

@@ -129,15 +129,20 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
 TEST(NullOutputs, TheCalculationsRefuseANullRecordOrOutputAndWriteNothing) {
   const KVTestRecord test{};
   const CXTestRecord horse{};
-  struct Outputs { KVResults results; KVNormals normals; CXResults equine; CXNormals equineNormals; } out;
+  struct Outputs {
+    KVResults results;
+    KVNormals normals;
+    CXResults equine;
+    CXNormals equineNormals;
+  } out;
   std::memset(&out, 0x5A, sizeof out);
   const Outputs before = out;
-  for (int32_t code : {KVCalculateResults(nullptr, &out.results, 0), KVCalculateResults(&test, nullptr, 0),
-                       KVCalculateNormals(nullptr, &out.results, &out.normals),
-                       KVCalculateNormals(&test, nullptr, &out.normals), KVCalculateNormals(&test, &out.results, nullptr),
-                       CXCalculateResults(nullptr, &out.equine), CXCalculateResults(&horse, nullptr),
-                       CXCalculateNormals(nullptr, nullptr, &out.equineNormals),
-                       CXCalculateNormals(&horse, &out.equine, nullptr)})
+  for (int32_t code :
+       {KVCalculateResults(nullptr, &out.results, 0), KVCalculateResults(&test, nullptr, 0),
+        KVCalculateNormals(nullptr, &out.results, &out.normals), KVCalculateNormals(&test, nullptr, &out.normals),
+        KVCalculateNormals(&test, &out.results, nullptr), CXCalculateResults(nullptr, &out.equine),
+        CXCalculateResults(&horse, nullptr), CXCalculateNormals(nullptr, nullptr, &out.equineNormals),
+        CXCalculateNormals(&horse, &out.equine, nullptr)})
     EXPECT_EQ(KV_ERR_ARGUMENT, code);
   EXPECT_EQ(0, std::memcmp(&before, &out, sizeof out));
 }
