@@ -93,7 +93,6 @@ TEST_F(DeviceE2E, HumanAnalyserPrinterAddressDownloadAndClose) {
   for (size_t i = 1; i < times.size(); ++i) EXPECT_GE(times[i] - times[i - 1], 150ms) << "before byte " << i;
 #endif
   KVCloseComport();
-  KVCloseComport();
   uint32_t serial = 0;
   EXPECT_EQ(KV_ERR_SEND, KVReadSerialNumber(&serial));
 }
