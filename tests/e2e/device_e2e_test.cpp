@@ -3,7 +3,6 @@
 // analyser. Each behaviour on the way is tested in depth against the fake port (tests/link) and the
 // POSIX port on a pty (tests/link/*_pty_test.cpp); the identity and clock exports reach the simulator
 // through the command-line tool's end-to-end test.
-#include <cstring>
 #include <fstream>
 #include <memory>
 #include <optional>

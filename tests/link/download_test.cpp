@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <tuple>
 
 #include "link/commands.h"
 #include "link_fixture.h"

@@ -1,8 +1,9 @@
-# check_exports.cmake: reads a built library's export table and compares it with the 32 names.
-# Fails on a missing name, on any extra exported symbol, and (PE) on names out of ascending order.
+# check_exports.cmake: reads a built library's export table (a .dll's with objdump, else with nm) and
+# compares it with the 32 names. Fails on a missing name, on any extra exported symbol, and (DLL) on
+# names out of ascending order.
 file(STRINGS ${NAMES} expected)
 list(TRANSFORM expected REPLACE "@[0-9]+$" "")  # the i686 argument sizes are not part of the name
-if(FORMAT STREQUAL "elf")
+if(NOT LIBRARY MATCHES "[.]dll$")
   set(options -D --defined-only)
 else()
   set(options -p)
@@ -11,7 +12,7 @@ execute_process(COMMAND ${READER} ${options} ${LIBRARY} OUTPUT_VARIABLE out RESU
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${READER} failed on ${LIBRARY}")
 endif()
-if(FORMAT STREQUAL "elf")
+if(NOT LIBRARY MATCHES "[.]dll$")
   # "<address> <type> <name>[@version]" a line; absolute (A) entries are version nodes, not symbols.
   string(REGEX MATCHALL "(^|\n)[0-9a-fA-F]+ [B-Za-z] [^ @\n]+" found "${out}")
   list(TRANSFORM found REPLACE "\n?[0-9a-fA-F]+ [B-Za-z] " "")
