@@ -11,10 +11,12 @@
 
 #include "KorvantaSDK.h"
 #include "require.h"
+#include "stored_records.h"
 
 namespace {
 
 using kv::fuzz::Require;
+using kv::records::AllBytesZero;
 
 // The normals' codes are the first five; the results' all of them.
 constexpr int32_t kResultsCodes[] = {KV_OK, KV_ERR_SEX, KV_ERR_AGE, KV_ERR_HEIGHT, KV_ERR_WEIGHT, KV_ERR_WRONG_KIND,
@@ -24,12 +26,6 @@ constexpr float kTellingFloats[] = {INFINITY, -INFINITY, NAN, 0.0f, -0.0f, 0.001
 
 bool OneOf(int32_t code, size_t first) {
   return std::find(kResultsCodes, kResultsCodes + first, code) != kResultsCodes + first;
-}
-
-template <typename T>
-bool AllZero(const T& record) {
-  static const T zero{};
-  return std::memcmp(&record, &zero, sizeof record) == 0;
 }
 
 template <typename T>
@@ -88,7 +84,7 @@ void FuzzHuman(FuzzedDataProvider& in) {
   std::memset(&results, 0x5A, sizeof results);
   const int32_t rc = KVCalculateResults(&test, &results, water);
   Require(OneOf(rc, 11), "KVCalculateResults code outside its set");
-  Require(rc == KV_OK || AllZero(results), "KVCalculateResults failed without zeroing its results");
+  Require(rc == KV_OK || AllBytesZero(results), "KVCalculateResults failed without zeroing its results");
   Require(rc != KV_OK || (std::isfinite(test.weight) && test.weight >= 0.001f && test.weight <= 300.0f),
           "KVCalculateResults accepted a weight outside its range");
   Require(rc != KV_OK || (KVCalculateResults(&test, &again, water) == KV_OK &&
@@ -102,7 +98,7 @@ void FuzzHuman(FuzzedDataProvider& in) {
   std::memset(&normals, 0x5A, sizeof normals);
   const int32_t nrc = KVCalculateNormals(&test, &given, &normals);
   Require(OneOf(nrc, 5), "KVCalculateNormals code outside its set");
-  Require(nrc == KV_OK || AllZero(normals), "KVCalculateNormals failed without zeroing its normals");
+  Require(nrc == KV_OK || AllBytesZero(normals), "KVCalculateNormals failed without zeroing its normals");
 }
 
 void FuzzEquine(FuzzedDataProvider& in) {

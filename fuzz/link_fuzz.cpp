@@ -1,33 +1,28 @@
 // link_fuzz.cpp: every command of the device link against an analyser played from fuzz input
 // (fuzz_port.h). Checks codes from the documented set, buffers kept to their capacities, the
 // download's counts in range, and that no call outlasts the time limits. Fuzzing only.
-#include <cstring>
-#include <initializer_list>
+#include <algorithm>
 #include <memory>
 
 #include "fuzz_port.h"
 #include "link/comm.h"
 #include "link/commands.h"
 #include "link/exchange.h"
+#include "stored_records.h"
 
 namespace {
 
 using kv::fuzz::Require;
 using kv::link::Duration;
 
-bool LinkCode(int rc) {
-  for (int code : {0, -1, -18, -50, -51, -52, -53, -54, -55, -56})
-    if (rc == code) return true;
-  return false;
-}
+constexpr int kLinkCodes[] = {0, -1, -18, -50, -51, -52, -53, -54, -55, -56};
 
 // A container of the capacity a caller would pass (now and then a wrong one, or none at all);
 // after a download that delivered its records their count is in range.
 template <typename T, typename Read>
 int Download(FuzzedDataProvider& in, Read read) {
-  auto stored = std::make_unique<T>();
-  std::memset(static_cast<void*>(stored.get()), 0, sizeof(T));
-  stored->capacity = in.ConsumeIntegralInRange<int>(0, 15) == 0 ? in.ConsumeIntegral<int32_t>() : 100;
+  const int32_t capacity = in.ConsumeIntegralInRange<int>(0, 15) == 0 ? in.ConsumeIntegral<int32_t>() : 100;
+  auto stored = kv::records::Filled<T>(0, capacity);
   const int rc = read(in.ConsumeBool() ? stored.get() : nullptr);
   if (rc == 0 || rc == -54) Require(stored->testCount >= 0 && stored->testCount <= 100, "testCount out of range");
   return rc;
@@ -93,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t deliveries = port.Deliveries();
     const size_t written = port.Written();
     const int rc = RunOne(comm, port, in);
-    Require(LinkCode(rc), "a link call returned a code outside its set");
+    Require(std::count(std::begin(kLinkCodes), std::end(kLinkCodes), rc) == 1,
+            "a link call returned a code outside its set");
     // Silence ends a receive after its limit, each byte costs its pacing and at most the
     // drain limit, a handshake waits its own limit: anything longer is a hang.
     const Duration budget = kv::link::kConnectTimeLimit + kv::link::kConnectSettle +

@@ -7,12 +7,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../support/data_table.h"
 #include "KorvantaSDK.h"
-#include "result_codes.h"
 
 namespace kv::calc::testing {
 
@@ -56,44 +55,14 @@ std::vector<uint32_t> WordsOf(const Record& record) {
   std::memcpy(words.data(), &record, sizeof record);
   return words;
 }
-// A pin: words in hex in record order, "=" for the word of the pin before, the fields after the last all 0.
-inline std::vector<uint32_t> Pin(const char* text, size_t count, const std::vector<uint32_t>& before = {}) {
-  std::vector<uint32_t> words;
-  std::istringstream in(text);
-  for (std::string w; in >> w;) {
-    words.push_back(w == "=" ? before.at(words.size()) : static_cast<uint32_t>(std::stoul(w, nullptr, 16)));
-  }
-  words.resize(count);
-  return words;
-}
-
-using Row = std::vector<std::string>;
-// A table of data/ (calc_data.h): its rows as words, less the header line, blank lines and '#' lines.
-inline std::vector<Row> Rows(const char* table) {
-  std::vector<Row> rows;
-  std::istringstream in(table);
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    Row row;
-    for (std::string w; words >> w;) row.push_back(w);
-    if (!row.empty() && row[0][0] != '#') rows.push_back(row);
-  }
-  return rows;
-}
+using Row = TableRow;
+using kv::CodeName;
+using kv::ReadTable;
 // Decimal, or nan, inf, -inf (by name, as C runtimes differ in reading those).
 inline double Number(const std::string& text) {
   if (text == "nan") return NAN;
   if (text == "inf" || text == "-inf") return text[0] == '-' ? -INFINITY : INFINITY;
   return std::strtod(text.c_str(), nullptr);
-}
-inline int32_t Code(const std::string& name) {
-  for (const kv::ResultCodeInfo& code : kv::AllResultCodes()) {
-    if (name == code.name) return code.value;
-  }
-  ADD_FAILURE() << "no result code " << name;
-  return KV_OK;
 }
 // A human record: Adult(8) changed by the row's "field=value" words (spectrum=cole, depressed, fifty or none),
 // the water equation from "equation=N"; the other words are left in rest.

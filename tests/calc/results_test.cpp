@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "calc_cases.h"
-#include "calc_data.h"
 
 namespace {
 
@@ -21,26 +20,18 @@ R Calculate(const KVTestRecord& test, uint32_t waterEquation = 0) {
   return results;
 }
 
-TEST(Results, WorkedExamplesAndEveryFieldBitForBit) {
+// The worked figures of each row are in its comment in the table; the bits pin them and every other field.
+TEST(Results, EveryFieldBitForBit) {
   std::vector<uint32_t> before;
-  for (const Row& row : Rows(k_results_pins)) {
+  for (const Row& row : ReadTable("results_pins.txt")) {
     SCOPED_TRACE(row[0]);
     const HumanCase c = Human(Row(row.begin() + 1, row.end()));
-    const R r = Calculate(c.test, c.equation);
-    const std::vector<uint32_t> got = WordsOf(r);
-    std::string pin;
-    for (const std::string& word : c.rest) {
-      const size_t eq = word.find('=');
-      if (word == "=" || eq == std::string::npos) {
-        pin += word + " ";
-        continue;
-      }
-      // A worked figure, "field=value", to the decimals it is given with.
-      const float value = reinterpret_cast<const float*>(&r)[std::stoul(word) - 1];
-      const size_t decimals = word.size() - word.find('.') - 1;
-      EXPECT_NEAR(value, std::stod(word.substr(eq + 1)), 0.5 * std::pow(10.0, -double(decimals)) + 1e-9) << word;
-    }
-    const std::vector<uint32_t> pinned = Pin(pin.c_str(), kFields, before);
+    const std::vector<uint32_t> got = WordsOf(Calculate(c.test, c.equation));
+    // Words in hex in record order, "=" for the word of the pin before, the fields after the last all 0.
+    std::vector<uint32_t> pinned;
+    for (const std::string& w : c.rest)
+      pinned.push_back(w == "=" ? before.at(pinned.size()) : static_cast<uint32_t>(std::stoul(w, nullptr, 16)));
+    pinned.resize(kFields);
     for (size_t k = 0; k < kFields; ++k) {
       if (got[k] != pinned[k]) ADD_FAILURE() << "field " << k + 1 << std::hex << ": " << got[k];
     }
@@ -55,23 +46,19 @@ TEST(Results, ModelsOfOneFamilyAndEquationsOtherThanTwoGiveIdenticalRecords) {
   }
 }
 
+// Null records and outputs: frame_test.
 TEST(Results, ChecksInOrderAndRejectionLeavesZero) {
-  R results;
-  for (const Row& row : Rows(k_results_checks)) {
+  for (const Row& row : ReadTable("results_checks.txt")) {
     const HumanCase c = Human(row);
     SCOPED_TRACE(::testing::PrintToString(row));
+    R results;
     std::memset(&results, 0x5A, sizeof results);
-    const int32_t code = Code(c.rest.at(0));
-    EXPECT_EQ(code, KVCalculateResults(&c.test, &results, c.equation));
+    const int32_t code = KVCalculateResults(&c.test, &results, c.equation);
+    EXPECT_EQ(c.rest.at(0), CodeName(code));
     if (code != KV_OK) {
       EXPECT_EQ(std::vector<uint32_t>(kFields), WordsOf(results));
     }
   }
-  const std::vector<uint32_t> before = WordsOf(results);
-  const KVTestRecord test = Adult(7);
-  EXPECT_EQ(KV_ERR_ARGUMENT, KVCalculateResults(nullptr, &results, 0));
-  EXPECT_EQ(before, WordsOf(results));
-  EXPECT_EQ(KV_ERR_ARGUMENT, KVCalculateResults(&test, nullptr, 0));
 }
 
 TEST(Results, ZeroImpedanceIsNotCheckedAndGivesInfiniteFields) {
@@ -83,7 +70,7 @@ TEST(Results, ZeroImpedanceIsNotCheckedAndGivesInfiniteFields) {
 }
 
 TEST(Results, ChildrensHydrationAndMetabolicRateByAge) {
-  for (const Row& row : Rows(k_results_children)) {
+  for (const Row& row : ReadTable("results_children.txt")) {
     SCOPED_TRACE(::testing::PrintToString(row));
     const HumanCase c = Human(row);
     const R r = Calculate(c.test);

@@ -28,21 +28,16 @@ TEST(SpectrumFit, CircleFitPasses) {
     const double angle = degrees * std::numbers::pi / 180.0;
     arc.push_back({3.0 + 5.0 * std::cos(angle), -4.0 + 5.0 * std::sin(angle)});
   }
-  std::vector<PlanePoint> depressed;  // as the analysis converts them
-  for (const KVSpectrumPoint& p : kDepressedSpectrum) {
-    const double theta = p.phase * std::numbers::pi / 180.0;
-    depressed.push_back(
-        {static_cast<float>(p.magnitude * std::cos(theta)), static_cast<float>(p.magnitude * std::sin(theta))});
-  }
   struct Case {
     std::vector<PlanePoint> points;
     int32_t iterations;  // 1 stands for "some"
     double x, y, radius;
   };
-  // The fifth point of the second lies on the centre: not summed, yet counted, so the radius is 4 / 5.
+  // The fifth point of the second lies on the centre: not summed, yet counted, so the radius is 4 / 5. A fit
+  // that never meets its tolerance (no points; the depressed spectrum's last arc is pinned in results_pins.txt)
+  // reports -1.
   for (const Case& c : {Case{{{1, 0}, {0, 1}, {-1, 0}, {0, -1}}, 0, 0, 0, 1},
-                        Case{{{1, 0}, {0, 1}, {-1, 0}, {0, -1}, {0, 0}}, 0, 0, 0, 0.8}, Case{arc, 1, 3, -4, 5},
-                        Case{depressed, -1, 500.0, 32.48, 105.14}}) {
+                        Case{{{1, 0}, {0, 1}, {-1, 0}, {0, -1}, {0, 0}}, 0, 0, 0, 0.8}, Case{arc, 1, 3, -4, 5}}) {
     const kv::calc::CircleFit fit = kv::calc::FitCircle(c.points);
     EXPECT_EQ(c.iterations, std::min(fit.iterations, 1)) << c.points.size();
     EXPECT_NEAR(c.x, fit.centreX, 1e-2);
@@ -88,8 +83,8 @@ TEST(SpectrumFit, MirroredReactancesGiveTheSameResults) {
 }
 
 TEST(SpectrumFit, SkeletalMuscleFromTheIntegerQuotientOfHeightSquaredByResistance) {
-  // By hand: q x 0.401 + 3.825 for a man - 40 x 0.071 + 5.102; 32400 / 500 = 64.8 gives q 64.
-  EXPECT_NEAR(64 * 0.401 + 3.825 - 2.84 + 5.102, Analyse(kColeSpectrum, 7, 1, 180).skeletalMuscleKg, 2e-5);
+  // By hand: q x 0.401 + 3.825 for a man - 40 x 0.071 + 5.102; a man of 170 cm, 28900 / 500 = 57.8 giving
+  // q 57, is pinned in results_pins.txt (Panel15Cole).
   EXPECT_NEAR(57 * 0.401 - 2.84 + 5.102, Analyse(kColeSpectrum, 7, 0).skeletalMuscleKg, 2e-5);
   EXPECT_NEAR(-57 * 0.401 + 3.825 - 2.84 + 5.102, Analyse(kColeSpectrum, 7, 1, 170, -500).skeletalMuscleKg, 2e-5);
   EXPECT_EQ(0.0f, Analyse(kColeSpectrum, 7, 1, 170, 0).skeletalMuscleKg);

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <tuple>
 
 #include "link/commands.h"
 #include "link_fixture.h"
@@ -52,9 +51,10 @@ Slot HumanSlot(uint8_t flags = 0xB2) {
 }
 
 // What that slot gives, with the caller's spectrum kept.
-KVTestRecord ExpectedHuman(int32_t model, bool slotTimes = true, const KVTestRecord& caller = {}) {
-  return {model, 66051, slotTimes ? UtcSeconds(2023, 12, 24, 9, 15, 30) : -1, 1, 42, 181, 75.0f, 3, 86, 32769, 560, 510,
-          470, 430, 498, 12.3f, 6553.5f, caller.spectrumCount, caller.spectrum};
+KVTestRecord ExpectedHuman(int32_t model, bool slotTimes = true, const KVTestRecord& caller = {}, int32_t sex = 1,
+                           int32_t activity = 3) {
+  return {model, 66051, slotTimes ? UtcSeconds(2023, 12, 24, 9, 15, 30) : -1, sex, 42, 181, 75.0f, activity, 86, 32769,
+          560, 510, 470, 430, 498, 12.3f, 6553.5f, caller.spectrumCount, caller.spectrum};
 }
 
 Slot EquineSlot(uint8_t score = 3) {
@@ -150,39 +150,34 @@ TEST_F(DownloadTest, AFailureStopsAtItsStepAndKeepsWhatCameBeforeIt) {
   }
 }
 
-TEST_F(DownloadTest, EmptySlotsAreClearedWholeTheFirstGivesTheCountAndLaterSlotsAreDelivered) {
+// The flags byte: bit 3 set is a woman, bits 0 to 2 the activity level less one; the other bits are not read.
+TEST_F(DownloadTest, EmptySlotsAreClearedWholeTheFirstGivesTheCountAndTheFlagsDecode) {
   const KVSpectrumPoint callersSpectrum[1] = {{5.0f, 500.0f, -4.0f}};
-  const std::vector<size_t> layouts[] = {{0, 42}, {99}, {10, 11, 40}};
-  for (const std::vector<size_t>& empty : layouts) {
-    SCOPED_TRACE(empty.front());
-    port.Play(Download(7, HumanSlot(), empty));
+  const struct {
+    std::vector<size_t> empty;
+    uint8_t flags;
+    int32_t sex, activity;
+  } layouts[] = {{{0, 42}, 0x0A, 0, 3}, {{99}, 0x00, 1, 1}, {{10, 11, 40}, 0x07, 1, 8}, {{5}, 0xB9, 0, 2}};
+  for (const auto& l : layouts) {
+    SCOPED_TRACE(l.empty.front());
+    port.Play(Download(7, HumanSlot(l.flags), l.empty));
     auto stored = Filled<KVStoredTests>(kUntouched);
     for (KVTestRecord& record : stored->tests) record.spectrumCount = 1, record.spectrum = callersSpectrum;
     const auto before = std::make_unique<KVStoredTests>(*stored);
     ASSERT_EQ(KV_OK, ReadStoredTestData(comm, stored.get()));
-    EXPECT_EQ(int32_t(empty.front()), stored->testCount);
+    EXPECT_EQ(int32_t(l.empty.front()), stored->testCount);
     for (size_t i = 0; i < 100; ++i) {
-      if (std::count(empty.begin(), empty.end(), i) != 0) {
+      if (std::count(l.empty.begin(), l.empty.end(), i) != 0) {
         EXPECT_TRUE(AllBytesZero(stored->tests[i])) << i;
       } else {
-        EXPECT_EQ(Fields(ExpectedHuman(7, true, before->tests[i])), Fields(stored->tests[i])) << i;
+        EXPECT_EQ(Fields(ExpectedHuman(7, true, before->tests[i], l.sex, l.activity)), Fields(stored->tests[i])) << i;
       }
     }
   }
 }
 
-TEST_F(DownloadTest, FlagsAndConditionScores) {
-  // The flags byte: bit 3 set is a woman, bits 0 to 2 the activity level less one.
-  const struct { uint8_t flags; int32_t sex, activity; } flagCases[] = {{0x0A, 0, 3}, {0x00, 1, 1}, {0x07, 1, 8},
-      {0xB9, 0, 2}};
-  for (const auto& f : flagCases) {
-    port.Play(Download(7, HumanSlot(f.flags)));
-    auto stored = Filled<KVStoredTests>(kUntouched);
-    ASSERT_EQ(KV_OK, ReadStoredTestData(comm, stored.get()));
-    EXPECT_EQ(f.sex, stored->tests[3].sex) << int{f.flags};
-    EXPECT_EQ(f.activity, stored->tests[3].activityLevel) << int{f.flags};
-  }
-  // A condition score of 0 means none was entered: the default 5.
+// A condition score of 0 means none was entered: the default 5.
+TEST_F(DownloadTest, ConditionScores) {
   const std::pair<uint8_t, int32_t> scores[] = {{0, 5}, {5, 5}, {255, 255}};
   for (const auto& [byte, score] : scores) {
     port.Play(Download(12, EquineSlot(byte), {57}));

@@ -1,50 +1,23 @@
-// link_fixture.h: what the link's tests share: an open link on the transcript-playing fake port,
-// the data tables of tests/link/data, result-code names, and time zones and instants counted by hand.
+// link_fixture.h: what the link's tests share: an open link on the transcript-playing fake port, the
+// data tables of tests/link/data (data_table.h), and time zones and instants counted by hand.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "../support/data_table.h"
 #include "KorvantaSDK.h"
 #include "fake_serial_port.h"
 #include "link/comm.h"
-#include "result_codes.h"
 
 namespace kv::link::testing {
 
 using Bytes = std::vector<uint8_t>;
 using Call = FakeSerialPort::Call;
-
-// The rows of a data table: columns split at '|' and trimmed; '#' lines, blank lines and the
-// header line (the first other line) left out.
-inline std::vector<std::vector<std::string>> ReadTable(const std::string& name) {
-  std::ifstream in(std::string(KV_LINK_DATA_DIR "/") + name);
-  EXPECT_TRUE(in.good()) << name;
-  std::vector<std::vector<std::string>> rows;
-  bool header = true;
-  for (std::string line; std::getline(in, line);) {
-    if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#' || std::exchange(header, false))
-      continue;
-    std::vector<std::string>& row = rows.emplace_back();
-    std::istringstream cells(line);
-    for (std::string cell; std::getline(cells, cell, '|');) {
-      const size_t first = cell.find_first_not_of(" \t\r");
-      row.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(" \t\r") - first + 1));
-    }
-  }
-  return rows;
-}
-
-inline std::string CodeName(int code) {
-  const ResultCodeInfo* info = FindResultCode(code);
-  return info != nullptr ? info->name : std::to_string(code);
-}
 
 class CommandTest : public ::testing::Test {
  protected:

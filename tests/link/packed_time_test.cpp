@@ -14,7 +14,7 @@ using namespace testing;
 
 TEST(PackedTime, TheTableBothWaysInUtc) {
   UseZone("TZ=UTC0");
-  for (const std::vector<std::string>& row : ReadTable("packed_time.txt")) {
+  for (const std::vector<std::string>& row : ReadTable("packed_time.txt", '|')) {
     SCOPED_TRACE(row[0]);
     ASSERT_EQ(4u, row.size());
     std::istringstream bytes(row[1]);

@@ -20,7 +20,7 @@ std::u16string Text(const std::string& cell) {
 }
 
 TEST(PortName, DevicePathsOfTheTable) {
-  for (const std::vector<std::string>& row : ReadTable("port_names.txt")) {
+  for (const std::vector<std::string>& row : ReadTable("port_names.txt", '|')) {
     SCOPED_TRACE(row[0]);
     ASSERT_EQ(4u, row.size());
     const PathStyle style = row[2] == "posix" ? PathStyle::kPosix : PathStyle::kWindows;
@@ -30,7 +30,7 @@ TEST(PortName, DevicePathsOfTheTable) {
 }
 
 TEST(PortName, PosixFilesOfTheTable) {
-  for (const std::vector<std::string>& row : ReadTable("posix_files.txt")) {
+  for (const std::vector<std::string>& row : ReadTable("posix_files.txt", '|')) {
     SCOPED_TRACE(row[0]);
     ASSERT_EQ(3u, row.size());
     EXPECT_EQ(row[2] == "-" ? std::nullopt : std::optional(row[2]), PosixFileFor(Text(row[1])));

@@ -1,8 +1,9 @@
-# check_exports.cmake: reads a built library's export table and compares it with the 32 names.
-# Fails on a missing name, on any extra exported symbol, and (PE) on names out of ascending order.
+# check_exports.cmake: reads a built library's export table (a .dll's with objdump, else with nm) and
+# compares it with the 32 names. Fails on a missing name, on any extra exported symbol, and (DLL) on
+# names out of ascending order.
 file(STRINGS ${NAMES} expected)
 list(TRANSFORM expected REPLACE "@[0-9]+$" "")  # the i686 argument sizes are not part of the name
-if(FORMAT STREQUAL "elf")
+if(NOT LIBRARY MATCHES "[.]dll$")
   set(options -D --defined-only)
 else()
   set(options -p)
@@ -11,32 +12,18 @@ execute_process(COMMAND ${READER} ${options} ${LIBRARY} OUTPUT_VARIABLE out RESU
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${READER} failed on ${LIBRARY}")
 endif()
-if(FORMAT STREQUAL "elf")
-  string(REGEX MATCHALL "[^\n]+" lines "${out}")
-  set(found)
-  foreach(line IN LISTS lines)
-    # "<address> <type> <name>"; absolute (A) entries are version nodes, not symbols.
-    if(line MATCHES "^[0-9a-fA-F]+ ([A-Za-z]) ([^ @]+)")
-      if(NOT CMAKE_MATCH_1 STREQUAL "A")
-        list(APPEND found ${CMAKE_MATCH_2})
-      endif()
-    endif()
-  endforeach()
+if(NOT LIBRARY MATCHES "[.]dll$")
+  # "<address> <type> <name>[@version]" a line; absolute (A) entries are version nodes, not symbols.
+  string(REGEX MATCHALL "(^|\n)[0-9a-fA-F]+ [B-Za-z] [^ @\n]+" found "${out}")
+  list(TRANSFORM found REPLACE "\n?[0-9a-fA-F]+ [B-Za-z] " "")
 else()
-  # The name table runs from its heading to the first blank line.
-  string(REPLACE "\n" ";" lines "${out}")
-  set(found)
-  set(inTable FALSE)
-  foreach(line IN LISTS lines)
-    if(line MATCHES "\\[Ordinal/Name Pointer\\] Table")
-      set(inTable TRUE)
-    elseif(inTable AND line MATCHES "^[ \t]*\\[ *[0-9]+\\] (.+)$")
-      string(STRIP "${CMAKE_MATCH_1}" name)
-      list(APPEND found ${name})
-    elseif(inTable)
-      break()
-    endif()
-  endforeach()
+  # The name table: "[  n] name" lines from its heading to the first other line.
+  string(FIND "${out}" "[Ordinal/Name Pointer] Table" at)
+  string(SUBSTRING "${out}" ${at} -1 out)
+  string(REGEX MATCH "^[^\n]*((\n[ \t]*\\[ *[0-9]+\\] [^\n]+)*)" table "${out}")
+  string(REGEX MATCHALL "\\] [^\n]+" found "${CMAKE_MATCH_1}")
+  list(TRANSFORM found REPLACE "\\] +" "")
+  list(TRANSFORM found STRIP)
   set(sorted ${found})
   list(SORT sorted)
   if(NOT sorted STREQUAL found)

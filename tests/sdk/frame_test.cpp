@@ -1,8 +1,9 @@
 // frame_test.cpp: the frame's exports: catalogue names and families, result codes, version, null
-// outputs refused before the port is touched, the layouts a C translation unit sees, and the guard
-// that turns an export body's exception into its failure value.
+// records and outputs refused before anything is read or sent, the layouts a C translation unit sees,
+// and the guard that turns an export body's exception into its failure value.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <new>
 #include <set>
 #include <stdexcept>
@@ -123,6 +124,27 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
   for (const char16_t* name : {u"COM7", u"250", tooLong.c_str()})  // "COM7" names "COMCOM7"
     EXPECT_EQ(KV_ERR_PORT_OPEN, KVOpenComport(reinterpret_cast<const KVWChar*>(name)));
   EXPECT_EQ(KV_ERR_PORT_OPEN, KVOpenComport(nullptr));
+}
+
+TEST(NullOutputs, TheCalculationsRefuseANullRecordOrOutputAndWriteNothing) {
+  const KVTestRecord test{};
+  const CXTestRecord horse{};
+  struct Outputs {
+    KVResults results;
+    KVNormals normals;
+    CXResults equine;
+    CXNormals equineNormals;
+  } out;
+  std::memset(&out, 0x5A, sizeof out);
+  const Outputs before = out;
+  for (int32_t code :
+       {KVCalculateResults(nullptr, &out.results, 0), KVCalculateResults(&test, nullptr, 0),
+        KVCalculateNormals(nullptr, &out.results, &out.normals), KVCalculateNormals(&test, nullptr, &out.normals),
+        KVCalculateNormals(&test, &out.results, nullptr), CXCalculateResults(nullptr, &out.equine),
+        CXCalculateResults(&horse, nullptr), CXCalculateNormals(nullptr, nullptr, &out.equineNormals),
+        CXCalculateNormals(&horse, &out.equine, nullptr)})
+    EXPECT_EQ(KV_ERR_ARGUMENT, code);
+  EXPECT_EQ(0, std::memcmp(&before, &out, sizeof out));
 }
 
 TEST(RecordLayout, CAndCppAgree) {

@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
+
+#include "../support/data_table.h"
 
 namespace kv {
 namespace {
@@ -20,18 +21,12 @@ Text FromHex(const std::string& hex) {
 }
 
 TEST(UtfConvert, EveryRowOfTheTable) {
-  std::ifstream file(KV_SDK_DATA_DIR "/utf.tsv");
-  int rows = 0;
-  for (std::string line; std::getline(file, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream cells(line);
-    std::string name, utf8, utf16, direction;
-    std::getline(cells, name, '\t') && std::getline(cells, utf8, '\t') && std::getline(cells, utf16, '\t');
-    std::getline(cells, direction);
-    SCOPED_TRACE(name);
-    ++rows;
-    const auto bytes = FromHex<std::string>(utf8);
-    const auto units = FromHex<std::u16string>(utf16);
+  const std::vector<TableRow> rows = ReadTable("utf.tsv", '\t');
+  for (const TableRow& row : rows) {
+    SCOPED_TRACE(row.at(0));
+    const auto bytes = FromHex<std::string>(row.at(1));
+    const auto units = FromHex<std::u16string>(row.at(2));
+    const std::string& direction = row.at(3);
     if (direction != "to8") {
       EXPECT_EQ(units, Utf16FromUtf8(bytes));
     }
@@ -39,7 +34,7 @@ TEST(UtfConvert, EveryRowOfTheTable) {
     EXPECT_EQ(bytes, Utf8FromUtf16(units));
     EXPECT_EQ(direction == "both" ? std::optional(bytes) : std::nullopt, CheckedUtf8FromUtf16(units));
   }
-  EXPECT_EQ(28, rows);
+  EXPECT_EQ(28u, rows.size());
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+// data_table.h: what the table tests of calc/, link/ and sdk/ share: the rows of a table in the program's
+// data folder (KV_TEST_DATA_DIR, set per test program), and result codes by name for its code columns.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "result_codes.h"
+
+namespace kv {
+
+using TableRow = std::vector<std::string>;
+
+// Cells split at `separator` (at runs of blanks when it is ' ') and trimmed; blank lines, '#' lines and
+// the header line (the first other line) left out.
+inline std::vector<TableRow> ReadTable(const std::string& name, char separator = ' ') {
+  std::ifstream in(std::string(KV_TEST_DATA_DIR "/") + name);
+  EXPECT_TRUE(in.good()) << name;
+  std::vector<TableRow> rows;
+  bool header = true;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find_first_not_of(" \t\r") == std::string::npos || line[0] == '#' || std::exchange(header, false))
+      continue;
+    TableRow& row = rows.emplace_back();
+    std::istringstream cells(line);
+    for (std::string cell; separator == ' ' ? bool(cells >> cell) : bool(std::getline(cells, cell, separator));) {
+      const size_t first = cell.find_first_not_of(" \t\r");
+      row.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(" \t\r") - first + 1));
+    }
+  }
+  return rows;
+}
+
+inline std::string CodeName(int code) {
+  const ResultCodeInfo* info = FindResultCode(code);
+  return info != nullptr ? info->name : std::to_string(code);
+}
+
+}  // namespace kv
