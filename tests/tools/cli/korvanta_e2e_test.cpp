@@ -27,8 +27,7 @@ TestSet ExpectedRows(const sim::AnalyserModel& m) {
       r.normalsCode = CXCalculateNormals(&r.test, &r.results, &r.normals);
     }
   }
-  if (human.empty()) return equine;
-  return human;
+  return human.empty() ? TestSet{equine} : TestSet{human};
 }
 
 std::string Written(const TestSet& rows, OutputFormat format) {

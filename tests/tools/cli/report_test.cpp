@@ -137,10 +137,8 @@ struct Pixels {
   }
   bool Is(unsigned x, unsigned y, uint32_t colour) const {
     const uint8_t* p = &rgb[(y * image.width + x) * 3];
-    const int want[] = {int(colour >> 16), int(colour >> 8 & 0xFF), int(colour & 0xFF)};
-    for (int c = 0; c < 3; ++c)
-      if (std::abs(p[c] - want[c]) > 6) return false;
-    return true;
+    return std::abs(p[0] - int(colour >> 16)) <= 6 && std::abs(p[1] - int(colour >> 8 & 0xFF)) <= 6 &&
+           std::abs(p[2] - int(colour & 0xFF)) <= 6;
   }
 };
 
