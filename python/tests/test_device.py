@@ -10,16 +10,14 @@ import korvanta
 from conftest import Simulator, tool
 
 
-@pytest.mark.parametrize("port_fixture", ["human_port", "equine_port"])
-def test_info_matches_the_tool(port_fixture, request):
-    port = request.getfixturevalue(port_fixture)
-    with korvanta.Analyser(port) as analyser:
+def test_info_matches_the_tool(human_port):
+    with korvanta.Analyser(human_port) as analyser:
         info = analyser.info()
     shown = {"modelCode": str(info.modelCode), "modelName": info.modelName, "version": " ".join(map(str, info.version)),
              "protocol": " ".join(map(str, info.protocol)), "serialNumber": str(info.serialNumber),
              "printerAddress": f'"{info.printerAddress}"', "currentTime": info.currentTime.isoformat(),
              "calibrationTime": info.calibrationTime.isoformat()}
-    expected = dict(line.split(None, 1) for line in tool("info", "--port", port).splitlines()[1:])
+    expected = dict(line.split(None, 1) for line in tool("info", "--port", human_port).splitlines()[1:])
     assert shown == {name: expected.get(name) for name in shown}
 
 
@@ -56,16 +54,11 @@ def test_clock_and_printer_address(human_port):
         assert len(analyser.read_single_test().readings) == 5
 
 
-@pytest.mark.parametrize("fault,error", [
-    ("wrong-echo:cmd=0x21", korvanta.EchoError),
-    ("wrong-ack:cmd=0x21", korvanta.AckError),
-    ("silence:after=0,cmd=0x21", korvanta.ReceiveError),
-])
-def test_faults_raise_their_class(fault, error):
-    with Simulator("--model", "7", "--fault", fault) as port, korvanta.Analyser(port) as analyser, \
-            pytest.raises(error) as raised:
+def test_a_fault_raises_its_class():
+    with Simulator("--model", "7", "--fault", "wrong-ack:cmd=0x21") as port, korvanta.Analyser(port) as analyser, \
+            pytest.raises(korvanta.AckError) as raised:
         analyser.download()
-    assert raised.value.code == error.code and raised.value.call == "KVReadModelVersion"
+    assert raised.value.code == korvanta.AckError.code and raised.value.call == "KVReadModelVersion"
     assert isinstance(raised.value, korvanta.KorvantaError)
 
 

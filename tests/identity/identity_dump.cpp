@@ -30,12 +30,8 @@ struct Random {
   bool OneIn(int n) { return Next() % static_cast<uint32_t>(n) == 0; }
   // An edge of [low, high] or just outside it now and then, else a value inside.
   int32_t Field(int32_t low, int32_t high) {
-    switch (Next() % 16) {
-      case 0: return low;
-      case 1: return high;
-      case 2: return OneIn(4) ? low - 1 : high + 1;
-      default: return In(low, high);
-    }
+    const uint32_t pick = Next() % 16;
+    return pick == 0 ? low : pick == 1 ? high : pick == 2 ? (OneIn(4) ? low - 1 : high + 1) : In(low, high);
   }
 };
 
