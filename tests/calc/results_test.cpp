@@ -20,17 +20,25 @@ R Calculate(const KVTestRecord& test, uint32_t waterEquation = 0) {
   return results;
 }
 
-// The worked figures of each row are in its comment in the table; the bits pin them and every other field.
-TEST(Results, EveryFieldBitForBit) {
+TEST(Results, WorkedExamplesAndEveryFieldBitForBit) {
   std::vector<uint32_t> before;
   for (const Row& row : ReadTable("results_pins.txt")) {
     SCOPED_TRACE(row[0]);
     const HumanCase c = Human(Row(row.begin() + 1, row.end()));
-    const std::vector<uint32_t> got = WordsOf(Calculate(c.test, c.equation));
-    // Words in hex in record order, "=" for the word of the pin before, the fields after the last all 0.
+    const R r = Calculate(c.test, c.equation);
+    const std::vector<uint32_t> got = WordsOf(r);
+    // Words in hex in record order, "=" for the word of the pin before, the fields after the last all 0;
+    // among them the worked figures, "field=value", to the decimals they are given with.
     std::vector<uint32_t> pinned;
-    for (const std::string& w : c.rest)
+    for (const std::string& w : c.rest) {
+      if (const size_t eq = w.find('='); w != "=" && eq != std::string::npos) {
+        const float value = reinterpret_cast<const float*>(&r)[std::stoul(w) - 1];
+        const size_t decimals = w.size() - w.find('.') - 1;
+        EXPECT_NEAR(value, std::stod(w.substr(eq + 1)), 0.5 * std::pow(10.0, -double(decimals)) + 1e-9) << w;
+        continue;
+      }
       pinned.push_back(w == "=" ? before.at(pinned.size()) : static_cast<uint32_t>(std::stoul(w, nullptr, 16)));
+    }
     pinned.resize(kFields);
     for (size_t k = 0; k < kFields; ++k) {
       if (got[k] != pinned[k]) ADD_FAILURE() << "field " << k + 1 << std::hex << ": " << got[k];
