@@ -33,26 +33,23 @@ struct Walk {
   // A set-up step; false when the step is not one.
   bool SetUp(const std::string& rest) {
     const std::string& k = w[0];
-    if (k == "add") Devices(p, rest);
-    if (k == "nullradio") p.radios.emplace_back();
-    if (k == "nameless") p.devices[0].nameless = true;
-    if (k == "twice") p.devices.push_back(p.devices.front());
-    if (k == "away") p.devices.at(std::stoul(w[1])).inRange = false;
-    if (k == "removalfails") p.removalFails.insert(AddressOf(arg(1)));
-    if (k == "noports") p.portClasses.clear();
-    if (k == "pending") p.SimulatePendingInstall(std::stoull(w[1]));
-    if (k == "nowait") p.waitFacility = false;
-    if (k == "fresh") stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get();
-    if (k == "searched") stack = &s.Searched();
-    if (k == "held") stack = s.held;
-    if (k == "mark") marked = s.held;
-    if (k == "answer") Answer(p, {w.begin() + 1, w.end()});
+    if (k == "add") return Devices(p, rest), true;
+    if (k == "nullradio") return p.radios.emplace_back(), true;
+    if (k == "nameless") return p.devices[0].nameless = true, true;
+    if (k == "twice") return p.devices.push_back(p.devices.front()), true;
+    if (k == "away") return p.devices.at(std::stoul(w[1])).inRange = false, true;
+    if (k == "removalfails") return p.removalFails.insert(AddressOf(arg(1))), true;
+    if (k == "noports") return p.portClasses.clear(), true;
+    if (k == "pending") return p.SimulatePendingInstall(std::stoull(w[1])), true;
+    if (k == "nowait") return p.waitFacility = false, true;
+    if (k == "fresh") return stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get(), true;
+    if (k == "searched") return stack = &s.Searched(), true;
+    if (k == "held") return stack = s.held, true;
+    if (k == "mark") return marked = s.held, true;
+    if (k == "answer") return Answer(p, {w.begin() + 1, w.end()}), true;
     for (int n = 0; k == "seventy" && n < 70; ++n)  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 analysers
       p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
-    return std::string(
-               " add nullradio nameless twice away removalfails noports pending nowait fresh searched held mark "
-               "answer seventy ")
-               .find(" " + k + " ") != std::string::npos;
+    return k == "seventy";
   }
 
   std::string Exported() {
