@@ -41,6 +41,10 @@ collect() {
   done
   pending=""
 }
+# The 32-bit build where 32-bit programs cannot run: the build, and its export table read from the files.
+i686_without_wine() {
+  build windows-i686 && ctest --preset windows-i686 -R '^i686_export_table$' --output-on-failure
+}
 tsan() {
   cmake --preset tsan >/dev/null && cmake --build build/tsan -j2 --target calc_threads_test &&
     ctest --test-dir build/tsan -L tsan --output-on-failure
@@ -51,7 +55,12 @@ step dev check dev
 step asan check asan
 # Both Windows test runs mostly wait on Wine and on the simulators' paced replies.
 spawn windows check windows
-spawn windows-i686 check windows-i686
+if scripts/can-run-32bit.sh; then
+  spawn windows-i686 check windows-i686
+else
+  echo "windows-i686: built and its export table checked; this machine's kernel cannot run 32-bit programs, so its tests cannot run here"
+  spawn windows-i686 i686_without_wine
+fi
 collect
 # The packages as users take them; reuses the dev and Windows builds above.
 step package ./tests/packaging/run.sh
