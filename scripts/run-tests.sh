@@ -58,7 +58,8 @@ spawn windows check windows
 if scripts/can-run-32bit.sh; then
   spawn windows-i686 check windows-i686
 else
-  echo "windows-i686: built and its export table checked; this machine's kernel cannot run 32-bit programs, so its tests cannot run here"
+  echo "windows-i686: built and its export table checked; its tests cannot run here:"
+  echo "  this machine's kernel cannot run 32-bit programs"
   spawn windows-i686 i686_without_wine
 fi
 collect
