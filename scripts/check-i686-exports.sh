@@ -21,7 +21,7 @@ if ! "$objdump" -f "$dll" | grep -q 'file format pei-i386'; then
   exit 1
 fi
 
-cmake -DLIBRARY="$dll" -DREADER="$objdump" -DFORMAT=pe -DNAMES="$root/sdk/export_names.txt" \
+cmake -DLIBRARY="$dll" -DREADER="$objdump" -DNAMES="$root/sdk/export_names.txt" \
       -P "$root/tests/sdk/check_exports.cmake"
 
 # Import table: "DLL Name: x" heads each DLL's entries; entry lines end in "<hint> <name>".
