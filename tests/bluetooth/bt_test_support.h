@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "../support/data_table.h"
 #include "bluetooth/setup.h"
 #include "bluetooth/stack.h"
-#include "data_rows.h"
 #include "fake_bt_platform.h"
 #include "messages.h"
 
@@ -44,7 +44,7 @@ inline std::u16string Fill(uint32_t number, std::vector<std::u16string> args) {
 // box, e<code>/<extra>/<style> the error box (the platform's text, a line break and the extra message; the caption
 // carries the code), E the same unowned.
 inline Prompt PromptOf(const std::string& word) {
-  const std::vector<std::string> f = Split(word.substr(1), '/');
+  const std::vector<std::string> f = SplitCells(word.substr(1), '/');
   const auto n = [&](size_t i) { return static_cast<uint32_t>(std::stoul(f.at(i), nullptr, 0)); };
   const std::u16string first = Text(n(0));
   if (word[0] == 'f') {
@@ -56,6 +56,16 @@ inline Prompt PromptOf(const std::string& word) {
   if (word[0] == 'b') return {true, Msg(n(0)), Msg(n(1)), n(2)};
   const std::u16string text = fake::ErrorTextFor(n(0)) + (n(1) != 0 ? u"\n" + Msg(n(1)) : u"");
   return {word[0] == 'e', text, Fill(kMsgErrorCaption, {Text(static_cast<int32_t>(n(0)))}), n(2)};
+}
+
+// The blocks of a step file in the data folder, each from its "== name" line.
+inline std::vector<std::vector<std::string>> Blocks(const std::string& name) {
+  std::vector<std::vector<std::string>> blocks;
+  for (const TableRow& line : ReadTable(name, '\n')) {
+    if (line[0].rfind("== ", 0) == 0) blocks.emplace_back();
+    if (!blocks.empty()) blocks.back().push_back(line[0]);
+  }
+  return blocks;
 }
 
 // Prompts in the data files' words, each of them n times when written n*word.

@@ -10,10 +10,9 @@ namespace {
 
 // The pairing calls by their letters in the data, LFRASUDV in the order of kPairingCalls; the legacy call's PIN
 // is written PIN.
-const std::vector<std::string> kPairingCalls = Split(
+const std::vector<std::string> kPairingCalls = SplitCells(
     "LoadModule FreeLoadedModule RegisterForAuthenticationEx AuthenticateDeviceEx SendAuthenticationResponseEx "
-    "UnregisterAuthentication AuthenticateDevice SetServiceState",
-    ' ');
+    "UnregisterAuthentication AuthenticateDevice SetServiceState");
 std::string Abbreviated(std::string call) {
   const std::u16string pin = Msg(kMsgPairingPin);
   if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos)
@@ -23,14 +22,14 @@ std::string Abbreviated(std::string call) {
 }
 
 TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
-  const std::vector<std::vector<std::string>> rows = Rows(KV_BT_TEST_DATA "/flows.txt", 8);
+  const std::vector<std::vector<std::string>> rows = ReadTable("flows.txt", '|', 8);
   EXPECT_GE(rows.size(), 49u);
   for (const std::vector<std::string>& c : rows) {
     SCOPED_TRACE(c[0]);
     Scene s;
     Devices(s.p, c[2]);
-    Answer(s.p, Split(c[3], ' '));
-    std::vector<std::string> log = Split(c[5], ' '), calls;
+    Answer(s.p, SplitCells(c[3]));
+    std::vector<std::string> log = SplitCells(c[5]), calls;
     const bool interactive = c[1].back() != '!', pairing = c[1].rfind("pair", 0) == 0;
     for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
     Buffer port(16);
@@ -44,7 +43,7 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     const std::u16string text = port.Text();
     EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
     EXPECT_TRUE(result == 1 || port.Untouched());
-    EXPECT_EQ(s.p.prompts, Prompts(Split(c[4], ' ')));
+    EXPECT_EQ(s.p.prompts, Prompts(SplitCells(c[4])));
     EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
     EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());

@@ -132,7 +132,7 @@ struct Walk {
 };
 
 TEST(Steps, BlocksGiveTheirResults) {
-  const std::vector<std::vector<std::string>> blocks = Blocks(KV_BT_TEST_DATA "/steps.txt");
+  const std::vector<std::vector<std::string>> blocks = Blocks("steps.txt");
   ASSERT_GE(blocks.size(), 20u);
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
@@ -143,10 +143,10 @@ TEST(Steps, BlocksGiveTheirResults) {
       const std::string call = step.substr(0, arrow);
       std::string expected = arrow == step.npos ? "" : step.substr(arrow + 3);
       expected.erase(0, expected.find_first_not_of(' '));
-      run.w = Split(call, ' ');
+      run.w = SplitCells(call);
       SCOPED_TRACE(step);
       if (run.w[0] == "prompts") {
-        EXPECT_EQ(run.p.prompts, Prompts(expected.empty() ? std::vector<std::string>{} : Split(expected, ' ')));
+        EXPECT_EQ(run.p.prompts, Prompts(SplitCells(expected)));
       } else if (arrow == step.npos) {
         EXPECT_TRUE(run.SetUp(call.substr(run.w[0].size()))) << "unknown set-up step";
       } else {

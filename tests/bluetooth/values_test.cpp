@@ -28,7 +28,7 @@ std::u16string Units(const std::string& text) {
 }
 
 std::u16string Formatted(const std::u16string& pattern, const std::string& words) {
-  const std::vector<std::string> w = Split(words, ';');
+  const std::vector<std::string> w = SplitCells(words, ';');
   std::vector<std::u16string> texts;
   for (const std::string& word : w) texts.push_back(Units(word));
   const auto arg = [&](size_t i) {
@@ -56,7 +56,7 @@ std::u16string Answer(const std::string& kind, const std::u16string& input, cons
 }
 
 TEST(Values, RowsGiveTheirTextAndMessagesComeFromThePlatform) {
-  const std::vector<std::vector<std::string>> rows = Rows(KV_BT_TEST_DATA "/values.txt", 4);
+  const std::vector<std::vector<std::string>> rows = ReadTable("values.txt", '|', 4);
   EXPECT_GE(rows.size(), 42u);
   for (const std::vector<std::string>& c : rows) {
     SCOPED_TRACE(c[0] + " | " + c[1] + " | " + c[2]);

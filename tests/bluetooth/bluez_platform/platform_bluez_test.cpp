@@ -224,7 +224,7 @@ std::string Step(BtPlatform& p, FakeParts& parts, const MockBluez& mock, CBlueto
 }
 
 TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
-  const std::vector<std::vector<std::string>> blocks = Blocks(KV_BLUEZ_TESTS "/bluez_platform/data/platform.txt");
+  const std::vector<std::vector<std::string>> blocks = Blocks("platform.txt");
   ASSERT_GE(blocks.size(), 27u);
   using std::chrono::milliseconds;  // inquiry units of 100 ms and short time-outs
   const bluez::BluezTimings timings{milliseconds(100), milliseconds(1500), milliseconds(5000), milliseconds(1000),
@@ -240,7 +240,7 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
     for (size_t i = 2; i < block.size(); ++i) {
       const std::string& step = block[i];
       const size_t arrow = step.find(" =>");
-      const std::vector<std::string> w = Split(step.substr(0, arrow), ' ');
+      const std::vector<std::string> w = SplitCells(step.substr(0, arrow));
       SCOPED_TRACE(step);
       if (w[0] == "nobus") setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
       if (w[0] == "errno") parts->failWithErrno = std::stoi(w[1]);

@@ -6,7 +6,7 @@
 
 #include <map>
 
-#include "../data_rows.h"
+#include "../../support/data_table.h"
 #include "bluetooth/bluez/system/prompter.h"
 #include "bluetooth/platform.h"
 
@@ -14,7 +14,7 @@ namespace kv::bt::bluez {
 namespace {
 
 using Args = std::vector<std::string>;
-Args Words(const std::string& text) { return testing::Split(text, ' '); }
+Args Words(const std::string& text) { return SplitCells(text); }
 
 struct Recorder {
   DialogRun reply;
@@ -35,7 +35,7 @@ TEST(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
   const std::map<std::string, int32_t> buttons = {{"-", kButtonNone},        {"OK", kButtonOk},
                                                   {"Cancel", kButtonCancel}, {"Retry", kButtonRetry},
                                                   {"Yes", kButtonYes},       {"No", kButtonNo}};
-  const std::vector<std::vector<std::string>> rows = testing::Rows(KV_BLUEZ_TESTS "/bluez_system/data/zenity.txt", 4);
+  const std::vector<std::vector<std::string>> rows = ReadTable("zenity.txt", '|', 4);
   EXPECT_EQ(rows.size(), 22u);
   for (const std::vector<std::string>& cell : rows) {
     SCOPED_TRACE(cell[0] + " | " + cell[1]);
