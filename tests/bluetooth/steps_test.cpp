@@ -1,6 +1,7 @@
 // steps_test.cpp: the stack object, the search and its counts, the selection dialogs, pairing and removal, the
 // port wait and the exports, as the step blocks of data/steps.txt run on one scene each: set-up steps change
 // the fake platform, "step => expected" compares what a call gives.
+#include <algorithm>
 #include <memory>
 
 #include "bluetooth/process_stack.h"
@@ -9,15 +10,19 @@
 namespace kv::bt::testing {
 namespace {
 
-std::string Utf8(const std::u16string& text) { return {text.begin(), text.end()}; }
+std::string Utf8(const std::u16string& text) {  // a line break written as |
+  std::string out(text.begin(), text.end());
+  std::replace(out.begin(), out.end(), '\n', '|');
+  return out;
+}
 std::string Flag(bool value) { return value ? "1" : "0"; }
 // A device by its number n (at AddressOf(n)); - or 0 for none.
 std::string Number(uint64_t address) { return address == 0 ? "-" : std::to_string(address - AddressOf(0)); }
-// A caller's buffer: # untouched, else [text] and the units after the terminator still untouched.
+// A caller's buffer: # untouched, else [text] and how many units after the terminator are still untouched.
 std::string Shown(const Buffer& b) {
   if (b.Untouched()) return "#";
-  const size_t end = b.units.find(u'\0');
-  return "[" + Utf8(b.Text()) + "]" + std::to_string(end == b.units.npos ? 0 : b.units.size() - end - 1);
+  const size_t end = std::min(b.units.find(u'\0'), b.units.size() - 1);
+  return "[" + Utf8(b.Text()) + "]" + std::to_string(std::count(b.units.begin() + end + 1, b.units.end(), u'#'));
 }
 
 struct Walk {
@@ -35,6 +40,8 @@ struct Walk {
     const std::string& k = w[0];
     if (k == "add") return Devices(p, rest), true;
     if (k == "nullradio") return p.radios.emplace_back(), true;
+    if (k == "radio") return p.SimulateRadio({w[1].begin(), w[1].end()}, uint16_t(arg(2)), uint16_t(arg(3))), true;
+    if (k == "inforesult") return p.radioInfoResult = uint32_t(arg(1)), true;
     if (k == "nameless") return p.devices[0].nameless = true, true;
     if (k == "twice") return p.devices.push_back(p.devices.front()), true;
     if (k == "away") return p.devices.at(std::stoul(w[1])).inRange = false, true;
@@ -72,6 +79,11 @@ struct Walk {
     if (w[0] == "x.auto") {  // capacity, - a null buffer
       const int32_t result = AutoSetupBT(p, s.held, w[1] == "-" ? nullptr : port.get(), arg(2), arg(3), Parent());
       return std::to_string(result) + " " + Shown(port);
+    }
+    if (w[0] == "x.info") {  // buffer|- CAP, into a buffer of 100 units
+      Buffer info(100);
+      const int32_t result = GetBTStackInfo(p, s.held, w[1] == "-" ? nullptr : info.get(), arg(2));
+      return std::to_string(result) + " " + Shown(info);
     }
     if (w[0] == "x.korvanta") {
       const int32_t result =
