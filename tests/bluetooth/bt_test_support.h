@@ -19,7 +19,6 @@ namespace kv::bt::testing {
 using fake::FakeBtPlatform;
 using fake::Prompt;
 using fake::Text;
-using Script = void (*)(FakeBtPlatform&);  // sets a scene up
 
 inline KVWindowHandle Parent() {
   static int window = 0;

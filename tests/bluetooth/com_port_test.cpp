@@ -15,7 +15,7 @@ TEST(ComPort, IsTheFirstDeviceWithTheKeyAndAPortInItsName) {
     const char* name;
     std::vector<Class> classes;
     const char16_t* port;
-    Script extra = nullptr;
+    void (*extra)(FakeBtPlatform&) = nullptr;  // sets the scene up further
   } rows[] = {
       {"two digits", {Class{{{kId, u"Link (COM12)"}}}}, u"12"},  // port null: not found
       {"empty number", {Class{{{kId, u"Link (COM)"}}}}, u""},

@@ -73,13 +73,12 @@ TEST(DeviceRecord, NameLengths) {
   EXPECT_EQ(std::u16string(BLUETOOTH_MAX_NAME_SIZE, u'k'), FromDeviceInfo(full).name);
 }
 
-// The "ports" setup class comes back through FromGuid in platform_win32_test.
+// ToGuid against the platform's parse; FromGuid gives platform_win32_test its "ports" setup class.
 TEST(Records, GuidAgainstThePlatformsParse) {
   GUID parsed{};
   ASSERT_EQ(S_OK, ::CLSIDFromString(L"{00001101-0000-1000-8000-00805F9B34FB}", &parsed));
   const GUID converted = ToGuid(kSerialPortServiceClass);
   EXPECT_EQ(0, std::memcmp(&parsed, &converted, sizeof(GUID)));
-  EXPECT_EQ(kSerialPortServiceClass, FromGuid(parsed));
 }
 
 TEST(Records, SearchRadioAndHandles) {
@@ -112,16 +111,15 @@ TEST(Records, SearchRadioAndHandles) {
   EXPECT_EQ(some, FromPortList(ToPortList(some)));
 }
 
-// The request is read with its device; an answer's PIN count never goes beyond the field.
+// The request's fields beside its device (whose address null_context_test's PIN answer carries); an answer's PIN
+// count never goes beyond the field.
 TEST(Records, Pairing) {
   BLUETOOTH_AUTHENTICATION_CALLBACK_PARAMS params{};
-  params.deviceInfo = ToDeviceInfo(SampleRecord());
   params.authenticationMethod = BLUETOOTH_AUTHENTICATION_METHOD_NUMERIC_COMPARISON;
   params.ioCapability = BLUETOOTH_IO_CAPABILITY_DISPLAYYESNO;
   params.authenticationRequirements = MITMProtectionRequiredBonding;
   params.Numeric_Value = 123456;
   const BtAuthRequest request = FromAuthParams(params);
-  EXPECT_EQ(SampleRecord(), request.device);
   EXPECT_EQ(std::tuple(kAuthMethodNumericComparison, 1u, 3u, 123456u),
             std::tuple(request.method, request.ioCapability, request.requirements, request.numericValue));
 
