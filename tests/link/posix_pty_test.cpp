@@ -1,13 +1,17 @@
-// syscall_posix_pty_test.cpp: the POSIX port's failure paths on a real pseudo-terminal, one system
-// call failed at a time through the call table: the link's result code, and no descriptor left open.
+// posix_pty_test.cpp: the POSIX backend on a real pseudo-terminal. First what the end-to-end test cannot
+// see: the line settings the driver holds, exclusive open, a hang-up and a purge; then the failure paths,
+// one system call failed at a time through the call table: the link's result code, and no descriptor left
+// open. Skipped where no pseudo-terminal exists.
 #include <errno.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "../support/open_descriptors.h"
 #include "KorvantaSDK.h"
@@ -19,6 +23,78 @@ namespace {
 
 using posix::Calls;
 using posix::RealSystemCalls;
+
+class PtyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal: openpty failed";
+    path = std::u16string(name, name + std::strlen(name));
+    baseline = OpenDescriptors();
+  }
+  void TearDown() override {
+    comm.Close();
+    if (slave >= 0) ::close(slave);
+    if (master >= 0) ::close(master);
+  }
+  int master = -1, baseline = 0;
+  int slave = -1;  // kept open so a test can read the line settings through it
+  std::u16string path;
+  std::unique_ptr<SerialPort> port = MakeNativeSerialPort();
+  CKVComm comm{*port, NativeClock()};
+};
+
+// The open sets the analyser's line settings and reads that return at once.
+TEST_F(PtyTest, AnalyserLineSettingsReachTheDriverAndReadBack) {
+  ASSERT_EQ(KV_OK, comm.Open(path));
+  termios t{};
+  ASSERT_EQ(0, ::tcgetattr(slave, &t));
+  EXPECT_EQ(B115200, ::cfgetospeed(&t));
+  EXPECT_EQ(B115200, ::cfgetispeed(&t));
+  EXPECT_EQ(tcflag_t{CS8 | CLOCAL | CREAD}, t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD));
+  EXPECT_EQ(0u, t.c_iflag & (IXON | IXOFF | INPCK | PARMRK | ICRNL | ISTRIP));
+  EXPECT_EQ(0u, t.c_lflag & (ICANON | ECHO | ISIG));
+  EXPECT_EQ(0u, t.c_oflag & OPOST);
+  EXPECT_EQ(0, t.c_cc[VMIN]);
+  EXPECT_EQ(0, t.c_cc[VTIME]);
+  LineSettings after;
+  ASSERT_TRUE(port->ReadLineSettings(after));
+  EXPECT_EQ(115200u, after.baudRate);
+  EXPECT_EQ(8, after.dataBits);
+  EXPECT_EQ(Parity::kNone, after.parity);
+  EXPECT_FALSE(after.xonXoffInput || after.xonXoffOutput || after.ctsOutputFlow);
+}
+
+// Missing files and files that are no terminal: the faults below fail open and isatty in turn.
+TEST_F(PtyTest, OpenIsExclusive) {
+  ASSERT_EQ(KV_OK, comm.Open(path));
+  std::unique_ptr<SerialPort> second = MakeNativeSerialPort();
+  EXPECT_FALSE(second->Open(path));
+  comm.Close();
+  EXPECT_TRUE(second->Open(path));
+  second->Close();
+}
+
+TEST_F(PtyTest, HangUpIsReportedAsALineErrorNotASilentLine) {
+  ASSERT_EQ(KV_OK, comm.Open(path));
+  ::close(master);
+  master = -1;
+  PortStatus status;
+  EXPECT_TRUE(!port->QueryStatus(status) || status.errors != 0);
+}
+
+// What the analyser sent before a purge is gone; what it sends after is read.
+TEST_F(PtyTest, PurgeDropsOnlyWhatCameBeforeIt) {
+  ASSERT_EQ(KV_OK, comm.Open(path));
+  ASSERT_EQ(3, ::write(master, "ABC", 3));
+  ASSERT_TRUE(port->WaitForInput(std::chrono::milliseconds{500}));
+  port->PurgeInput();
+  ASSERT_EQ(1, ::write(master, "Z", 1));
+  ASSERT_TRUE(port->WaitForInput(std::chrono::milliseconds{500}));
+  uint8_t got[4] = {};
+  EXPECT_EQ(1, port->ReadQueued(got));
+  EXPECT_EQ('Z', got[0]);
+}
 
 enum Kind { kOpen, kClose, kIsatty, kFlock, kIoctl, kTcgetattr, kTcsetattr, kFcntl, kRead, kWrite, kPoll };
 // Calls of `kind` (ioctls of `request` only, when not 0) from the `nth` on, `times` of them, fail with `error`.
@@ -51,25 +127,14 @@ void Install(const Fault& f) {
   c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
 }
 
-class SyscallFaultTest : public ::testing::TestWithParam<Fault> {
+class SyscallFaultTest : public PtyTest, public ::testing::WithParamInterface<Fault> {
  protected:
-  void SetUp() override {
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) GTEST_SKIP() << "no pseudo-terminal";
-    ::close(slave);
-    path = std::u16string(name, name + std::char_traits<char>::length(name));
-    baseline = OpenDescriptors();
-  }
   void TearDown() override {
     Calls() = RealSystemCalls();
     comm.Close();
     EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
-    if (master >= 0) ::close(master);
+    PtyTest::TearDown();
   }
-  int master = -1, slave = -1, baseline = 0;
-  std::u16string path;
-  std::unique_ptr<SerialPort> port = MakeNativeSerialPort();
-  CKVComm comm{*port, NativeClock()};
 };
 
 class OpenFaults : public SyscallFaultTest {};
