@@ -1,36 +1,26 @@
 // identity_dump.cpp: feeds the same seeded records through the four calculation exports and writes
-// every result code and output byte ("write FILE"); run_wine_identity.sh compares the Linux and the
+// every result code and output byte to the file it is given; run_wine_identity.sh compares the Linux and the
 // Windows dump byte for byte, so the Linux library and each Windows DLL can be shown to give identical bits.
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <vector>
+#include <random>
 
 #include "KorvantaSDK.h"
 
 namespace {
 
 constexpr int kRecords = 24000;
-// Input hash, two result codes, the outputs of the larger pair of records (unused words are 0): 260 bytes a record.
-constexpr int kWords = 3 + 33 + 29;
 
-// splitmix64: the same sequence on every platform; inputs are built from integers by exact operations.
+// std::mt19937 gives the same sequence on every platform; inputs are built from integers by exact operations.
 struct Random {
-  uint64_t state;
-  uint32_t Next() {
-    uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return static_cast<uint32_t>((z ^ (z >> 31)) >> 32);
-  }
+  std::mt19937 next;
   int32_t In(int32_t low, int32_t high) {
-    return low + static_cast<int32_t>(Next() % static_cast<uint32_t>(high - low + 1));
+    return low + static_cast<int32_t>(next() % static_cast<uint32_t>(high - low + 1));
   }
-  bool OneIn(int n) { return Next() % static_cast<uint32_t>(n) == 0; }
+  bool OneIn(int n) { return next() % static_cast<uint32_t>(n) == 0; }
   // An edge of [low, high] or just outside it now and then, else a value inside.
   int32_t Field(int32_t low, int32_t high) {
-    const uint32_t pick = Next() % 16;
+    const uint32_t pick = next() % 16;
     return pick == 0 ? low : pick == 1 ? high : pick == 2 ? (OneIn(4) ? low - 1 : high + 1) : In(low, high);
   }
 };
@@ -44,7 +34,7 @@ struct Case {
 };
 
 Case MakeCase(int index) {
-  Random r{0x4B56u * 1000003ull + static_cast<uint64_t>(index)};
+  Random r{std::mt19937(0x4B56u + static_cast<uint32_t>(index))};
   Case c{};
   static const int32_t kModels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 15, 0, 16, 99, -1, 12, 13};
   const int32_t model = r.OneIn(3) ? 12 + r.In(0, 1) : kModels[r.In(0, 18)];
@@ -90,53 +80,41 @@ Case MakeCase(int index) {
   return c;
 }
 
-uint32_t Hash(const void* data, std::size_t size, uint32_t h = 2166136261u) {
-  for (std::size_t i = 0; i < size; ++i) h = (h ^ static_cast<const unsigned char*>(data)[i]) * 16777619u;
-  return h;
-}
+// The two result codes and the outputs of one record's exports; those of the other kind stay 0 (412 bytes).
+struct Outputs {
+  int32_t codes[2];
+  KVResults results;
+  KVNormals normals;
+  CXResults equine;
+  CXNormals equineNormals;
+};
 
-// One record through its two exports: the input hash, the two codes, the output words.
-std::vector<uint32_t> Run(const Case& c) {
-  std::vector<uint32_t> words(kWords, 0);
-  const auto store = [&words](uint32_t hash, int32_t first, int32_t second, const auto& results, const auto& normals) {
-    words[0] = hash, words[1] = static_cast<uint32_t>(first), words[2] = static_cast<uint32_t>(second);
-    std::memcpy(&words[3], &results, sizeof results);
-    std::memcpy(&words[3 + sizeof results / 4], &normals, sizeof normals);
-  };
+Outputs Run(const Case& c) {
+  Outputs o{};
   if (c.equine) {
-    CXResults results{};
-    CXNormals normals{};
-    const int32_t first = CXCalculateResults(&c.horse, &results);
-    store(Hash(&c.horse, offsetof(CXTestRecord, decimalReading) + sizeof(float)), first,
-          CXCalculateNormals(&c.horse, &results, &normals), results, normals);
+    o.codes[0] = CXCalculateResults(&c.horse, &o.equine);
+    o.codes[1] = CXCalculateNormals(&c.horse, &o.equine, &o.equineNormals);
   } else {
-    KVResults results{};
-    KVNormals normals{};
-    const int32_t first = KVCalculateResults(&c.human, &results, c.waterEquation);
-    // The fields up to the pointer, laid out alike on every platform; then the points.
-    store(Hash(c.spectrum, sizeof c.spectrum, Hash(&c.human, offsetof(KVTestRecord, spectrumCount) + sizeof(int32_t))),
-          first, KVCalculateNormals(&c.human, &results, &normals), results, normals);
+    o.codes[0] = KVCalculateResults(&c.human, &o.results, c.waterEquation);
+    o.codes[1] = KVCalculateNormals(&c.human, &o.results, &o.normals);
   }
-  return words;
+  return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3 || std::strcmp(argv[1], "write") != 0) {
-    std::fprintf(stderr, "usage: %s write FILE\n", argv[0]);
-    return 2;
-  }
-  FILE* out = std::fopen(argv[2], "wb");
+  if (argc != 2) return std::fprintf(stderr, "usage: %s FILE\n", argv[0]), 2;
+  FILE* out = std::fopen(argv[1], "wb");
   int refused = 0, equine = 0;
   for (int i = 0; out && i < kRecords; ++i) {
     const Case c = MakeCase(i);
-    const std::vector<uint32_t> words = Run(c);
-    refused += words[1] != 0;
+    const Outputs o = Run(c);
+    refused += o.codes[0] != 0;
     equine += c.equine;
-    std::fwrite(words.data(), 4, words.size(), out);
+    std::fwrite(&o, sizeof o, 1, out);
   }
-  if (!out || std::fclose(out) != 0) return std::perror(argv[2]), 2;
-  std::printf("%d records (%d equine, %d refused) written to %s\n", kRecords, equine, refused, argv[2]);
+  if (!out || std::fclose(out) != 0) return std::perror(argv[1]), 2;
+  std::printf("%d records (%d equine, %d refused) written to %s\n", kRecords, equine, refused, argv[1]);
   return refused > kRecords / 20 && refused < kRecords / 2 && equine > kRecords / 5 ? 0 : 1;
 }
