@@ -17,24 +17,18 @@ namespace {
 using namespace kv::calc::testing;
 constexpr int32_t kMaxWhole = std::numeric_limits<int32_t>::max();
 using Z = std::array<int32_t, 7>;
-using Words = std::array<int32_t, sizeof(CXNormals) / 4>;
 using Fields = std::array<float, sizeof(CXResults) / 4>;
 
 CXTestRecord Horse(int32_t model, int32_t height, int32_t score, const Z& z = {112, 106, 103, 97, 88, 85, 82}) {
   return {model, 4711, 0, height, score, z[0], z[1], z[2], z[3], z[4], z[5], z[6], 12.3f};
 }
 
-template <typename Array, typename Record>
-Array As(const Record& record) {
-  Array array;
-  return std::memcpy(array.data(), &record, sizeof array), array;
-}
-
 Fields Results(const CXTestRecord& test) {
   CXResults results;
   std::memset(&results, 0x7F, sizeof results);
   EXPECT_EQ(KV_OK, CXCalculateResults(&test, &results));
-  return As<Fields>(results);
+  Fields fields;
+  return std::memcpy(fields.data(), &results, sizeof fields), fields;
 }
 
 TEST(Equine, WorkedExample) {
@@ -58,7 +52,7 @@ TEST(Equine, WorkedExample) {
 TEST(Equine, OtherModelsAreRefusedAndNothingIsWritten) {
   CXResults results;
   std::memset(&results, 0x5C, sizeof results);
-  const Fields before = As<Fields>(results);
+  const CXResults before = results;
   for (const int32_t model : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 15, 0, 16, -1, -6, -7, 99}) {
     const CXTestRecord test = Horse(model, 160, 5);
     EXPECT_EQ(KV_ERR_WRONG_KIND, CXCalculateResults(&test, &results)) << model;
@@ -113,15 +107,15 @@ TEST(Equine, DerivedQuotientsAndTruncatedFat) {
 
 TEST(Equine, NormalsNestedAndTruncated) {
   for (const Row& row : ReadTable("equine_normals.txt")) {
-    Words expected;
-    for (size_t k = 0; k < expected.size(); ++k) expected[k] = std::stoi(row.at(1 + k));
+    std::vector<uint32_t> expected(sizeof(CXNormals) / 4);
+    for (size_t k = 0; k < expected.size(); ++k) expected[k] = static_cast<uint32_t>(std::stoi(row.at(1 + k)));
     CXResults results{};
     results.bodyMassKg = static_cast<float>(Number(row[0]));
     CXNormals normals;
     std::memset(&normals, 0xA5, sizeof normals);
     const CXTestRecord human = Horse(1, 0, 0, {});  // never read, so any record or none
     EXPECT_EQ(KV_OK, CXCalculateNormals(row[0] == "nan" ? nullptr : &human, &results, &normals));
-    EXPECT_EQ(expected, (As<Words>(normals))) << row[0];
+    EXPECT_EQ(expected, WordsOf(normals)) << row[0];
   }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 
 #include "calc_cases.h"
 
@@ -40,19 +41,14 @@ KVTestRecord PersonOf(const Row& row, size_t at) {
 
 TEST(Normals, WorkedExamplesEveryField) {
   for (const Row& row : ReadTable("normals_examples.txt")) {
-    N expected;
-    auto* words = reinterpret_cast<int32_t*>(&expected);
-    for (size_t k = 0; k < sizeof expected / 4; ++k) {
+    std::vector<uint32_t> expected;
+    for (size_t k = 0; k < sizeof(N) / 4; ++k) {
       const double value = Number(row.at(7 + k));
       // Fields 22 to 24 and 27 to 29 are floats.
-      if ((k >= 21 && k <= 23) || k >= 26) {
-        const float f = static_cast<float>(value);
-        std::memcpy(&words[k], &f, 4);
-      } else {
-        words[k] = static_cast<int32_t>(value);
-      }
+      expected.push_back((k >= 21 && k <= 23) || k >= 26 ? std::bit_cast<uint32_t>(static_cast<float>(value))
+                                                         : static_cast<uint32_t>(static_cast<int32_t>(value)));
     }
-    EXPECT_EQ(WordsOf(expected), WordsOf(Normals(PersonOf(row, 1), static_cast<float>(Number(row[6]))))) << row[0];
+    EXPECT_EQ(expected, WordsOf(Normals(PersonOf(row, 1), static_cast<float>(Number(row[6]))))) << row[0];
   }
 }
 

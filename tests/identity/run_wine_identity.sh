@@ -7,11 +7,11 @@ if [ ! -x "$native" ] || [ -z "$runner" ]; then
   exit 77
 fi
 dir=$(dirname "$program")
-"$native" write "$dir/linux.dump" || exit 1
-(cd "$dir" && "$runner" "$program" write windows.dump) || exit 1
-# cmp names the first differing byte; a record is 260 bytes (identity_dump.cpp).
+"$native" "$dir/linux.dump" || exit 1
+(cd "$dir" && "$runner" "$program" windows.dump) || exit 1
+# cmp names the first differing byte; a record is 412 bytes (identity_dump.cpp).
 differ=$(cmp "$dir/linux.dump" "$dir/windows.dump" 2>&1) && exit 0
 echo "$differ"
 byte=$(echo "$differ" | sed -n 's/.* differ: byte \([0-9]*\).*/\1/p')
-[ -n "$byte" ] && echo "first difference in record $(((byte - 1) / 260)), word $(((byte - 1) % 260 / 4))"
+[ -n "$byte" ] && echo "first difference in record $(((byte - 1) / 412)), word $(((byte - 1) % 412 / 4))"
 exit 1
