@@ -134,7 +134,7 @@ TEST(Scenarios, RefusedWithTheKeyNamed) {
   EXPECT_GT(rows, 10);
 }
 
-// The options, and fault texts given by --fault: accepted forms and refusals.
+// The options, and fault texts given by --fault: accepted forms and refusals (more in the scenario table).
 TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
   std::string error;
   auto o = ParseSimulatorArgs({"--model", "12", "--fault", "silence:cmd=0x30,after=5,times=2", "--fault",
@@ -158,10 +158,7 @@ TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
   EXPECT_TRUE(ParseSimulatorArgs({"--help"}, &error)->help);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--model", "256"}, {"--model", "7x"}, {"--model"}, {"--model", "7", "--scenario", "a.json"},
-           {"--scenario", "/no/such/file.json"}, {"--colour"}, {"--fault", "explode"},
-           {"--fault", "wrong-ack:colour=red"}, {"--fault", "wrong-ack:cmd=0x123"}, {"--fault", "wrong-echo:reply=5A"},
-           {"--fault", "noise:p=1.5"}, {"--fault", "noise:p=-0.1"}, {"--fault", "no-answer"},
-           {"--fault", "silence:after"}, {"--fault", "hang-up"}}) {
+           {"--scenario", "/no/such/file.json"}, {"--colour"}, {"--fault", "explode"}}) {
     error.clear();
     EXPECT_FALSE(ParseSimulatorArgs(args, &error)) << args.back();
     EXPECT_FALSE(error.empty()) << args.back();

@@ -1,5 +1,5 @@
 // cases_test.cpp: the tool's text, time, field and input parsing, one row of data/cases.tsv per case;
-// the spectrum limit and the calendar round trip in code; and every result code's advice and exit status.
+// the calendar round trip and wide text in code; and every result code's advice and exit status.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -127,13 +127,7 @@ TEST(Cases, EveryRowOfTheTable) {
   tzset();
 }
 
-TEST(Cases, SpectrumOfAtMostFiftyPointsAndTheCalendarBothWays) {
-  std::string text, error;
-  for (int i = 1; i <= 51; ++i) text += std::to_string(i) + ":500:-5;";
-  EXPECT_FALSE(ParseSpectrum(text, &error));
-  EXPECT_NE(std::string::npos, error.find("50")) << error;  // the limit is named
-  text.resize(text.rfind("51:"));
-  EXPECT_EQ(50u, ParseSpectrum(text, &error).value_or(std::vector<KVSpectrumPoint>{}).size()) << error;
+TEST(Cases, TheCalendarBothWaysAndWideText) {
   for (int64_t day = -800; day < 40000; day += 37) {
     int64_t year = 0;
     int month = 0, dayOfMonth = 0;

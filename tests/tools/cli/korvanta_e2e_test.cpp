@@ -104,17 +104,11 @@ TEST_F(AgainstSimulator, CalcByOptionsAgreesWithTheExports) {
 
 // Each failure: its exit status, and a message with the code's name and advice from the tool's table.
 TEST_F(AgainstSimulator, FailuresGiveTheirStatusAndAdvice) {
-  struct Case {
-    int model;
-    const char* fault;
-    std::string args;
-    ExitStatus status;
-    int32_t code;
-  };
   const std::string calc =
       "calc --model 1 --sex 0 --height 165 --weight 60 --activityLevel 3 --waist 70 --hip 95 "
       "--impedanceF2 500 --format csv --age ";
-  for (const Case& c : std::initializer_list<Case>{
+  using Case = std::tuple<int, const char*, std::string, ExitStatus, int32_t>;
+  for (const auto& [model, fault, args, status, code] : std::initializer_list<Case>{
            {12, nullptr, "download --kind human --port ", ExitStatus::kWrongFamily, KV_ERR_WRONG_KIND},
            {7, "silence:after=0", "info --port ", ExitStatus::kNoAnswer, KV_ERR_RECEIVE},
            {-1, nullptr, "info --port /dev/korvanta-no-such-port", ExitStatus::kPort, KV_ERR_PORT_OPEN},
@@ -122,15 +116,15 @@ TEST_F(AgainstSimulator, FailuresGiveTheirStatusAndAdvice) {
            {-1, nullptr, "download", ExitStatus::kUsage, KV_OK},
            {-1, nullptr, "set-clock --port x --time yesterday", ExitStatus::kUsage, KV_OK},
            {-1, nullptr, "download --help", ExitStatus::kOk, KV_OK}}) {
-    SCOPED_TRACE(c.args);
-    if (c.model >= 0) Start(sim::PresetScenario(c.model), c.fault);
-    const ProcessRun run = Korvanta(c.args + (c.model >= 0 ? port : ""));
+    SCOPED_TRACE(args);
+    if (model >= 0) Start(sim::PresetScenario(model), fault);
+    const ProcessRun run = Korvanta(args + (model >= 0 ? port : ""));
     simulators.clear();
-    EXPECT_EQ(ToInt(c.status), run.status) << run.err;
-    if (c.code == KV_OK) continue;
-    EXPECT_NE(std::string::npos, run.err.find(CodeName(c.code))) << run.err;
-    EXPECT_NE(std::string::npos, run.err.find(CodeAdvice(c.code))) << run.err;
-    EXPECT_EQ(c.code == KV_ERR_AGE ? 2 : 0, std::count(run.out.begin(), run.out.end(), '\n'));
+    EXPECT_EQ(ToInt(status), run.status) << run.err;
+    if (code == KV_OK) continue;
+    EXPECT_NE(std::string::npos, run.err.find(CodeName(code))) << run.err;
+    EXPECT_NE(std::string::npos, run.err.find(CodeAdvice(code))) << run.err;
+    EXPECT_EQ(code == KV_ERR_AGE ? 2 : 0, std::count(run.out.begin(), run.out.end(), '\n'));
   }
   EXPECT_TRUE(KVIsBTAvailable() != 0 || Korvanta("bt search").status == ToInt(ExitStatus::kNoBluetooth));
 }
