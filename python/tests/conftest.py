@@ -5,8 +5,6 @@ import subprocess
 import sys
 from pathlib import Path
 
-import pytest
-
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("KV_BUILD_DIR", ROOT / "build" / "dev"))
 sys.path.insert(0, str(ROOT / "python"))
@@ -36,15 +34,3 @@ class Simulator:
     def __exit__(self, *exc: object) -> None:
         self.process.terminate()
         self.process.wait(timeout=10)
-
-
-@pytest.fixture(scope="module")
-def human_port():
-    with Simulator("--model", "7") as port:
-        yield port
-
-
-@pytest.fixture(scope="module")
-def equine_port():
-    with Simulator("--scenario", str(ROOT / "tools" / "sim" / "scenarios" / "caballix_stable.json")) as port:
-        yield port
