@@ -89,7 +89,7 @@ TEST(LibraryVersion, Is1Point39AndRefusesANullOutput) {
 TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
   int32_t i = 0;
   uint8_t b = 0;
-  uint32_t serial = 0;
+  uint32_t serial = 12345;
   float f = 0;
   KVCloseComport();
   for (int32_t code :
@@ -106,7 +106,6 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
   int32_t model = 7;
   int64_t time = 0;
   KVWChar address[12] = {};
-  serial = 12345;
   for (int32_t code :
        {KVReadModelVersion(&model, &b, &b, &b, &b, &b), KVReadProtocolInfo(&b, &b, &b), KVReadSerialNumber(&serial),
         KVReadPrinterAddress(address, 12), KVWritePrinterAddress(address, 12), KVReadCurrentTime(&time, 0),
