@@ -64,8 +64,7 @@ def test_pip_installs_offline_with_the_code_table(tmp_path):
                            "--no-deps", "--target", str(tmp_path / "site"), str(tmp_path / "src" / "python")],
                           capture_output=True, text=True, timeout=120, cwd=tmp_path)
     assert done.returncode == 0, done.stdout + done.stderr
-    table = (tmp_path / "site" / "korvanta" / "_result_codes.py").read_text()
-    assert "('KV_ERR_SEND', -56," in table and (tmp_path / "site" / "korvanta" / "py.typed").is_file()
+    assert (tmp_path / "site" / "korvanta" / "py.typed").is_file()
     ran = run_python("import korvanta; print(korvanta.sdk_version(), korvanta.SendError.code, korvanta.__file__)",
                      PYTHONPATH=str(tmp_path / "site"), KORVANTA_SDK_LIBRARY=str(BUILD / "lib" / "libKorvantaSDK.so"))
     assert ran.stdout.split("(")[1].startswith("1, 39) -56 " + str(tmp_path)), ran.stderr
