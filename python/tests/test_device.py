@@ -55,13 +55,10 @@ def test_clock_and_printer_address():
         assert len(analyser.read_single_test().readings) == 5
 
 
-def test_a_fault_raises_its_class():
+def test_a_fault_and_a_missing_port_raise_their_classes(tmp_path):
     with Simulator("--model", "7", "--fault", "wrong-ack:cmd=0x21") as port, korvanta.Analyser(port) as analyser, \
             pytest.raises(korvanta.AckError) as raised:
         analyser.download()
     assert raised.value.code == korvanta.AckError.code and raised.value.call == "KVReadModelVersion"
-
-
-def test_a_missing_port_raises_port_open(tmp_path):
     with pytest.raises(korvanta.PortOpenError), korvanta.Analyser(str(tmp_path / "no-such-tty")):
         pass
