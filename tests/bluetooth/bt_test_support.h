@@ -128,12 +128,6 @@ struct Buffer {
 // One scripted platform and the pointer holding the stack object, as the exports hold it.
 struct Scene {
   ~Scene() { delete held; }
-  // A stack object that has completed a silent search over the devices simulated so far.
-  CBluetoothStack& Searched() {
-    CBluetoothStack* stack = CreateStack(p, held);
-    EXPECT_TRUE(stack != nullptr && stack->SearchDevices(7, false, nullptr));
-    return *held;
-  }
   FakeBtPlatform p;
   CBluetoothStack* held = nullptr;
 };

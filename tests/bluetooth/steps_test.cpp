@@ -50,7 +50,10 @@ struct Walk {
     if (k == "pending") return p.SimulatePendingInstall(std::stoull(w[1])), true;
     if (k == "nowait") return p.waitFacility = false, true;
     if (k == "fresh") return stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get(), true;
-    if (k == "searched") return stack = &s.Searched(), true;
+    if (k == "searched") {  // the held object after a silent search over the devices simulated so far
+      EXPECT_TRUE((stack = CreateStack(p, s.held)) != nullptr && stack->SearchDevices(7, false, nullptr));
+      return true;
+    }
     if (k == "held") return stack = s.held, true;
     if (k == "mark") return marked = s.held, true;
     if (k == "answer") return Answer(p, {w.begin() + 1, w.end()}), true;
