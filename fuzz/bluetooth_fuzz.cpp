@@ -111,16 +111,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool interactive = in.ConsumeBool();
     const uint16_t multiplier = in.ConsumeIntegral<uint16_t>();
     CallerBuffer one(in), two(in), three(in);
-    int32_t fresh = -7, paired = -7;  // the counts against the cap are the steps' seventy-device block
+    int32_t fresh = -7, paired = -7;
     const int32_t truth = [&]() -> int32_t {
       switch (in.ConsumeIntegralInRange(0, 7)) {
         case 0:
           return IsBTAvailable(platform, held);
         case 1:
           return GetBTStackInfo(platform, held, one.pointer, one.capacity);
-        case 2:
-          return SearchBTDevices(platform, held, in.ConsumeBool() ? &fresh : nullptr,
-                                 in.ConsumeBool() ? &paired : nullptr, interactive, nullptr, multiplier);
+        case 2: {
+          const int32_t found = SearchBTDevices(platform, held, in.ConsumeBool() ? &fresh : nullptr,
+                                                in.ConsumeBool() ? &paired : nullptr, interactive, nullptr, multiplier);
+          Require(found == 0 || (fresh <= kMaxFoundDevices && paired <= kMaxFoundDevices), "a count out of range");
+          return found;
+        }
         case 3:
           return GetBTKorvantaDevice(platform, held, one.pointer, one.capacity, two.pointer, two.capacity,
                                      three.pointer, three.capacity, multiplier);
