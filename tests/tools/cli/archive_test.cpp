@@ -100,6 +100,7 @@ TEST_F(ArchiveDownloads, TwoWritersAtOnceThenOneKilledInsideItsTransaction) {
   EXPECT_EQ(0, runA.status) << runA.err;
   EXPECT_EQ(0, runB.status) << runB.err;
   EXPECT_EQ("66", Tests());
+  EXPECT_EQ("2", Query(db, "SELECT count(DISTINCT serial_number) FROM tests"));
 
   AddTests(4, 30);
   const std::string port = Serve(scenario);
