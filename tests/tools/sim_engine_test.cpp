@@ -132,7 +132,6 @@ TEST(Engine, SessionsAndTheRecording) {
   EXPECT_EQ("     1.001000 A< 22", Recording::FormatEvent(r.Events().back()));
   line.Send({0x5A, 0x92});
   line.Send(Hex("41 42 43 44 45 46 30 31 32 33 34 35"));
-  EXPECT_EQ('A', line.engine.model().printerAddress[0]);
   line.engine.Receive(Bytes{0x5A, 0x21}, line.now);
   line.engine.HostDetached(line.now);
   EXPECT_EQ(Engine::Phase::kDetached, line.engine.phase());
