@@ -2,7 +2,6 @@
 // against the simulator (overlapping downloads, two writers at once, a kill -9 inside the transaction,
 // a file of another schema version), and the test identity of records with no time.
 #include <signal.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <set>
@@ -26,16 +25,9 @@ std::set<std::string> Lines(const std::string& text) {
 
 // The first value of SQL over the archive as text, "" for none; opening rolls back what a killed writer left.
 std::string Query(const std::string& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  std::string first;
-  const auto keepFirst = [](void* out, int, char** values, char**) {
-    *static_cast<std::string*>(out) = values[0] ? values[0] : "";
-    return 1;  // stops after the first row
-  };
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK)
-    sqlite3_exec(db, sql.c_str(), keepFirst, &first, nullptr);
-  sqlite3_close(db);
-  return first;
+  archive::Db db(path, false, 1000);
+  archive::Statement query = db.Prepare(sql);
+  return query.Step() ? query.Text(0) : "";
 }
 
 class ArchiveDownloads : public WithSimulators {
