@@ -8,8 +8,8 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <memory>
+#include <sstream>
 
 #include "pty_runner.h"
 
