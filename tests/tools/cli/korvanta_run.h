@@ -8,8 +8,8 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <memory>
+#include <sstream>
 
 #include "pty_runner.h"
 
@@ -22,9 +22,11 @@ inline std::string Slurp(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// Starts `korvanta args...` with its output streams in kRunDir/<tag>.out and .err; a delay holds
-// each archive insert back so a test can act inside the transaction.
-inline pid_t Spawn(const std::vector<std::string>& args, const std::string& tag = "run", int insertDelayMs = 0) {
+// Starts `korvanta` with the words of `line` (no word holds a space), its output streams in
+// kRunDir/<tag>.out and .err; a delay holds each archive insert back so a test can act inside the transaction.
+inline pid_t Spawn(const std::string& line, const std::string& tag = "run", int insertDelayMs = 0) {
+  std::istringstream in(line);
+  const std::vector<std::string> args{std::istream_iterator<std::string>(in), {}};
   const pid_t pid = fork();
   if (pid != 0) return pid;
   setenv("TZ", "UTC", 1);
@@ -50,13 +52,8 @@ inline ProcessRun Finish(pid_t pid, const std::string& tag = "run") {
           Slurp(kRunDir + "/" + tag + ".err")};
 }
 
-inline std::vector<std::string> Words(const std::string& line) {
-  std::istringstream in(line);
-  return {std::istream_iterator<std::string>(in), {}};
-}
-
-// `korvanta` with the words of `line` (no word holds a space), run to its end.
-inline ProcessRun Korvanta(const std::string& line) { return Finish(Spawn(Words(line))); }
+// `korvanta` with the words of `line`, run to its end.
+inline ProcessRun Korvanta(const std::string& line) { return Finish(Spawn(line)); }
 
 // A fresh kRunDir and the simulators a test starts; each serves until the test ends.
 class WithSimulators : public ::testing::Test {

@@ -77,10 +77,8 @@ void CheckBars(const Doc& doc, const std::vector<Row>& rows, std::span<const Fie
       const double first = maximum ? 0.0 : Number(range.low), second = Number(maximum ? range.low : range.high);
       const auto bar = doc.Nodes(svg);
       if ((range.kind != NormalRange::Kind::kRange && !maximum) || (first == 0 && second == 0) ||
-          rows[i].resultsCode != KV_OK) {
-        EXPECT_TRUE(bar.empty());
-        continue;
-      }
+          rows[i].resultsCode != KV_OK)
+        continue;  // and no bar: the count of bars below
       ASSERT_EQ(1u, bar.size());
       ++drawn;
       const float value = GetField(rows[i].results, field).real;
@@ -125,23 +123,6 @@ TEST(Report, ParsesFetchesNothingAndDrawsTheCalculation) {
   }
 }
 
-struct Pixels {
-  png_image image{};
-  std::vector<uint8_t> rgb;
-  bool Load(const std::string& path) {
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGB;
-    rgb.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
-  }
-  bool Is(unsigned x, unsigned y, uint32_t colour) const {
-    const uint8_t* p = &rgb[(y * image.width + x) * 3];
-    return std::abs(p[0] - int(colour >> 16)) <= 6 && std::abs(p[1] - int(colour >> 8 & 0xFF)) <= 6 &&
-           std::abs(p[2] - int(colour & 0xFF)) <= 6;
-  }
-};
-
 // The first bar of the first test (fatPercent, below its range) in a real browser: in the band's first pixel row,
 // the mark's centre lies between the range's first and last pixels as the value between its ends.
 TEST(Report, ChromiumDrawsTheValueWhereItFalls) {
@@ -157,25 +138,34 @@ TEST(Report, ChromiumDrawsTheValueWhereItFalls) {
                               "/profile --screenshot=" + dir + "/page.png file://" + dir + "/report.html >" + dir +
                               "/chromium.log 2>&1";
   const int status = system(command.c_str());
-  Pixels pixels;
-  const bool loaded = pixels.Load(dir + "/page.png");
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  bool loaded = png_image_begin_read_from_file(&image, (dir + "/page.png").c_str()) != 0;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<uint8_t> rgb(loaded ? PNG_IMAGE_SIZE(image) : 0);
+  loaded = loaded && png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
   system(("rm -rf " + dir).c_str());
   if (status != 0 || !loaded) GTEST_SKIP() << "chromium could not start or take a screenshot (exit " << status << ")";
   constexpr uint32_t kRange = 0xa9d8b5;
-  const KVResults& results = rows[0].results;
   const KVNormals& normals = rows[0].normals;
-  const double share = (double(results.fatPercent) - normals.fatPercentLow) / double(normals.fatPercentHigh - normals.fatPercentLow);
+  const double share = (double(rows[0].results.fatPercent) - normals.fatPercentLow) /
+                       double(normals.fatPercentHigh - normals.fatPercentLow);
   // A mark on an end of the range would hide that end's pixels.
   ASSERT_TRUE(std::fabs(share) > 0.05 && std::fabs(share - 1) > 0.05) << share;
   const uint32_t markColour = share < 0 ? 0x2b6cb0 : share > 1 ? 0xc53030 : 0x1f6f43;  // below, above, within
-  for (unsigned y = 0; y < pixels.image.height; ++y) {
+  const auto is = [&](unsigned x, unsigned y, uint32_t colour) {
+    const uint8_t* p = &rgb[(y * image.width + x) * 3];
+    return std::abs(p[0] - int(colour >> 16)) <= 6 && std::abs(p[1] - int(colour >> 8 & 0xFF)) <= 6 &&
+           std::abs(p[2] - int(colour & 0xFF)) <= 6;
+  };
+  for (unsigned y = 0; y < image.height; ++y) {
     int left = -1, right = -1, markSum = 0, markCount = 0;
-    for (unsigned x = 0; x < pixels.image.width; ++x) {
-      if (pixels.Is(x, y, kRange)) {
+    for (unsigned x = 0; x < image.width; ++x) {
+      if (is(x, y, kRange)) {
         if (left < 0) left = int(x);
         right = int(x);
       }
-      if (pixels.Is(x, y, markColour)) markSum += int(x), ++markCount;
+      if (is(x, y, markColour)) markSum += int(x), ++markCount;
     }
     if (left < 0) continue;
     // Three pixels wide, in the colour of where it stands; a fractional page offset may snap it by one.
