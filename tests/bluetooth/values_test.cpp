@@ -1,6 +1,9 @@
 // values_test.cpp: the setup's pure functions (analyser names, the dialog's filter, address and port texts,
-// message formatting and limits) as the rows of data/values.txt, then the message table. The address written
-// into a caller's buffer is a step block of data/steps.txt, the PIN cut to fifteen units pairing_test's.
+// message formatting and limits) as the rows of data/values.txt, then the message table; the error box and the
+// PIN callback over the fake platform, with the texts they cut. The address written into a caller's buffer is a
+// step block of data/steps.txt. Radio detection, the stack description with KVGetBTStackInfo and how the stack
+// object is obtained and replaced are step blocks too; the pairing flows rows of data/flows.txt, the port lookup
+// after a pairing and removal step blocks.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -69,6 +72,35 @@ TEST(Values, RowsGiveTheirTextAndMessagesComeFromThePlatform) {
   FakeBtPlatform p;
   p.texts = {{kMsgNoRadio, u""}};
   EXPECT_EQ(LoadMessage(p, kMsgNoRadio), u"");
+}
+
+TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {
+  FakeBtPlatform p;
+  ShowBluetoothErrorBox(p, 5, nullptr, 0x35, std::u16string(2100, u'x'));  // the button it gives is the flows'
+  p.noErrorText.insert(1722);
+  EXPECT_EQ(ShowBluetoothErrorBox(p, 1722, Parent(), 0x35, u"x"), kButtonCancel);
+  // The body holds at most 2047 units: the platform's text, a line break, then the extra text cut short.
+  const std::u16string head = fake::ErrorTextFor(5) + u"\n";
+  EXPECT_EQ(p.prompts, (std::vector<Prompt>{{false, head + std::u16string(2047 - head.size(), u'x'),
+                                             Fill(kMsgErrorCaption, {u"5"}), 0x35}}));
+}
+
+TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
+  FakeBtPlatform p;
+  BtAuthRequest request;
+  request.device.address = AddressOf(1);
+  request.method = kAuthMethodNumericComparison;
+  EXPECT_FALSE(AuthenticationCallback(p, nullptr, nullptr));
+  // The kit's own PIN is sent in the flows' rows, where the platform checks it.
+  p.texts[kMsgPairingPin] = u"\u01B1\u0232ABCDEFGHIJKLMNOPQRS";  // 21 units, read as 15
+  ASSERT_TRUE(AuthenticationCallback(p, nullptr, &request));
+  const std::array<uint8_t, 16> pin{0xB1, 0x32, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L', 'M'};
+  EXPECT_EQ(p.responses, (std::vector<BtAuthResponse>{{AddressOf(1), kAuthMethodNumericComparison, pin, 15, 0}}));
+  for (const char* refusal : {"send=5", "nomodule", "lacks=SendAuthenticationResponseEx"}) {
+    FakeBtPlatform q;
+    EXPECT_FALSE(AuthenticationCallback(Devices(q, refusal), nullptr, &request)) << refusal;
+    EXPECT_EQ(q.OpenHandles(), 0);
+  }
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 namespace kv::bt::testing {
 namespace {
 
+// What the stand-ins below were given and what reached them, anew for each block.
 struct FakeParts {
   std::vector<bluez::RfcommDevice> bound;
   int failWithErrno = 0;  // non-zero: CreateFromSocket fails with it
@@ -30,48 +31,42 @@ struct FakeParts {
   std::vector<std::u16string> captions;       // of every box shown
   std::vector<std::vector<std::u16string>> lists;
   std::deque<std::optional<bool>> installs;  // Pending's answers; none left: false
-};
+} parts;
 
 struct FakeRfcomm final : bluez::RfcommTty {
-  std::shared_ptr<FakeParts> log;
-  explicit FakeRfcomm(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
   bluez::RfcommCreated CreateFromSocket(int socketFd) override {
     // The mock's end announces "KVMOCK <address>" at once: the device the link belongs to, so a bound address
     // shows that the socket handed over was the mock's.
     char line[32] = {};
     pollfd waiting{socketFd, POLLIN, 0};
     const bool heard = poll(&waiting, 1, 1000) > 0 && read(socketFd, line, sizeof line - 1) >= 24;
-    if (log->failWithErrno != 0) return {-1, false, log->failWithErrno};
-    const int32_t id = log->bound.empty() ? 0 : log->bound.back().id + 1;
-    log->bound.push_back({id, heard ? bluez::ParseAddress(std::string_view(line + 7, 17)).value_or(0) : 0, 1, true});
+    if (parts.failWithErrno != 0) return {-1, false, parts.failWithErrno};
+    const int32_t id = parts.bound.empty() ? 0 : parts.bound.back().id + 1;
+    parts.bound.push_back({id, heard ? bluez::ParseAddress(std::string_view(line + 7, 17)).value_or(0) : 0, 1, true});
     return {id, false, 0};
   }
   std::optional<std::vector<bluez::RfcommDevice>> List() override {
-    return log->listUnavailable ? std::nullopt : std::optional(log->bound);
+    return parts.listUnavailable ? std::nullopt : std::optional(parts.bound);
   }
   bool Release(int32_t id) override {
-    return std::erase_if(log->bound, [id](const bluez::RfcommDevice& device) { return device.id == id; }) > 0;
+    return std::erase_if(parts.bound, [id](const bluez::RfcommDevice& device) { return device.id == id; }) > 0;
   }
 };
 
 struct ScriptedPrompter final : bluez::Prompter {
-  std::shared_ptr<FakeParts> log;
-  explicit ScriptedPrompter(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
   int32_t Ask(KVWindowHandle, std::u16string_view, std::u16string_view caption, uint32_t) override {
-    log->captions.emplace_back(caption);
-    return fake::Next(log->answers, kButtonNone);
+    parts.captions.emplace_back(caption);
+    return fake::Next(parts.answers, kButtonNone);
   }
   std::optional<size_t> Choose(KVWindowHandle, std::u16string_view, std::u16string_view,
                                const std::vector<std::u16string>& items) override {
-    log->lists.push_back(items);
-    return fake::Next(log->choices, std::optional<size_t>());
+    parts.lists.push_back(items);
+    return fake::Next(parts.choices, std::optional<size_t>());
   }
 };
 
 struct ScriptedInstallQueue final : bluez::InstallQueue {
-  std::shared_ptr<FakeParts> log;
-  explicit ScriptedInstallQueue(std::shared_ptr<FakeParts> parts) : log(std::move(parts)) {}
-  std::optional<bool> Pending() override { return fake::Next(log->installs, std::optional<bool>(false)); }
+  std::optional<bool> Pending() override { return fake::Next(parts.installs, std::optional<bool>(false)); }
 };
 
 const std::map<std::string, uint32_t> kCodes = {
@@ -171,8 +166,7 @@ std::string Ports(BtPlatform& p) {
 }
 
 // One step of a block; what it gives, compared with the text after "=>".
-std::string Step(BtPlatform& p, FakeParts& parts, const MockBluez& mock, CBluetoothStack*& held,
-                 const std::vector<std::string>& w) {
+std::string Step(BtPlatform& p, const MockBluez& mock, CBluetoothStack*& held, const std::vector<std::string>& w) {
   BtDeviceRecord device;
   device.address = w.size() > 1 && (w[0] == "info" || w[0] == "pair" || w[0] == "serial") ? Address(w[1]) : 0;
   std::string out;
@@ -232,9 +226,9 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
   for (const std::vector<std::string>& block : blocks) {
     SCOPED_TRACE(block[0]);
     const MockBluez mock(block.at(1) == "-" ? nullptr : block[1].c_str());
-    const auto parts = std::make_shared<FakeParts>();
-    bluez::BluezPlatform platform({std::make_unique<FakeRfcomm>(parts), std::make_unique<ScriptedInstallQueue>(parts),
-                                   std::make_unique<ScriptedPrompter>(parts)},
+    parts = {};
+    bluez::BluezPlatform platform({std::make_unique<FakeRfcomm>(), std::make_unique<ScriptedInstallQueue>(),
+                                   std::make_unique<ScriptedPrompter>()},
                                   timings);
     CBluetoothStack* held = nullptr;
     for (size_t i = 2; i < block.size(); ++i) {
@@ -243,16 +237,16 @@ TEST(BluezPlatform, ScenarioBlocksGiveTheirResults) {
       const std::vector<std::string> w = SplitCells(step.substr(0, arrow));
       SCOPED_TRACE(step);
       if (w[0] == "nobus") setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/kv/bus", 1);
-      if (w[0] == "errno") parts->failWithErrno = std::stoi(w[1]);
-      if (w[0] == "bind") parts->bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
-      if (w[0] == "answer") parts->answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
-      if (w[0] == "choose") parts->choices.push_back(std::stoul(w[1]));
-      if (w[0] == "nolist") parts->listUnavailable = true;
+      if (w[0] == "errno") parts.failWithErrno = std::stoi(w[1]);
+      if (w[0] == "bind") parts.bound.push_back({std::stoi(w[1]), Address(w[2]), 1, false});
+      if (w[0] == "answer") parts.answers.push_back(w[1] == "Yes" ? kButtonYes : kButtonNo);
+      if (w[0] == "choose") parts.choices.push_back(std::stoul(w[1]));
+      if (w[0] == "nolist") parts.listUnavailable = true;
       for (size_t k = 1; w[0] == "installs" && k < w.size(); ++k) {
-        parts->installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
+        parts.installs.push_back(w[k] == "-" ? std::nullopt : std::optional<bool>(w[k] == "1"));
       }
       if (arrow == step.npos) continue;
-      EXPECT_EQ(Step(platform, *parts, mock, held, w), step.size() > arrow + 4 ? step.substr(arrow + 4) : "");
+      EXPECT_EQ(Step(platform, mock, held, w), step.size() > arrow + 4 ? step.substr(arrow + 4) : "");
     }
     delete held;
   }

@@ -53,13 +53,17 @@ class SyscallFaults : public ::testing::Test {
   void SetUp() override {
     baseline = OpenDescriptors();
     ::alarm(60);
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
   }
   void TearDown() override {
     ::alarm(0);
     Calls() = RealSystemCalls();
+    ::close(pair[0]);
+    ::close(pair[1]);
     EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
   }
   int baseline = 0;
+  int pair[2] = {-1, -1};  // a connected pair of sockets, for the RFCOMM layer's caller
 };
 
 // The dialog runner's calls pass to the real ones; the stand-in kernel: control sockets are real (closable)
@@ -159,7 +163,6 @@ TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
                                     << row.fault.error << " of " << (row.argv.empty() ? "" : row.argv.back()));
     Install(row.fault);
     const DialogRun run = RunDialogProgram(row.argv);
-    Calls() = RealSystemCalls();
     EXPECT_EQ(std::tie(run.started, run.exitStatus), std::tie(row.started, row.exitStatus));
     EXPECT_TRUE(run.output == row.output) << run.output.substr(0, 40);
     EXPECT_GE(seen, row.fault.nth) << "the failed call was never made";
@@ -190,8 +193,6 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
       {{kSocket, 3, 1, ENFILE}, 7, 0, 2, true, false},
       {{kIoctl, 3, 1, ENXIO}, 7, 0, 2, true, false},
   };
-  int pair[2];
-  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
   callerSocket = pair[0];
   const std::unique_ptr<RfcommTty> rfcomm = MakeKernelRfcommTty("/nonexistent/kv-sys-class-tty");
   const int withPair = OpenDescriptors();
@@ -202,7 +203,6 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
     const RfcommCreated created = rfcomm->CreateFromSocket(pair[0]);
     const auto listed = rfcomm->List();
     const bool released = rfcomm->Release(9);
-    Calls() = RealSystemCalls();
     EXPECT_EQ(std::tie(created.id, created.error, created.persistent), std::tie(row.id, row.error, row.persistent));
     EXPECT_EQ(listed ? static_cast<int>(listed->size()) : -1, row.listed);
     if (listed && !listed->empty()) {
@@ -211,8 +211,6 @@ TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {
     EXPECT_EQ(released, row.released);
     EXPECT_EQ(withPair, OpenDescriptors());
   }
-  ::close(pair[0]);
-  ::close(pair[1]);
 }
 
 struct TempDir {
@@ -245,13 +243,9 @@ TEST_F(SyscallFaults, RfcommWithoutKernelBluetoothListsFromSysfs) {
   EXPECT_EQ(rfcomm->List(), expected);
   EXPECT_FALSE(rfcomm->Release(-1));
 
-  int pair[2];
-  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
   const RfcommCreated created = rfcomm->CreateFromSocket(pair[0]);  // no RFCOMM socket
   EXPECT_EQ(std::tie(created.id, created.error), std::tuple(-1, EAFNOSUPPORT));
   EXPECT_EQ(::write(pair[0], "x", 1), 1);  // the socket stays the caller's
-  ::close(pair[0]);
-  ::close(pair[1]);
 }
 
 TEST(BluezInstallQueue, ReportsFromUdevMarkers) {
