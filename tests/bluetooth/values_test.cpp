@@ -1,9 +1,10 @@
 // values_test.cpp: the setup's pure functions (analyser names, the dialog's filter, address and port texts,
 // message formatting and limits) as the rows of data/values.txt, then the message table; the error box and the
-// PIN callback over the fake platform, with the texts they cut. The address written into a caller's buffer is a
-// step block of data/steps.txt. Radio detection, the stack description with KVGetBTStackInfo and how the stack
-// object is obtained and replaced are step blocks too; the pairing flows rows of data/flows.txt, the port lookup
-// after a pairing and removal step blocks.
+// PIN callback over the fake platform, with the texts they cut; the port lookup by address key and friendly name
+// over the port classes. The address written into a caller's buffer, radio detection, the stack description with
+// KVGetBTStackInfo, how the stack object is obtained and replaced, the port lookup after a pairing, removal, the
+// wait for pending installations and KVIsDeviceInstallInProgress are step blocks of data/steps.txt; the pairing
+// flows rows of data/flows.txt.
 #include "bt_test_support.h"
 
 namespace kv::bt::testing {
@@ -101,6 +102,53 @@ TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
     EXPECT_FALSE(AuthenticationCallback(Devices(q, refusal), nullptr, &request)) << refusal;
     EXPECT_EQ(q.OpenHandles(), 0);
   }
+}
+
+const uint64_t kAddress = AddressOf(1);
+const std::u16string kId = u"BTHENUM\\{00001101-0000-1000-8000-00805F9B34FB}_LOCALMFG&0002\\7&1&0&0011223344A1_C0";
+fake::FakePort Ours(std::u16string_view port) { return fake::BluetoothPort(kAddress, port); }
+using Class = fake::FakePortClass;
+
+TEST(ComPort, IsTheFirstDeviceWithTheKeyAndAPortInItsName) {
+  const struct {
+    const char* name;
+    std::vector<Class> classes;
+    const char16_t* port;
+    void (*extra)(FakeBtPlatform&) = nullptr;  // sets the scene up further
+  } rows[] = {
+      {"two digits", {Class{{{kId, u"Link (COM12)"}}}}, u"12"},  // port null: not found
+      {"empty number", {Class{{{kId, u"Link (COM)"}}}}, u""},
+      {"no bracket", {Class{{{kId, u"Link (COM7"}, {kId + u"&2", u"Link (COM8)"}}}}, u"8"},
+      {"lower-case key", {Class{{{u"BT\\0011223344a1_C0", u"(COM4)"}}}}, nullptr},
+      {"other address", {Class{{fake::BluetoothPort(kAddress + 1, u"4")}}}, nullptr},
+      {"cable port first", {Class{{{u"ACPI\\PNP0501\\1", u"Communications Port (COM1)"}, Ours(u"9")}}}, u"9"},
+      {"unreadable id", {Class{{{kId, u"(COM3)", 13}, Ours(u"6")}}}, u"6"},
+      {"no friendly name", {Class{{{kId, u"(COM3)", 0, false}}}}, nullptr},
+      {"class query fails", {Class{{Ours(u"5")}}}, nullptr, [](FakeBtPlatform& p) { p.classQueryFails = true; }},
+      {"no ports class", {}, nullptr},
+      {"list fails", {Class{{Ours(u"1")}, true}, Class{{Ours(u"2")}}}, u"2"},
+      {"detail fails", {Class{{Ours(u"1")}, false, true}, Class{{Ours(u"2")}}}, u"2"},
+      {"first of two", {Class{{Ours(u"5"), Ours(u"6")}}}, u"5"},
+      {"a first match too long decides", {Class{{Ours(u"1234567"), Ours(u"6")}}}, nullptr},
+      {"sixteen classes asked at most", std::vector<Class>(16), nullptr,
+       [](FakeBtPlatform& p) { p.portClasses.push_back(Class{{Ours(u"7")}}); }}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeBtPlatform p;
+    p.portClasses = row.classes;
+    if (row.extra != nullptr) row.extra(p);
+    CBluetoothStackMicrosoft stack(p);
+    Buffer port(8);
+    EXPECT_EQ(stack.FindComPort(&kAddress, port.get(), 7), row.port != nullptr);
+    EXPECT_EQ(row.port != nullptr ? port.Text() : port.units, row.port != nullptr ? row.port : Buffer(8).units);
+    EXPECT_EQ(p.OpenHandles(), 0);
+  }
+  FakeBtPlatform p;
+  CBluetoothStackMicrosoft stack(p.SimulatePortDevice(Ours(u"5")));
+  Buffer port(4);
+  EXPECT_FALSE(stack.FindComPort(nullptr, port.get(), 4) || stack.FindComPort(&kAddress, nullptr, 4) ||
+               stack.FindComPort(&kAddress, port.get(), 0));
+  EXPECT_TRUE(port.Untouched() && p.calls.empty());
 }
 
 }  // namespace
