@@ -20,10 +20,7 @@ using fake::FakeBtPlatform;
 using fake::Prompt;
 using fake::Text;
 
-inline KVWindowHandle Parent() {
-  static int window = 0;
-  return &window;
-}
+inline const KVWindowHandle kParent = reinterpret_cast<KVWindowHandle>(uintptr_t{0x10});  // the caller's window
 inline uint64_t AddressOf(int n) { return 0x0011223344A0ull + static_cast<uint64_t>(n); }
 inline std::u16string Msg(uint32_t number) { return std::u16string(FindMessageText(number)); }
 

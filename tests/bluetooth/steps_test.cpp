@@ -1,6 +1,9 @@
 // steps_test.cpp: the stack object, the search and its counts, the selection dialogs, pairing and removal, the
 // port wait and the exports, as the step blocks of data/steps.txt run on one scene each: set-up steps change
-// the fake platform, "step => expected" compares what a call gives.
+// the fake platform, "step => expected" compares what a call gives. Then the guided setup's, the search's and
+// the pairing's whole flows, as the scenario rows of data/flows.txt: the scene in words, the buttons answered,
+// the prompts expected by message number, the inquiries or pairing calls, the pairings removed and the result
+// with the port text.
 #include <algorithm>
 #include <memory>
 
@@ -66,11 +69,11 @@ struct Walk {
     if (w[0] == "x.available") return std::to_string(IsBTAvailable(p, s.held));
     if (w[0] == "x.get")
       return GetStack(p, s.held) == marked && marked ? "marked" : GetStack(p, s.held) ? "some" : "null";
-    if (w[0] == "x.retry") return CreateStackWithRetry(p, s.held, true, Parent()) ? "some" : "null";
+    if (w[0] == "x.retry") return CreateStackWithRetry(p, s.held, true, kParent) ? "some" : "null";
     if (w[0] == "x.create") return (stack = CreateStack(p, s.held)) ? "some" : "null";
-    if (w[0] == "x.auth") return std::to_string(AuthenticateBTDevice(p, s.held, Parent(), uint16_t(arg(1))));
+    if (w[0] == "x.auth") return std::to_string(AuthenticateBTDevice(p, s.held, kParent, uint16_t(arg(1))));
     if (w[0] == "x.unauth")
-      return std::to_string(UnAuthenticateBTDevices(p, s.held, arg(1), Parent(), uint16_t(arg(2))));
+      return std::to_string(UnAuthenticateBTDevices(p, s.held, arg(1), kParent, uint16_t(arg(2))));
     if (w[0] == "x.search") {  // fresh paired: their starting values, - a null pointer
       int32_t fresh = w[1] == "-" ? 0 : arg(1), paired = w[2] == "-" ? 0 : arg(2);
       const int32_t result = SearchBTDevices(p, s.held, w[1] == "-" ? nullptr : &fresh, w[2] == "-" ? nullptr : &paired,
@@ -80,7 +83,7 @@ struct Walk {
     }
     Buffer name(64), address(32), port(8);
     if (w[0] == "x.auto") {  // capacity, - a null buffer
-      const int32_t result = AutoSetupBT(p, s.held, w[1] == "-" ? nullptr : port.get(), arg(2), arg(3), Parent());
+      const int32_t result = AutoSetupBT(p, s.held, w[1] == "-" ? nullptr : port.get(), arg(2), arg(3), kParent);
       return std::to_string(result) + " " + Shown(port);
     }
     if (w[0] == "x.info") {  // buffer|- CAP, into a buffer of 100 units
@@ -129,17 +132,17 @@ struct Walk {
     if (w[0] == "radios") return std::to_string(stack->GetRadioCount());
     if (w[0] == "done") return Flag(stack->IsSearchDone());
     if (w[0] == "vendor") return Flag(own && own->HasVendorExtensions());
-    if (w[0] == "search") return Flag(stack->SearchDevices(uint16_t(arg(1)), arg(2), Parent()));
+    if (w[0] == "search") return Flag(stack->SearchDevices(uint16_t(arg(1)), arg(2), kParent));
     if (w[0] == "select")
-      return Flag(stack->SelectDevice(arg(1), arg(2), arg(3), w[4] == "owner" ? Parent() : nullptr, arg(5)));
-    if (w[0] == "wizard") return Flag(stack->RunAddDeviceWizard(Parent()));
-    if (w[0] == "remove") return Flag(stack->RemoveAuthentications(arg(1), Parent()));
-    if (w[0] == "pairnew") return Flag(stack->PairNewDevice(Parent(), arg(1)));
+      return Flag(stack->SelectDevice(arg(1), arg(2), arg(3), w[4] == "owner" ? kParent : nullptr, arg(5)));
+    if (w[0] == "wizard") return Flag(stack->RunAddDeviceWizard(kParent));
+    if (w[0] == "remove") return Flag(stack->RemoveAuthentications(arg(1), kParent));
+    if (w[0] == "pairnew") return Flag(stack->PairNewDevice(kParent, arg(1)));
     const uint64_t address = w.size() > 1 && w[1] != "-" ? AddressOf(arg(1)) : 0;
     if (w[0] == "waitport") return Flag(WaitForComPort(*stack, &address));
     if (w[0] == "auth") {  // device n as the platform knows it, - none; interactive; wait for the port
       for (const fake::FakeDevice& known : p.devices) device = known.record.address == address ? known.record : device;
-      return Flag(stack->AuthenticateDevice(address ? &device : nullptr, arg(2), Parent(), arg(3)));
+      return Flag(stack->AuthenticateDevice(address ? &device : nullptr, arg(2), kParent, arg(3)));
     }
     ADD_FAILURE() << "unknown step " << w[0];
     return out;
@@ -168,6 +171,49 @@ TEST(Steps, BlocksGiveTheirResults) {
         EXPECT_EQ(run.Step(), expected);
       }
     }
+  }
+}
+
+// The pairing calls by their letters in the data, LFRASUDV in the order of kPairingCalls; the legacy call's PIN
+// is written PIN.
+const std::vector<std::string> kPairingCalls = SplitCells(
+    "LoadModule FreeLoadedModule RegisterForAuthenticationEx AuthenticateDeviceEx SendAuthenticationResponseEx "
+    "UnregisterAuthentication AuthenticateDevice SetServiceState");
+std::string Abbreviated(std::string call) {
+  const std::u16string pin = Msg(kMsgPairingPin);
+  if (const size_t at = call.find(std::string(pin.begin(), pin.end())); at != call.npos)
+    call.replace(at, pin.size(), "PIN");
+  const auto it = std::find(kPairingCalls.begin(), kPairingCalls.end(), call.substr(0, call.find('(')));
+  return it == kPairingCalls.end() ? "" : "LFRASUDV"[it - kPairingCalls.begin()] + call.substr(it->size());
+}
+
+TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
+  const std::vector<std::vector<std::string>> rows = ReadTable("flows.txt", '|', 8);
+  EXPECT_GE(rows.size(), 49u);
+  for (const std::vector<std::string>& c : rows) {
+    SCOPED_TRACE(c[0]);
+    Scene s;
+    Devices(s.p, c[2]);
+    Answer(s.p, SplitCells(c[3]));
+    std::vector<std::string> log = SplitCells(c[5]), calls;
+    const bool interactive = c[1].back() != '!', pairing = c[1].rfind("pair", 0) == 0;
+    for (std::string& w : log) w = pairing ? w : "FindFirstDevice(1," + w + ",1111,0)";
+    Buffer port(16);
+    BtDeviceRecord device = s.p.devices.empty() ? BtDeviceRecord{} : s.p.devices[0].record;
+    const int32_t result =
+        pairing ? CBluetoothStackMicrosoft(s.p).AuthenticateDevice(&device, interactive, kParent, false)
+        : c[1].rfind("auto", 0) == 0 ? AutoSetupBT(s.p, s.held, port.get(), 16, interactive, kParent)
+                                     : CreateStack(s.p, s.held)->SearchDevices(7, interactive, kParent);
+    for (const std::string& call : s.p.calls)
+      if (pairing && !Abbreviated(call).empty()) calls.push_back(Abbreviated(call));
+    const std::u16string text = port.Text();
+    EXPECT_EQ(port.Untouched() ? std::to_string(result) : "=" + std::string(text.begin(), text.end()), c[7]);
+    EXPECT_TRUE(result == 1 || port.Untouched());
+    EXPECT_EQ(s.p.prompts, Prompts(SplitCells(c[4])));
+    EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
+    EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
+    EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
+    EXPECT_EQ(s.p.OpenHandles(), 0);
   }
 }
 

@@ -10,16 +10,13 @@
 namespace kv::bt::testing {
 namespace {
 
-// A data text in units: \uXXXX, \0 and {n*c} as data/values.txt says.
+// A data text in units: \uXXXX and {n*c} as data/values.txt says.
 std::u16string Units(const std::string& text) {
   std::u16string out;
   for (size_t i = 0; i < text.size(); ++i) {
     if (text.compare(i, 2, "\\u") == 0) {
       out.push_back(static_cast<char16_t>(std::stoul(text.substr(i + 2, 4), nullptr, 16)));
       i += 5;
-    } else if (text.compare(i, 2, "\\0") == 0) {
-      out.push_back(u'\0');
-      ++i;
     } else if (text[i] == '{') {
       const size_t star = text.find('*', i);
       out.append(std::stoul(text.substr(i + 1, star - i - 1)), static_cast<char16_t>(text[star + 1]));
@@ -79,7 +76,7 @@ TEST(ErrorBox, CutsTheBodyAndShowsNothingWithoutThePlatformsText) {
   FakeBtPlatform p;
   ShowBluetoothErrorBox(p, 5, nullptr, 0x35, std::u16string(2100, u'x'));  // the button it gives is the flows'
   p.noErrorText.insert(1722);
-  EXPECT_EQ(ShowBluetoothErrorBox(p, 1722, Parent(), 0x35, u"x"), kButtonCancel);
+  EXPECT_EQ(ShowBluetoothErrorBox(p, 1722, kParent, 0x35, u"x"), kButtonCancel);
   // The body holds at most 2047 units: the platform's text, a line break, then the extra text cut short.
   const std::u16string head = fake::ErrorTextFor(5) + u"\n";
   EXPECT_EQ(p.prompts, (std::vector<Prompt>{{false, head + std::u16string(2047 - head.size(), u'x'),
