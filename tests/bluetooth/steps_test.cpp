@@ -109,7 +109,7 @@ struct Walk {
         out += (out.empty() ? "" : " ") + call;
       return out;
     }
-    if (w[0] == "open") return std::to_string(p.OpenHandles());
+    if (w[0] == "open") return std::to_string(p.open);
     if (w[0] == "now") return std::to_string(p.now);
     if (w[0] == "paired") return Flag(p.IsPaired(AddressOf(arg(1))));
     if (w[0] == "installing") return std::to_string(IsDeviceInstallInProgress(p, uint32_t(arg(1))));
@@ -213,7 +213,7 @@ TEST(Flows, ScenarioRowsShowTheirPromptsAndGiveTheirResult) {
     EXPECT_EQ(pairing ? calls : s.p.Named({"FindFirstDevice"}), log);
     EXPECT_EQ(s.p.Count("RemoveDevice"), std::stoul(c[6]));
     EXPECT_TRUE(s.p.answers.empty() && s.p.selections.empty());
-    EXPECT_EQ(s.p.OpenHandles(), 0);
+    EXPECT_EQ(s.p.open, 0);
   }
 }
 

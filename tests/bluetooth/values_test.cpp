@@ -97,7 +97,7 @@ TEST(PinCallback, SendsTheLowBytesOfAtMostFifteenPinUnitsWhateverTheMethod) {
   for (const char* refusal : {"send=5", "nomodule", "lacks=SendAuthenticationResponseEx"}) {
     FakeBtPlatform q;
     EXPECT_FALSE(AuthenticationCallback(Devices(q, refusal), nullptr, &request)) << refusal;
-    EXPECT_EQ(q.OpenHandles(), 0);
+    EXPECT_EQ(q.open, 0);
   }
 }
 
@@ -138,7 +138,7 @@ TEST(ComPort, IsTheFirstDeviceWithTheKeyAndAPortInItsName) {
     Buffer port(8);
     EXPECT_EQ(stack.FindComPort(&kAddress, port.get(), 7), row.port != nullptr);
     EXPECT_EQ(row.port != nullptr ? port.Text() : port.units, row.port != nullptr ? row.port : Buffer(8).units);
-    EXPECT_EQ(p.OpenHandles(), 0);
+    EXPECT_EQ(p.open, 0);
   }
   FakeBtPlatform p;
   CBluetoothStackMicrosoft stack(p.SimulatePortDevice(Ours(u"5")));

@@ -63,7 +63,7 @@ class SyscallFaults : public ::testing::Test {
     EXPECT_EQ(baseline, OpenDescriptors()) << "a descriptor left open";
   }
   int baseline = 0;
-  int pair[2] = {-1, -1};  // a connected pair of sockets, for the RFCOMM layer's caller
+  int pair[2] = {-1, -1};  // connected sockets: the dialog runner's standard input, the RFCOMM layer's caller
 };
 
 // The dialog runner's calls pass to the real ones; the stand-in kernel: control sockets are real (closable)
@@ -122,7 +122,8 @@ void Install(const Fault& f) {
 
 // RunDialogProgram against /bin/sh: without a failed call, its status and output; then each call
 // failed against a child that first fills its error pipe, then prints a line and exits with 3.
-// Standard input is a pipe holding a line meanwhile: a child that inherited it would pass the line on (cat).
+// Standard input is the fixture's socket holding a line meanwhile: a child that inherited it would pass the line on
+// (cat).
 TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
   const std::vector<std::string> fills{"sh", "-c", "head -c 100000 /dev/zero >&2; echo ok; exit 3"};
   struct Row {
@@ -151,12 +152,10 @@ TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
       {{kWait, 1, 2, EINTR}, fills, true, 3, "ok\n"},
       {{kWait, 1, 1, ECHILD}, fills, true, -1, "ok\n"},
   };
-  int input[2];
-  ASSERT_EQ(::pipe(input), 0);
-  ASSERT_EQ(::write(input[1], "host line\n", 10), 10);
-  ::close(input[1]);
+  ASSERT_EQ(::write(pair[1], "host line\n", 10), 10);
+  ::shutdown(pair[1], SHUT_WR);
   const int savedStdin = ::dup(STDIN_FILENO);
-  ::dup2(input[0], STDIN_FILENO);
+  ::dup2(pair[0], STDIN_FILENO);
   const int withInput = OpenDescriptors();
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << "call " << row.fault.kind << " #" << row.fault.nth << " errno "
@@ -171,7 +170,6 @@ TEST_F(SyscallFaults, DialogRunnerReportsStatusOutputAndEachFailure) {
   }
   ::dup2(savedStdin, STDIN_FILENO);
   ::close(savedStdin);
-  ::close(input[0]);
 }
 
 TEST_F(SyscallFaults, RfcommCreateListReleaseReportEachFailure) {

@@ -14,7 +14,6 @@ namespace kv::bt::bluez {
 namespace {
 
 using Args = std::vector<std::string>;
-Args Words(const std::string& text) { return SplitCells(text); }
 
 struct Recorder {
   DialogRun reply;
@@ -39,7 +38,7 @@ TEST(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
   EXPECT_EQ(rows.size(), 22u);
   for (const std::vector<std::string>& cell : rows) {
     SCOPED_TRACE(cell[0] + " | " + cell[1]);
-    const Args call = Words(cell[0]), run = Words(cell[1]), answer = Words(cell[2]);
+    const Args call = SplitCells(cell[0]), run = SplitCells(cell[1]), answer = SplitCells(cell[2]);
     std::string output = run.size() > 2 ? run[2] : "";
     for (size_t at; (at = output.find("\\n")) != output.npos;) output.replace(at, 2, "\n");
     Recorder recorder{{run[0] == "1", std::stoi(run[1]), output}, {}};
@@ -49,7 +48,7 @@ TEST(BluezZenity, RunsBecomeButtonsAndChoicesAsTheRowsOfDataZenitySay) {
       continue;
     }
     EXPECT_EQ(recorder.Make()->Ask(nullptr, u"Turn the scale on", u"Setup", styles.at(call[1])), buttons.at(answer[0]));
-    Args expected = Words("zenity " + cell[3]);
+    Args expected = SplitCells("zenity " + cell[3]);
     expected.insert(expected.end(), {"--title=Setup", "--text=Turn the scale on", "--modal"});
     EXPECT_EQ(recorder.calls, std::vector<Args>{expected});
   }

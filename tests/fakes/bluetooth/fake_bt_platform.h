@@ -16,6 +16,7 @@
 
 #include "bluetooth/platform.h"
 #include "messages.h"
+#include "utf_convert.h"
 
 namespace kv::bt::fake {
 
@@ -62,10 +63,7 @@ inline FakePort BluetoothPort(uint64_t address, std::u16string_view port) {
           u"Standard Serial over Bluetooth link (COM" + std::u16string(port) + u")"};
 }
 // The decimal digits of n.
-inline std::u16string Text(int64_t n) {
-  const std::string digits = std::to_string(n);
-  return {digits.begin(), digits.end()};
-}
+inline std::u16string Text(int64_t n) { return Utf16FromUtf8(std::to_string(n)); }
 // The platform's error text for code.
 inline std::u16string ErrorTextFor(uint32_t code) { return u"Platform text of error " + Text(code); }
 
@@ -118,7 +116,7 @@ class FakeBtPlatform final : public BtPlatform {
     return out;
   }
   size_t Count(std::string_view name) const { return Named({name}).size(); }
-  int OpenHandles() const { return open; }
+  int open = 0;  // handles, modules, registrations and lists not yet given back
   bool IsPaired(uint64_t address) { return Find(address) && Find(address)->record.authenticated; }
 
   // ---- Radios ----
@@ -321,7 +319,6 @@ class FakeBtPlatform final : public BtPlatform {
     return *lists.at(uintptr_t(list)).at(device.index);
   }
 
-  int open = 0;  // handles, modules, registrations and lists not yet given back
   uint32_t lastError = kErrorSuccess;
   size_t radioCursor = 0, deviceCursor = 0;
   std::vector<BtDeviceRecord> listed;
