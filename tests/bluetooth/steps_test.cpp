@@ -28,9 +28,7 @@ std::string Shown(const Buffer& b) {
   return "[" + Utf8(b.Text()) + "]" + std::to_string(std::count(b.units.begin() + end + 1, b.units.end(), u'#'));
 }
 
-struct Walk {
-  Scene s;
-  FakeBtPlatform& p = s.p;
+struct Walk : Scene {
   std::vector<std::string> w;                     // the step's words
   CBluetoothStack* stack = nullptr;               // the object the stack steps call
   std::unique_ptr<CBluetoothStackMicrosoft> own;  // fresh's
@@ -54,11 +52,11 @@ struct Walk {
     if (k == "nowait") return p.waitFacility = false, true;
     if (k == "fresh") return stack = (own = std::make_unique<CBluetoothStackMicrosoft>(p)).get(), true;
     if (k == "searched") {  // the held object after a silent search over the devices simulated so far
-      EXPECT_TRUE((stack = CreateStack(p, s.held)) != nullptr && stack->SearchDevices(7, false, nullptr));
+      EXPECT_TRUE((stack = CreateStack(p, held)) != nullptr && stack->SearchDevices(7, false, nullptr));
       return true;
     }
-    if (k == "held") return stack = s.held, true;
-    if (k == "mark") return marked = s.held, true;
+    if (k == "held") return stack = held, true;
+    if (k == "mark") return marked = held, true;
     if (k == "answer") return Answer(p, {w.begin() + 1, w.end()}), true;
     for (int n = 0; k == "seventy" && n < 70; ++n)  // 0 to 63 phones but 10 (a paired analyser); 64 to 69 analysers
       p.SimulateDeviceInRange(n == 10 || n >= 64 ? u"Korvanta" : u"Phone", AddressOf(n), n == 10);
@@ -66,34 +64,32 @@ struct Walk {
   }
 
   std::string Exported() {
-    if (w[0] == "x.available") return std::to_string(IsBTAvailable(p, s.held));
-    if (w[0] == "x.get")
-      return GetStack(p, s.held) == marked && marked ? "marked" : GetStack(p, s.held) ? "some" : "null";
-    if (w[0] == "x.retry") return CreateStackWithRetry(p, s.held, true, kParent) ? "some" : "null";
-    if (w[0] == "x.create") return (stack = CreateStack(p, s.held)) ? "some" : "null";
-    if (w[0] == "x.auth") return std::to_string(AuthenticateBTDevice(p, s.held, kParent, uint16_t(arg(1))));
-    if (w[0] == "x.unauth")
-      return std::to_string(UnAuthenticateBTDevices(p, s.held, arg(1), kParent, uint16_t(arg(2))));
+    if (w[0] == "x.available") return std::to_string(IsBTAvailable(p, held));
+    if (w[0] == "x.get") return GetStack(p, held) == marked && marked ? "marked" : GetStack(p, held) ? "some" : "null";
+    if (w[0] == "x.retry") return CreateStackWithRetry(p, held, true, kParent) ? "some" : "null";
+    if (w[0] == "x.create") return (stack = CreateStack(p, held)) ? "some" : "null";
+    if (w[0] == "x.auth") return std::to_string(AuthenticateBTDevice(p, held, kParent, uint16_t(arg(1))));
+    if (w[0] == "x.unauth") return std::to_string(UnAuthenticateBTDevices(p, held, arg(1), kParent, uint16_t(arg(2))));
     if (w[0] == "x.search") {  // fresh paired: their starting values, - a null pointer
       int32_t fresh = w[1] == "-" ? 0 : arg(1), paired = w[2] == "-" ? 0 : arg(2);
-      const int32_t result = SearchBTDevices(p, s.held, w[1] == "-" ? nullptr : &fresh, w[2] == "-" ? nullptr : &paired,
+      const int32_t result = SearchBTDevices(p, held, w[1] == "-" ? nullptr : &fresh, w[2] == "-" ? nullptr : &paired,
                                              arg(3), nullptr, uint16_t(arg(4)));
       return std::to_string(result) + " " + (w[1] == "-" ? "-" : std::to_string(fresh)) + " " +
              (w[2] == "-" ? "-" : std::to_string(paired));
     }
     Buffer name(64), address(32), port(8);
     if (w[0] == "x.auto") {  // capacity, - a null buffer
-      const int32_t result = AutoSetupBT(p, s.held, w[1] == "-" ? nullptr : port.get(), arg(2), arg(3), kParent);
+      const int32_t result = AutoSetupBT(p, held, w[1] == "-" ? nullptr : port.get(), arg(2), arg(3), kParent);
       return std::to_string(result) + " " + Shown(port);
     }
     if (w[0] == "x.info") {  // buffer|- CAP, into a buffer of 100 units
       Buffer info(100);
-      const int32_t result = GetBTStackInfo(p, s.held, w[1] == "-" ? nullptr : info.get(), arg(2));
+      const int32_t result = GetBTStackInfo(p, held, w[1] == "-" ? nullptr : info.get(), arg(2));
       return std::to_string(result) + " " + Shown(info);
     }
     if (w[0] == "x.korvanta") {
       const int32_t result =
-          GetBTKorvantaDevice(p, s.held, name.get(), arg(1), address.get(), arg(2), port.get(), 8, uint16_t(arg(3)));
+          GetBTKorvantaDevice(p, held, name.get(), arg(1), address.get(), arg(2), port.get(), 8, uint16_t(arg(3)));
       return std::to_string(result) + " " + Shown(name) + " " + Shown(address) + " " + Shown(port);
     }
     ADD_FAILURE() << "unknown step " << w[0];
