@@ -97,12 +97,7 @@ TEST(Presets, EveryModelCode) {
 
 TEST(Scenarios, FilesAndKeysOverThePreset) {
   std::string error;
-  const auto human = LoadScenarioFile(KV_SCENARIO_DIR "/quattron_clinic.json", &error);
-  ASSERT_TRUE(human) << error;
-  EXPECT_EQ(4, LeadingTestCount(human->model));
-  EXPECT_EQ(824, std::get<HumanTest>(human->model.slots[0]).weightTenths);
-  EXPECT_EQ((PackedTime{0x17, 0x41, 0x08, 0x12, 0x02, 0x24}), std::get<HumanTest>(human->model.slots[0]).time);
-
+  EXPECT_TRUE(LoadScenarioFile(KV_SCENARIO_DIR "/quattron_clinic.json", &error)) << error;
   const auto s = ParseScenario(R"({"model": 5, "serialNumber": 66051, "clock": "30 15 09 24 13 23",
       "printerAddress": "AB", "faults": ["wrong-ack:cmd=0x23"], "tests": [{"empty": true},
       {"sex": "female", "activityLevel": 3, "weightKg": 75}, {"slot": 9, "raw": [10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -154,6 +149,7 @@ TEST(SimulatorArgs, ModelFileFaultsAndRefusals) {
   EXPECT_EQ(SlotLayout::kEquine, o->scenario.model.layout);
   EXPECT_EQ(0, std::get<EquineTest>(o->scenario.model.slots[2]).conditionScore);
   EXPECT_EQ(4682, std::get<EquineTest>(o->scenario.model.slots[2]).readingTenths);
+  EXPECT_EQ((PackedTime{0x59, 0x05, 0x08, 0x03, 0x05, 0x24}), std::get<EquineTest>(o->scenario.model.slots[2]).time);
   EXPECT_EQ(1u, o->scenario.faults.size());
   EXPECT_TRUE(ParseSimulatorArgs({"--help"}, &error)->help);
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
