@@ -4,9 +4,9 @@
 // against the analyser's fields; the faults that spoil it are rows of the transcripts.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
+#include "../support/data_table.h"
 #include "engine.h"
 
 namespace kv::sim {
@@ -78,16 +78,10 @@ Bytes Hex(const std::string& text) {
 }
 
 TEST(Engine, TranscriptsAsWritten) {
-  std::ifstream file(KV_SIM_DATA_DIR "/transcripts.tsv");
-  int rows = 0;
-  for (std::string row; std::getline(file, row);) {
-    if (row.empty() || row[0] == '#') continue;
-    std::istringstream cells(row);
-    std::string name, fault, setup, steps;
-    std::getline(cells, name, '\t') && std::getline(cells, fault, '\t') && std::getline(cells, setup, '\t');
-    std::getline(cells, steps);
-    SCOPED_TRACE(name);
-    ++rows;
+  const std::vector<TableRow> rows = ReadTable("transcripts.tsv", '\t', 4);
+  for (const TableRow& row : rows) {
+    const std::string &fault = row[1], &setup = row[2];
+    SCOPED_TRACE(row[0]);
     Scenario s = fault == "-" ? HandScenario() : WithFault(HandScenario(), fault);
     s.handshake.serveWithoutHandshake = setup.find("strict") == std::string::npos;
     if (setup.find("delay") != std::string::npos) s.handshake.delay = 2s;
@@ -101,14 +95,13 @@ TEST(Engine, TranscriptsAsWritten) {
       line.engine.HostAttached(line.now);
     else
       line.Connect();
-    std::istringstream in(steps);
-    for (std::string step; std::getline(in, step, ';');) {
+    for (const std::string& step : SplitCells(row[3], ';')) {
       const size_t arrow = step.find('>'), at = step.find('@');
       const Micros settle = at == std::string::npos ? 100ms : Micros(std::stoi(step.substr(at + 1)) * 1000);
       EXPECT_EQ(Hex(step.substr(arrow + 1, at - arrow - 1)), line.Send(Hex(step.substr(0, arrow)), settle)) << step;
     }
   }
-  EXPECT_GT(rows, 30);
+  EXPECT_GT(rows.size(), 30u);
 }
 
 // Detaching drops the unsent reply; each session starts from the scenario: settings, faults. The

@@ -2,10 +2,9 @@
 // hand), the presets of every model code, scenario files and the simulator's command line.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 
+#include "../support/data_table.h"
 #include "KorvantaSDK.h"
 #include "catalogue.h"
 #include "scenario.h"
@@ -118,15 +117,13 @@ TEST(Scenarios, FilesAndKeysOverThePreset) {
 }
 
 TEST(Scenarios, RefusedWithTheKeyNamed) {
-  std::ifstream file(KV_SIM_DATA_DIR "/scenarios_refused.tsv");
-  int rows = 0;
-  for (std::string row, error; std::getline(file, row); ++rows) {
-    if (row.empty() || row[0] == '#') continue;
-    const std::string scenario = row.substr(0, row.find('\t')), named = row.substr(row.find('\t') + 1);
-    EXPECT_FALSE(ParseScenario(scenario, &error)) << scenario;
-    EXPECT_NE(std::string::npos, error.find(named)) << scenario << ": " << error;
+  const std::vector<TableRow> rows = ReadTable("scenarios_refused.tsv", '\t', 2);
+  for (const TableRow& row : rows) {
+    std::string error;
+    EXPECT_FALSE(ParseScenario(row[0], &error)) << row[0];
+    EXPECT_NE(std::string::npos, error.find(row[1])) << row[0] << ": " << error;
   }
-  EXPECT_GT(rows, 10);
+  EXPECT_GT(rows.size(), 10u);
 }
 
 // The options, and fault texts given by --fault: accepted forms and refusals (more in the scenario table).
