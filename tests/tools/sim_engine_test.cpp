@@ -27,7 +27,6 @@ Scenario HandScenario() {
   m.calibrationTime = {0x00, 0x30, 0x09, 0x20, 0x11, 0x23};
   m.blockHeader = {0xAB, 0xCD, 0xEF};
   for (int i = 0; i < kSlotSize; ++i) m.singleTest[i] = static_cast<uint8_t>(0x80 + i);
-  m.slots.assign(kSlotCount, EmptySlot{});
   m.slots[0] = HumanTest{.female = true, .activityLevel = 3, .age = 40, .height = 170, .weightTenths = 750};
   s.handshake.interval = 100ms;
   return s;

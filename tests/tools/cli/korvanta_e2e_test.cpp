@@ -55,7 +55,6 @@ TEST_F(AgainstSimulator, Download) {
   ASSERT_EQ(0, run.status) << run.err;
   const TestSet expected = ExpectedRows(Model());
   EXPECT_EQ(Written(expected, OutputFormat::kJson), Slurp(path));
-  EXPECT_TRUE(run.out.empty()) << run.out;
   // The summary names the model, the count and the file, and a line counts the tests after the first empty
   // slot (the preset has some); asking for progress adds one line before them.
   EXPECT_EQ(3, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
