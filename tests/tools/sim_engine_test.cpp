@@ -4,8 +4,6 @@
 // against the analyser's fields; the faults that spoil it are rows of the transcripts.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "../support/data_table.h"
 #include "engine.h"
 
@@ -66,8 +64,7 @@ struct Line {
 
 Bytes Hex(const std::string& text) {
   Bytes b;
-  std::istringstream in(text);
-  for (std::string t; in >> t;) {
+  for (const std::string& t : SplitCells(text)) {
     if (t == "serial")
       b.insert(b.end(), {0x5A, 0x23, 0x01, 0x02, 0x03, 0x5A, 0x00});
     else

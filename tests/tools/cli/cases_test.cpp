@@ -4,8 +4,8 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "../../support/data_table.h"
 #include "KorvantaSDK.h"
 #include "cli_messages.h"
 #include "record_fields.h"
@@ -33,8 +33,7 @@ std::string Parsed(const std::string& text, const std::string& expected) {
   std::string error, answer;
   const auto set = ParseTests(text, &error);
   if (!set) return error;
-  std::istringstream names(expected);
-  for (std::string pair; names >> pair;) {
+  for (const std::string& pair : SplitCells(expected)) {
     std::string name = pair.substr(0, pair.find('='));
     const bool last = name.rfind("last.", 0) == 0;
     if (last) name = name.substr(5);
@@ -107,7 +106,7 @@ TEST(Cases, EveryRowOfTheTable) {
   const std::string saved = old ? old : "";
   setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
   tzset();
-  std::ifstream file(KV_CLI_DATA_DIR "/cases.tsv");
+  std::ifstream file(KV_TEST_DATA_DIR "/cases.tsv");
   int rows = 0;
   for (std::string line; std::getline(file, line);) {
     if (line.empty() || line[0] == '#') continue;
