@@ -111,7 +111,6 @@ TEST_F(AgainstSimulator, FailuresGiveTheirStatusAndAdvice) {
     SCOPED_TRACE(args);
     if (model >= 0) Start(sim::PresetScenario(model), fault);
     const ProcessRun run = Korvanta(args + (model >= 0 ? port : ""));
-    simulators.clear();
     EXPECT_EQ(ToInt(status), run.status) << run.err;
     if (code == KV_OK) continue;
     EXPECT_NE(std::string::npos, run.err.find(CodeName(code))) << run.err;
