@@ -9,7 +9,6 @@
 #include "formatters.h"
 #include "cli_messages.h"
 #include "record_fields.h"
-#include "text.h"
 
 namespace kv::cli {
 namespace {
