@@ -17,8 +17,7 @@ namespace {
 
 std::set<std::string> Lines(const std::string& text) {
   std::set<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
+  for (const std::string& line : SplitCells(text, '\n'))
     if (line.rfind("slot,", 0) != 0) lines.insert(line);
   return lines;
 }

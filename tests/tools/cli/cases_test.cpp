@@ -4,8 +4,8 @@
 
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
+#include "../../support/data_table.h"
 #include "KorvantaSDK.h"
 #include "cli_messages.h"
 #include "record_fields.h"
@@ -33,8 +33,7 @@ std::string Parsed(const std::string& text, const std::string& expected) {
   std::string error, answer;
   const auto set = ParseTests(text, &error);
   if (!set) return error;
-  std::istringstream names(expected);
-  for (std::string pair; names >> pair;) {
+  for (const std::string& pair : SplitCells(expected)) {
     std::string name = pair.substr(0, pair.find('='));
     const bool last = name.rfind("last.", 0) == 0;
     if (last) name = name.substr(5);
@@ -107,7 +106,7 @@ TEST(Cases, EveryRowOfTheTable) {
   const std::string saved = old ? old : "";
   setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
   tzset();
-  std::ifstream file(KV_CLI_DATA_DIR "/cases.tsv");
+  std::ifstream file(KV_TEST_DATA_DIR "/cases.tsv");
   int rows = 0;
   for (std::string line; std::getline(file, line);) {
     if (line.empty() || line[0] == '#') continue;
@@ -151,10 +150,9 @@ TEST(Messages, EveryFailingCodeHasItsNameAdviceAndStatus) {
   using S = ExitStatus;
   // clang-format off
   for (const auto& [code, status] : std::initializer_list<std::pair<int32_t, S>>{
-           {KV_OK, S::kOk}, {KV_ERR_PORT_OPEN, S::kPort}, {KV_ERR_PORT_QUEUES, S::kPort},
-           {KV_ERR_NO_HANDSHAKE, S::kNoAnswer}, {KV_ERR_RECEIVE, S::kNoAnswer}, {KV_ERR_ECHO, S::kProtocol},
-           {KV_ERR_ACK, S::kProtocol}, {KV_ERR_WRONG_KIND, S::kWrongFamily}, {KV_ERR_AGE, S::kInvalidTest},
-           {KV_ERR_WATER_EQUATION, S::kUsage}, {-2, S::kFailure}, {-99, S::kFailure}})
+           {KV_OK, S::kOk}, {KV_ERR_PORT_QUEUES, S::kPort}, {KV_ERR_NO_HANDSHAKE, S::kNoAnswer},
+           {KV_ERR_ECHO, S::kProtocol}, {KV_ERR_ACK, S::kProtocol}, {KV_ERR_WATER_EQUATION, S::kUsage},
+           {-2, S::kFailure}, {-99, S::kFailure}})
     // clang-format on
     EXPECT_EQ(status, ExitStatusFor(code)) << code;
   // "<what> failed: <meaning> (<name>, <code>); <advice>", on one line.

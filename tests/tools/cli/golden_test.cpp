@@ -9,13 +9,12 @@
 #include "formatters.h"
 #include "cli_messages.h"
 #include "record_fields.h"
-#include "text.h"
 
 namespace kv::cli {
 namespace {
 
 std::string DataFile(const std::string& name) {
-  std::ifstream file(KV_CLI_DATA_DIR "/" + name, std::ios::binary);
+  std::ifstream file(KV_TEST_DATA_DIR "/" + name, std::ios::binary);
   EXPECT_TRUE(file) << name;
   return std::string(std::istreambuf_iterator<char>(file), {});
 }

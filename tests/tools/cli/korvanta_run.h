@@ -9,8 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <sstream>
 
+#include "../../support/data_table.h"
 #include "pty_runner.h"
 
 namespace kv::cli {
@@ -25,8 +25,7 @@ inline std::string Slurp(const std::string& path) {
 // Starts `korvanta` with the words of `line` (no word holds a space), its output streams in
 // kRunDir/<tag>.out and .err; a delay holds each archive insert back so a test can act inside the transaction.
 inline pid_t Spawn(const std::string& line, const std::string& tag = "run", int insertDelayMs = 0) {
-  std::istringstream in(line);
-  const std::vector<std::string> args{std::istream_iterator<std::string>(in), {}};
+  const TableRow args = SplitCells(line);
   const pid_t pid = fork();
   if (pid != 0) return pid;
   setenv("TZ", "UTC", 1);

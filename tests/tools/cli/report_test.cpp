@@ -20,7 +20,7 @@ namespace kv::cli {
 namespace {
 
 TestSet Calculated(const char* file) {
-  std::ifstream in(std::string(KV_CLI_DATA_DIR) + "/" + file);
+  std::ifstream in(std::string(KV_TEST_DATA_DIR) + "/" + file);
   std::string error;
   auto tests = ParseTestsCsv(std::string(std::istreambuf_iterator<char>(in), {}), &error);
   EXPECT_TRUE(tests) << error;
