@@ -38,7 +38,7 @@ TEST(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
                             true, false, true, true, true, true, LineControl::kToggle, false});
     std::string sixty = "<";
     for (int i = 0; i < 60; ++i) sixty += " 77";
-    port.Play(sixty).FailCall(c.failing, 1);
+    port.Play(sixty).FailCalls(c.failing, 1);
     EXPECT_EQ(c.code, comm.Open(u"12"));
     EXPECT_EQ(c.calls, port.Calls());
     EXPECT_EQ(c.code == KV_OK, comm.IsOpen() && port.PortOpen());
@@ -82,9 +82,9 @@ TEST_F(CommandTest, LineErrorOrFailedQueryOrReadFailsTheReceiveAndKeepsWhatIsQue
   std::array<uint8_t, 2> buffer{};
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
   clock.Advance(milliseconds{10});
-  port.FailCall(kS, port.CallCount(kS) + 1);
+  port.FailCalls(kS, port.CallCount(kS) + 1);
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  port.FailCall(kF, port.CallCount(kF) + 1);
+  port.FailCalls(kF, port.CallCount(kF) + 1);
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
   EXPECT_EQ(4u, port.InputQueued());
 }
@@ -108,13 +108,22 @@ TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
   EXPECT_EQ(KV_OK, comm.CommReceive(buffer, seconds{30}));
 }
 
-TEST_F(CommandTest, SendPutsLowBytesOnTheWireEach200msApart) {
-  port.Play("> A5 21 00 FF");
+// A failed write is retried after another pause, three times at most.
+TEST_F(CommandTest, SendPutsLowBytesOnTheWireEach200msApartAndRetriesAFailedWrite) {
+  port.Play("> A5 21 00 FF").FailCalls(Call::kWriteByte, 2);
   Duration previous = clock.Now();
   ASSERT_EQ(KV_OK, comm.CommSend({0x01A5, 0xFF21, 0x0100, 0x00FF}));
   EXPECT_TRUE(port.ScriptDone());
-  for (const auto& sent : port.Sent()) EXPECT_EQ(milliseconds{200}, sent.at - std::exchange(previous, sent.at));
+  std::vector<Duration> gaps;
+  for (const auto& sent : port.Sent()) gaps.push_back(sent.at - std::exchange(previous, sent.at));
+  EXPECT_EQ((std::vector<Duration>{milliseconds{200}, milliseconds{400}, milliseconds{200}, milliseconds{200}}), gaps);
   for (Duration sleep : clock.Sleeps()) EXPECT_LE(sleep, kPacingStep);
+  port.FailCalls(Call::kWriteByte, 6, kWriteAttempts);
+  const Duration start = clock.Now();
+  EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x23}));
+  EXPECT_EQ(5 + kWriteAttempts, port.CallCount(Call::kWriteByte));
+  EXPECT_EQ(kBytePacing * kWriteAttempts, clock.Now() - start);
+  EXPECT_TRUE(comm.IsOpen());
 }
 
 TEST_F(CommandTest, EachByteWaitsForTheOutputQueueButNotForever) {
@@ -130,20 +139,6 @@ TEST_F(CommandTest, EachByteWaitsForTheOutputQueueButNotForever) {
   // The first byte sees the queue drain; the second waits out the drain limit, then its pause.
   EXPECT_GE(clock.Now() - start, milliseconds{400} + kOutputDrainLimit);
   EXPECT_LE(clock.Now() - start, milliseconds{400} + kOutputDrainLimit + milliseconds{5});
-}
-
-TEST_F(CommandTest, AFailedWriteIsRetriedAfterAnotherPauseThreeTimesAtMost) {
-  port.Play("> 5A 23").FailCall(Call::kWriteByte, 2);
-  Duration start = clock.Now();
-  EXPECT_EQ(KV_OK, comm.CommSend({0x5A, 0x23}));
-  EXPECT_TRUE(port.ScriptDone());
-  EXPECT_EQ(milliseconds{600}, clock.Now() - start);
-  port.FailCallsFrom(Call::kWriteByte, 4);
-  start = clock.Now();
-  EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x23}));
-  EXPECT_EQ(3 + kWriteAttempts, port.CallCount(Call::kWriteByte));
-  EXPECT_EQ(kBytePacing * kWriteAttempts, clock.Now() - start);
-  EXPECT_TRUE(comm.IsOpen());
 }
 
 // The table's lengths are what data/commands.txt's chats send and answer; a byte not in it has no payload.
@@ -181,7 +176,7 @@ TEST_F(CommandTest, ConnectFailsOnALineErrorButNotOnAFailedAnswer) {
   port.Play("< 11 +10 !8 +10 < A5");  // a break before the A5
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
   EXPECT_TRUE(port.Sent().empty());
-  port.FailCallsFrom(Call::kWriteByte, 1);
+  port.FailCalls(Call::kWriteByte, 1, kWriteAttempts);
   EXPECT_EQ(KV_OK, Connect(comm));  // the queued A5, answered in vain
   EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
 }

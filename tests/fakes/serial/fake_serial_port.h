@@ -48,8 +48,7 @@ class FakeSerialPort : public SerialPort {
   void AcceptAnySent() { acceptAnySent_ = true; }                  // written bytes recorded, not checked
   bool ScriptDone() { return Pump(), cursor_ == steps_.size(); }  // every step done
   size_t InputQueued() { return Pump(), input_.size(); }           // bytes arrived and not yet read
-  void FailCall(Call call, int nth) { failAt_[call] = {nth, nth}; }        // the nth call (from 1) fails
-  void FailCallsFrom(Call call, int nth) { failAt_[call] = {nth, 1 << 30}; }  // every call from the nth
+  void FailCalls(Call call, int nth, int count = 1) { failAt_[call] = {nth, nth + count - 1}; }  // nth from 1
   void SetOutputDrainPolls(int polls) { drainPolls_ = polls; }  // status queries that see a written byte queued
   void SetDriverSettings(const LineSettings& settings) { driver_ = settings; }
 
