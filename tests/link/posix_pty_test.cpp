@@ -65,27 +65,12 @@ TEST_F(PtyTest, AnalyserLineSettingsReachTheDriverAndReadBack) {
   EXPECT_FALSE(after.xonXoffInput || after.xonXoffOutput || after.ctsOutputFlow);
 }
 
-// Missing files and files that are no terminal: the faults below fail open and isatty in turn.
-TEST_F(PtyTest, OpenIsExclusive) {
+// Exclusive while open (missing files and files that are no terminal: the faults below fail open and isatty in
+// turn); what the analyser sent before a purge is gone, what it sends after is read; a hang-up is a line error.
+TEST_F(PtyTest, OpenIsExclusivePurgeDropsOnlyWhatCameBeforeItAndAHangUpIsNoSilentLine) {
   ASSERT_EQ(KV_OK, comm.Open(path));
   std::unique_ptr<SerialPort> second = MakeNativeSerialPort();
   EXPECT_FALSE(second->Open(path));
-  comm.Close();
-  EXPECT_TRUE(second->Open(path));
-  second->Close();
-}
-
-TEST_F(PtyTest, HangUpIsReportedAsALineErrorNotASilentLine) {
-  ASSERT_EQ(KV_OK, comm.Open(path));
-  ::close(master);
-  master = -1;
-  PortStatus status;
-  EXPECT_TRUE(!port->QueryStatus(status) || status.errors != 0);
-}
-
-// What the analyser sent before a purge is gone; what it sends after is read.
-TEST_F(PtyTest, PurgeDropsOnlyWhatCameBeforeIt) {
-  ASSERT_EQ(KV_OK, comm.Open(path));
   ASSERT_EQ(3, ::write(master, "ABC", 3));
   ASSERT_TRUE(port->WaitForInput(std::chrono::milliseconds{500}));
   port->PurgeInput();
@@ -94,6 +79,14 @@ TEST_F(PtyTest, PurgeDropsOnlyWhatCameBeforeIt) {
   uint8_t got[4] = {};
   EXPECT_EQ(1, port->ReadQueued(got));
   EXPECT_EQ('Z', got[0]);
+  comm.Close();
+  EXPECT_TRUE(second->Open(path));
+  second->Close();
+  ASSERT_EQ(KV_OK, comm.Open(path));
+  ::close(master);
+  master = -1;
+  PortStatus status;
+  EXPECT_TRUE(!port->QueryStatus(status) || status.errors != 0);
 }
 
 enum Kind { kOpen, kClose, kIsatty, kFlock, kIoctl, kTcgetattr, kTcsetattr, kFcntl, kRead, kWrite, kPoll };
@@ -146,16 +139,16 @@ TEST_P(OpenFaults, OpenGivesItsCodeAndHoldsNothingOnFailure) {
   EXPECT_GE(seen, GetParam().nth) << "the failed call was never made";
 }
 INSTANTIATE_TEST_SUITE_P(Calls, OpenFaults, ::testing::Values(
-    Fault{kOpen, 0, 1, 1, ENOENT, KV_ERR_PORT_OPEN}, Fault{kOpen, 0, 1, 1, EACCES, KV_ERR_PORT_OPEN},
-    Fault{kIsatty, 0, 1, 1, ENOTTY, KV_ERR_PORT_OPEN}, Fault{kFlock, 0, 1, 1, EWOULDBLOCK, KV_ERR_PORT_OPEN},
-    Fault{kIoctl, TIOCEXCL, 1, 1, EBUSY, KV_ERR_PORT_OPEN}, Fault{kIoctl, TIOCEXCL, 1, 1, ENOTTY, KV_OK},
-    Fault{kIoctl, TIOCMGET, 1, 1, EIO, KV_OK}, Fault{kIoctl, TIOCMBIS, 1, 1, EPERM, KV_ERR_PORT_OPEN},
-    Fault{kIoctl, TIOCMBIS, 1, 1, ENOTTY, KV_OK}, Fault{kIoctl, TIOCMBIS, 2, 1, EPERM, KV_ERR_PORT_OPEN},
-    Fault{kIoctl, FIONREAD, 1, 9, EIO, KV_OK}, Fault{kTcgetattr, 0, 1, 1, EIO, KV_OK},
-    Fault{kTcgetattr, 0, 2, 1, EIO, KV_ERR_PORT_OPEN}, Fault{kTcgetattr, 0, 3, 1, EIO, KV_ERR_PORT_OPEN},
-    Fault{kTcsetattr, 0, 1, 1, EIO, KV_OK}, Fault{kTcsetattr, 0, 2, 1, EINVAL, KV_ERR_PORT_OPEN},
-    Fault{kFcntl, 0, 1, 1, EBADF, KV_ERR_PORT_OPEN}, Fault{kFcntl, 0, 2, 1, EBADF, KV_ERR_PORT_OPEN},
-    Fault{kRead, 0, 1, 1, EIO, KV_OK}, Fault{kPoll, 0, 1, 2, ENOMEM, KV_OK}));
+    Fault{kOpen, 0, 1, 1, ENOENT, KV_ERR_PORT_OPEN}, Fault{kIsatty, 0, 1, 1, ENOTTY, KV_ERR_PORT_OPEN},
+    Fault{kFlock, 0, 1, 1, EWOULDBLOCK, KV_ERR_PORT_OPEN}, Fault{kIoctl, TIOCEXCL, 1, 1, EBUSY, KV_ERR_PORT_OPEN},
+    Fault{kIoctl, TIOCEXCL, 1, 1, ENOTTY, KV_OK}, Fault{kIoctl, TIOCMGET, 1, 1, EIO, KV_OK},
+    Fault{kIoctl, TIOCMBIS, 1, 1, EPERM, KV_ERR_PORT_OPEN}, Fault{kIoctl, TIOCMBIS, 1, 1, ENOTTY, KV_OK},
+    Fault{kIoctl, TIOCMBIS, 2, 1, EPERM, KV_ERR_PORT_OPEN}, Fault{kIoctl, FIONREAD, 1, 9, EIO, KV_OK},
+    Fault{kTcgetattr, 0, 1, 1, EIO, KV_OK}, Fault{kTcgetattr, 0, 2, 1, EIO, KV_ERR_PORT_OPEN},
+    Fault{kTcgetattr, 0, 3, 1, EIO, KV_ERR_PORT_OPEN}, Fault{kTcsetattr, 0, 1, 1, EIO, KV_OK},
+    Fault{kTcsetattr, 0, 2, 1, EINVAL, KV_ERR_PORT_OPEN}, Fault{kFcntl, 0, 1, 1, EBADF, KV_ERR_PORT_OPEN},
+    Fault{kFcntl, 0, 2, 1, EBADF, KV_ERR_PORT_OPEN}, Fault{kRead, 0, 1, 1, EIO, KV_OK},
+    Fault{kPoll, 0, 1, 2, ENOMEM, KV_OK}));
 
 // After a good open: a receive of three bytes the analyser sent, then a send of one.
 class TransferFaults : public SyscallFaultTest {};
