@@ -77,19 +77,9 @@ TEST_F(CommandTest, ASecondOpenClosesTheFirstEvenWhenTheNameIsTooLong) {
   EXPECT_EQ(from, port.Calls().size());
 }
 
-TEST_F(CommandTest, LineErrorOrFailedQueryOrReadFailsTheReceiveAndKeepsWhatIsQueued) {
-  port.Play("< 01 +5 !1 +5 < 02 03 04 05");  // a framing error between the pieces
-  std::array<uint8_t, 2> buffer{};
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  clock.Advance(milliseconds{10});
-  port.FailCalls(kS, port.CallCount(kS) + 1);
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  port.FailCalls(kF, port.CallCount(kF) + 1);
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  EXPECT_EQ(4u, port.InputQueued());
-}
-
-TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
+// A receive's limit counts silence, not the whole receive; a line error, a failed query or a failed read ends it
+// at once, and what is queued stays queued.
+TEST_F(CommandTest, AReceiveEndsAfterItsSilenceLimitOrAtALineErrorOrAFailedCall) {
   port.Play("< 09");
   std::array<uint8_t, 2> buffer{};
   Duration start = clock.Now();
@@ -106,6 +96,14 @@ TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
   port.Play("+20000 < 01 +10000 < 02");
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer, seconds{10}));  // a caller's own limit
   EXPECT_EQ(KV_OK, comm.CommReceive(buffer, seconds{30}));
+  port.Play("< 01 +5 !1 +5 < 02 03 04 05");  // a framing error between the pieces
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  clock.Advance(milliseconds{10});
+  port.FailCalls(kS, port.CallCount(kS) + 1);
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  port.FailCalls(kF, port.CallCount(kF) + 1);
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  EXPECT_EQ(4u, port.InputQueued());
 }
 
 // A failed write is retried after another pause, three times at most.
@@ -161,24 +159,22 @@ TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
   EXPECT_EQ(1u, port.InputQueued());
 }
 
-TEST_F(CommandTest, ConnectWaitsSixtySecondsForTheHandshakeNotMore) {
+// A line error ends the wait for the handshake, a failed answer does not; with no port open it fails too
+// (frame_test's KVConnect).
+TEST_F(CommandTest, ConnectWaitsSixtySecondsNotMoreAndFailsOnALineErrorButNotOnAFailedAnswer) {
   port.Play("+59000 < A5 > A5");
   EXPECT_EQ(KV_OK, Connect(comm));
+  port.Play("< 11 +10 !8 +10 < A5");  // a break before the A5
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_EQ(1u, port.Sent().size());
+  port.FailCalls(Call::kWriteByte, 2, kWriteAttempts);
+  EXPECT_EQ(KV_OK, Connect(comm));  // the queued A5, answered in vain
+  EXPECT_EQ(1 + kWriteAttempts, port.CallCount(Call::kWriteByte));
   for (int i = 0; i < 100; ++i) port.Play("+1000 < 00");  // noise that never ends
   const Duration start = clock.Now();
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
   EXPECT_EQ(kConnectTimeLimit, clock.Now() - start);
   EXPECT_EQ(1u, port.Sent().size());
-}
-
-// With no port open the handshake fails too: frame_test's KVConnect.
-TEST_F(CommandTest, ConnectFailsOnALineErrorButNotOnAFailedAnswer) {
-  port.Play("< 11 +10 !8 +10 < A5");  // a break before the A5
-  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
-  EXPECT_TRUE(port.Sent().empty());
-  port.FailCalls(Call::kWriteByte, 1, kWriteAttempts);
-  EXPECT_EQ(KV_OK, Connect(comm));  // the queued A5, answered in vain
-  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
 }
 
 }  // namespace
