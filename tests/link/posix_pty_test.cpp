@@ -103,21 +103,17 @@ bool Fails(Kind kind, unsigned long request = 0) {
 void Install(const Fault& f) {
   fault = f, seen = 0;
   posix::SystemCalls& c = Calls();
-  c.open = [](const char* p, int flags) { return Fails(kOpen) ? -1 : RealSystemCalls().open(p, flags); };
+  c.open = [](auto... a) { return Fails(kOpen) ? -1 : RealSystemCalls().open(a...); };
   c.close = [](int fd) { return RealSystemCalls().close(fd) != 0 || Fails(kClose) ? -1 : 0; };  // Linux frees fd anyway
-  c.isatty = [](int fd) { return Fails(kIsatty) ? 0 : RealSystemCalls().isatty(fd); };
-  c.flock = [](int fd, int op) { return Fails(kFlock) ? -1 : RealSystemCalls().flock(fd, op); };
+  c.isatty = [](auto... a) { return Fails(kIsatty) ? 0 : RealSystemCalls().isatty(a...); };
+  c.flock = [](auto... a) { return Fails(kFlock) ? -1 : RealSystemCalls().flock(a...); };
   c.ioctl = [](int fd, unsigned long q, void* a) { return Fails(kIoctl, q) ? -1 : RealSystemCalls().ioctl(fd, q, a); };
-  c.tcgetattr = [](int fd, termios* t) { return Fails(kTcgetattr) ? -1 : RealSystemCalls().tcgetattr(fd, t); };
-  c.tcsetattr = [](int fd, int w, const termios* t) {
-    return Fails(kTcsetattr) ? -1 : RealSystemCalls().tcsetattr(fd, w, t);
-  };
-  c.fcntl = [](int fd, int cmd, int a) { return Fails(kFcntl) ? -1 : RealSystemCalls().fcntl(fd, cmd, a); };
-  c.read = [](int fd, void* p, size_t n) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(fd, p, n); };
-  c.write = [](int fd, const void* p, size_t n) {
-    return Fails(kWrite) ? ssize_t{-1} : RealSystemCalls().write(fd, p, n);
-  };
-  c.poll = [](pollfd* p, nfds_t n, int ms) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(p, n, ms); };
+  c.tcgetattr = [](auto... a) { return Fails(kTcgetattr) ? -1 : RealSystemCalls().tcgetattr(a...); };
+  c.tcsetattr = [](auto... a) { return Fails(kTcsetattr) ? -1 : RealSystemCalls().tcsetattr(a...); };
+  c.fcntl = [](auto... a) { return Fails(kFcntl) ? -1 : RealSystemCalls().fcntl(a...); };
+  c.read = [](auto... a) { return Fails(kRead) ? ssize_t{-1} : RealSystemCalls().read(a...); };
+  c.write = [](auto... a) { return Fails(kWrite) ? ssize_t{-1} : RealSystemCalls().write(a...); };
+  c.poll = [](auto... a) { return Fails(kPoll) ? -1 : RealSystemCalls().poll(a...); };
 }
 
 class SyscallFaultTest : public PtyTest, public ::testing::WithParamInterface<Fault> {
