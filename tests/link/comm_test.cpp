@@ -33,9 +33,7 @@ TEST(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
     FakeClock clock;
     FakeSerialPort port{clock};
     CKVComm comm{port, clock};
-    // A port left in a very different state by some other program, with 60 bytes queued.
-    port.SetDriverSettings({9600, 7, Parity::kEven, true, StopBits::kTwo, false, true, true, LineControl::kHandshake,
-                            true, false, true, true, true, true, LineControl::kToggle, false});
+    // A port left in a very different state by some other program (the fake's driver settings), 60 bytes queued.
     std::string sixty = "<";
     for (int i = 0; i < 60; ++i) sixty += " 77";
     port.Play(sixty).FailCalls(c.failing, 1);
