@@ -72,7 +72,7 @@ TEST(DeviceE2E, PrinterAddressDownloadSingleTestAndClose) {
   EXPECT_EQ(u"ABCCDEFGHIJK", std::u16string(address, address + 12));
   auto stored = Filled<KVStoredTests>(0);
   ASSERT_EQ(KV_OK, KVReadStoredTestData(stored.get()));
-  ExpectStored(m, *stored, HumanRecord);
+  ExpectStored(m, *stored);
   int32_t r[7] = {};
   float decimal = -1;
   ASSERT_EQ(KV_OK, CXReadTestCaballix(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &decimal));

@@ -50,12 +50,10 @@ inline CXTestRecord EquineRecord(const sim::AnalyserModel& m, const sim::EquineT
           e.impedance280, Tenths(e.readingTenths)};
 }
 
-// What a host should find in a container after the download: the count of tests before the first empty
-// slot, the block header, and each slot whole and in its place (every field of a test's record; all zero
-// for an empty slot).
-template <typename Stored, typename Test, typename Record>
-void ExpectStored(const sim::AnalyserModel& m, const Stored& got,
-                  Record (*expected)(const sim::AnalyserModel&, const Test&)) {
+// What a host should find in a human analyser's container after the download: the count of tests before
+// the first empty slot, the block header, and each slot whole and in its place (every field of a test's
+// record; all zero for an empty slot).
+inline void ExpectStored(const sim::AnalyserModel& m, const KVStoredTests& got) {
   EXPECT_EQ(std::find_if(m.slots.begin(), m.slots.end(), SlotIsEmpty) - m.slots.begin(), got.testCount);
   EXPECT_EQ((uint32_t{m.blockHeader[0]} << 16) | (uint32_t{m.blockHeader[1]} << 8) | m.blockHeader[2], got.blockHeader);
   for (int slot = 0; slot < KV_STORED_TEST_CAPACITY; ++slot) {
@@ -63,7 +61,8 @@ void ExpectStored(const sim::AnalyserModel& m, const Stored& got,
     if (SlotIsEmpty(m.slots[slot])) {
       EXPECT_TRUE(records::AllBytesZero(got.tests[slot]));
     } else {
-      EXPECT_EQ(records::Fields(expected(m, std::get<Test>(m.slots[slot]))), records::Fields(got.tests[slot]));
+      EXPECT_EQ(records::Fields(HumanRecord(m, std::get<sim::HumanTest>(m.slots[slot]))),
+                records::Fields(got.tests[slot]));
     }
   }
 }

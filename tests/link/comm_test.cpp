@@ -33,12 +33,10 @@ TEST(Open, RunsTheSequenceAndLeavesNoPortOpenAfterAFailure) {
     FakeClock clock;
     FakeSerialPort port{clock};
     CKVComm comm{port, clock};
-    // A port left in a very different state by some other program, with 60 bytes queued.
-    port.SetDriverSettings({9600, 7, Parity::kEven, true, StopBits::kTwo, false, true, true, LineControl::kHandshake,
-                            true, false, true, true, true, true, LineControl::kToggle, false});
+    // A port left in a very different state by some other program (the fake's driver settings), 60 bytes queued.
     std::string sixty = "<";
     for (int i = 0; i < 60; ++i) sixty += " 77";
-    port.Play(sixty).FailCall(c.failing, 1);
+    port.Play(sixty).FailCalls(c.failing, 1);
     EXPECT_EQ(c.code, comm.Open(u"12"));
     EXPECT_EQ(c.calls, port.Calls());
     EXPECT_EQ(c.code == KV_OK, comm.IsOpen() && port.PortOpen());
@@ -77,19 +75,9 @@ TEST_F(CommandTest, ASecondOpenClosesTheFirstEvenWhenTheNameIsTooLong) {
   EXPECT_EQ(from, port.Calls().size());
 }
 
-TEST_F(CommandTest, LineErrorOrFailedQueryOrReadFailsTheReceiveAndKeepsWhatIsQueued) {
-  port.Play("< 01 +5 !1 +5 < 02 03 04 05");  // a framing error between the pieces
-  std::array<uint8_t, 2> buffer{};
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  clock.Advance(milliseconds{10});
-  port.FailCall(kS, port.CallCount(kS) + 1);
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  port.FailCall(kF, port.CallCount(kF) + 1);
-  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
-  EXPECT_EQ(4u, port.InputQueued());
-}
-
-TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
+// A receive's limit counts silence, not the whole receive; a line error, a failed query or a failed read ends it
+// at once, and what is queued stays queued.
+TEST_F(CommandTest, AReceiveEndsAfterItsSilenceLimitOrAtALineErrorOrAFailedCall) {
   port.Play("< 09");
   std::array<uint8_t, 2> buffer{};
   Duration start = clock.Now();
@@ -106,15 +94,32 @@ TEST_F(CommandTest, TheLimitCountsSilenceNotTheWholeReceive) {
   port.Play("+20000 < 01 +10000 < 02");
   EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer, seconds{10}));  // a caller's own limit
   EXPECT_EQ(KV_OK, comm.CommReceive(buffer, seconds{30}));
+  port.Play("< 01 +5 !1 +5 < 02 03 04 05");  // a framing error between the pieces
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  clock.Advance(milliseconds{10});
+  port.FailCalls(kS, port.CallCount(kS) + 1);
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  port.FailCalls(kF, port.CallCount(kF) + 1);
+  EXPECT_EQ(KV_ERR_RECEIVE, comm.CommReceive(buffer));
+  EXPECT_EQ(4u, port.InputQueued());
 }
 
-TEST_F(CommandTest, SendPutsLowBytesOnTheWireEach200msApart) {
-  port.Play("> A5 21 00 FF");
+// A failed write is retried after another pause, three times at most.
+TEST_F(CommandTest, SendPutsLowBytesOnTheWireEach200msApartAndRetriesAFailedWrite) {
+  port.Play("> A5 21 00 FF").FailCalls(Call::kWriteByte, 2);
   Duration previous = clock.Now();
   ASSERT_EQ(KV_OK, comm.CommSend({0x01A5, 0xFF21, 0x0100, 0x00FF}));
   EXPECT_TRUE(port.ScriptDone());
-  for (const auto& sent : port.Sent()) EXPECT_EQ(milliseconds{200}, sent.at - std::exchange(previous, sent.at));
+  std::vector<Duration> gaps;
+  for (const auto& sent : port.Sent()) gaps.push_back(sent.at - std::exchange(previous, sent.at));
+  EXPECT_EQ((std::vector<Duration>{milliseconds{200}, milliseconds{400}, milliseconds{200}, milliseconds{200}}), gaps);
   for (Duration sleep : clock.Sleeps()) EXPECT_LE(sleep, kPacingStep);
+  port.FailCalls(Call::kWriteByte, 6, kWriteAttempts);
+  const Duration start = clock.Now();
+  EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x23}));
+  EXPECT_EQ(5 + kWriteAttempts, port.CallCount(Call::kWriteByte));
+  EXPECT_EQ(kBytePacing * kWriteAttempts, clock.Now() - start);
+  EXPECT_TRUE(comm.IsOpen());
 }
 
 TEST_F(CommandTest, EachByteWaitsForTheOutputQueueButNotForever) {
@@ -130,20 +135,6 @@ TEST_F(CommandTest, EachByteWaitsForTheOutputQueueButNotForever) {
   // The first byte sees the queue drain; the second waits out the drain limit, then its pause.
   EXPECT_GE(clock.Now() - start, milliseconds{400} + kOutputDrainLimit);
   EXPECT_LE(clock.Now() - start, milliseconds{400} + kOutputDrainLimit + milliseconds{5});
-}
-
-TEST_F(CommandTest, AFailedWriteIsRetriedAfterAnotherPauseThreeTimesAtMost) {
-  port.Play("> 5A 23").FailCall(Call::kWriteByte, 2);
-  Duration start = clock.Now();
-  EXPECT_EQ(KV_OK, comm.CommSend({0x5A, 0x23}));
-  EXPECT_TRUE(port.ScriptDone());
-  EXPECT_EQ(milliseconds{600}, clock.Now() - start);
-  port.FailCallsFrom(Call::kWriteByte, 4);
-  start = clock.Now();
-  EXPECT_EQ(KV_ERR_SEND, comm.CommSend({0x5A, 0x23}));
-  EXPECT_EQ(3 + kWriteAttempts, port.CallCount(Call::kWriteByte));
-  EXPECT_EQ(kBytePacing * kWriteAttempts, clock.Now() - start);
-  EXPECT_TRUE(comm.IsOpen());
 }
 
 // The table's lengths are what data/commands.txt's chats send and answer; a byte not in it has no payload.
@@ -166,24 +157,22 @@ TEST_F(CommandTest, ConnectSkipsOtherBytesAnswersOnceAndDropsWhatFollows) {
   EXPECT_EQ(1u, port.InputQueued());
 }
 
-TEST_F(CommandTest, ConnectWaitsSixtySecondsForTheHandshakeNotMore) {
+// A line error ends the wait for the handshake, a failed answer does not; with no port open it fails too
+// (frame_test's KVConnect).
+TEST_F(CommandTest, ConnectWaitsSixtySecondsNotMoreAndFailsOnALineErrorButNotOnAFailedAnswer) {
   port.Play("+59000 < A5 > A5");
   EXPECT_EQ(KV_OK, Connect(comm));
+  port.Play("< 11 +10 !8 +10 < A5");  // a break before the A5
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
+  EXPECT_EQ(1u, port.Sent().size());
+  port.FailCalls(Call::kWriteByte, 2, kWriteAttempts);
+  EXPECT_EQ(KV_OK, Connect(comm));  // the queued A5, answered in vain
+  EXPECT_EQ(1 + kWriteAttempts, port.CallCount(Call::kWriteByte));
   for (int i = 0; i < 100; ++i) port.Play("+1000 < 00");  // noise that never ends
   const Duration start = clock.Now();
   EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
   EXPECT_EQ(kConnectTimeLimit, clock.Now() - start);
   EXPECT_EQ(1u, port.Sent().size());
-}
-
-// With no port open the handshake fails too: frame_test's KVConnect.
-TEST_F(CommandTest, ConnectFailsOnALineErrorButNotOnAFailedAnswer) {
-  port.Play("< 11 +10 !8 +10 < A5");  // a break before the A5
-  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, Connect(comm));
-  EXPECT_TRUE(port.Sent().empty());
-  port.FailCallsFrom(Call::kWriteByte, 1);
-  EXPECT_EQ(KV_OK, Connect(comm));  // the queued A5, answered in vain
-  EXPECT_EQ(kWriteAttempts, port.CallCount(Call::kWriteByte));
 }
 
 }  // namespace

@@ -21,15 +21,8 @@ using namespace testing;
 template <typename... T>
 std::string Text(T... values) {
   std::string text;
-  auto one = [](auto v) {
-    char buffer[32];
-    if constexpr (std::is_floating_point_v<decltype(v)>) {
-      return std::string(buffer, std::to_chars(buffer, buffer + 32, v).ptr);
-    } else {
-      return std::to_string(int64_t{v});
-    }
-  };
-  ((text += (text.empty() ? "" : " ") + one(values)), ...);
+  char buffer[32];
+  ((text += (text.empty() ? "" : " ") + std::string(buffer, std::to_chars(buffer, buffer + 32, values).ptr)), ...);
   return text;
 }
 

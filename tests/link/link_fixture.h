@@ -1,9 +1,10 @@
 // link_fixture.h: what the link's tests share: an open link on the transcript-playing fake port, the
-// data tables of tests/link/data (data_table.h), and time zones and instants counted by hand.
+// data tables of tests/link/data (data_table.h), and time zones and UTC instants.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -33,14 +34,10 @@ class CommandTest : public ::testing::Test {
 // summer-time bias for every zone set afterwards. putenv keeps the very text given, here a literal.
 inline void UseZone(const char* assignment) { putenv(const_cast<char*>(assignment)), tzset(); }
 
-// Seconds since 1970 of a UTC date, the days counted the plain way (whole years, then months).
+// Seconds since 1970 of a UTC date, by the standard library's civil calendar, not the link's own arithmetic.
 constexpr int64_t UtcSeconds(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
-  constexpr int kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  auto leap = [](int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; };
-  int64_t days = day - 1;
-  for (int y = 1970; y < year; ++y) days += leap(y) ? 366 : 365;
-  for (int m = 1; m < month; ++m) days += kMonthDays[m - 1] + ((m == 2 && leap(year)) ? 1 : 0);
-  return days * 86400 + hour * 3600 + minute * 60 + second;
+  const std::chrono::sys_days date = std::chrono::year{year} / month / day;
+  return std::chrono::seconds{date.time_since_epoch()}.count() + hour * 3600 + minute * 60 + second;
 }
 
 }  // namespace kv::link::testing

@@ -48,10 +48,8 @@ class FakeSerialPort : public SerialPort {
   void AcceptAnySent() { acceptAnySent_ = true; }                  // written bytes recorded, not checked
   bool ScriptDone() { return Pump(), cursor_ == steps_.size(); }  // every step done
   size_t InputQueued() { return Pump(), input_.size(); }           // bytes arrived and not yet read
-  void FailCall(Call call, int nth) { failAt_[call] = {nth, nth}; }        // the nth call (from 1) fails
-  void FailCallsFrom(Call call, int nth) { failAt_[call] = {nth, 1 << 30}; }  // every call from the nth
+  void FailCalls(Call call, int nth, int count = 1) { failAt_[call] = {nth, nth + count - 1}; }  // nth from 1
   void SetOutputDrainPolls(int polls) { drainPolls_ = polls; }  // status queries that see a written byte queued
-  void SetDriverSettings(const LineSettings& settings) { driver_ = settings; }
 
   const std::vector<Call>& Calls() const { return calls_; }
   int CallCount(Call call) const { return int(std::count(calls_.begin(), calls_.end(), call)); }
@@ -157,7 +155,9 @@ class FakeSerialPort : public SerialPort {
   std::vector<Call> calls_;
   std::u16string openedPath_;
   std::array<uint32_t, 2> queueSizes_{};
-  LineSettings driver_{};
+  // The driver's settings before the first write: a port left in a very different state by some other program.
+  LineSettings driver_{9600, 7, Parity::kEven, true, StopBits::kTwo, false, true, true, LineControl::kHandshake,
+                       true, false, true, true, true, true, LineControl::kToggle, false};
   std::optional<LineSettings> applied_;
   std::vector<SentByte> sent_;
   std::vector<uint8_t> purged_;
