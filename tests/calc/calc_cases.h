@@ -2,8 +2,6 @@
 // spectra given bit for bit, whole records as words, and the reading of the case tables in data/.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>

@@ -32,10 +32,6 @@ Fields Results(const CXTestRecord& test) {
 }
 
 TEST(Equine, WorkedExample) {
-  const kv::calc::LogLogFit fit = kv::calc::FitLogLog({112, 106, 103, 97, 88, 85, 82});
-  EXPECT_NEAR(2.0677, fit.c0, 0.00005);
-  EXPECT_NEAR(-0.010242, fit.c1, 0.0000005);
-  EXPECT_NEAR(-0.021695, fit.c2, 0.0000005);
   // The published figures to their last decimal; a fit in double moves the body mass by about 0.08 kg.
   // fatKg = trunc(520.11 - 284.45 / 0.732 = 131.52) = 131; 131 x 100 / 520.11 = 25.19; ratio 82 / 112.
   const std::array<double, 15> figures = {131,   520.11, 464.94, 25.19, 284.45, 54.69, 125.85, 0.2420,

@@ -17,16 +17,10 @@ namespace {
 using namespace kv::calc::testing;
 using N = KVNormals;
 
-// Every result but leanKg is nonsense: the normals read leanKg only.
-KVResults WithLean(float leanKg) {
-  KVResults results;
+N Normals(const KVTestRecord& test, float leanKg, const std::string& code = "KV_OK") {
+  KVResults results;  // every result but leanKg is nonsense: the normals read leanKg only
   std::memset(&results, 0xC4, sizeof results);
   results.leanKg = leanKg;
-  return results;
-}
-
-N Normals(const KVTestRecord& test, float leanKg, const std::string& code = "KV_OK") {
-  const KVResults results = WithLean(leanKg);
   N normals;
   std::memset(&normals, 0xA5, sizeof normals);
   EXPECT_EQ(code, CodeName(KVCalculateNormals(&test, &results, &normals)));

@@ -16,9 +16,8 @@
 
 namespace {
 
+using namespace kv::calc::testing;
 using kv::calc::PlanePoint;
-using kv::calc::testing::kColeSpectrum;
-using kv::calc::testing::kDepressedSpectrum;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
@@ -66,7 +65,7 @@ TEST(SpectrumFit, NearestByRoundedDistanceEarliestOnTies) {
 KVResults Analyse(const KVSpectrumPoint* spectrum, int32_t count, int32_t sex = 1, int32_t height = 170,
                   int32_t resistance = 500) {
   const KVTestRecord test =
-      kv::calc::testing::Person(15, sex, 40, height, 70.0f, 3, 84, 100, {560, 500, 450, resistance}, spectrum, count);
+      Person(15, sex, 40, height, 70.0f, 3, 84, 100, {560, 500, 450, resistance}, spectrum, count);
   KVResults results;
   EXPECT_EQ(KV_OK, KVCalculateResults(&test, &results, 0));
   return results;

@@ -3,10 +3,9 @@
 # names out of ascending order.
 file(STRINGS ${NAMES} expected)
 list(TRANSFORM expected REPLACE "@[0-9]+$" "")  # the i686 argument sizes are not part of the name
+set(options -p)
 if(NOT LIBRARY MATCHES "[.]dll$")
   set(options -D --defined-only)
-else()
-  set(options -p)
 endif()
 execute_process(COMMAND ${READER} ${options} ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -18,12 +18,6 @@ HMODULE Dll() {
   return dll;
 }
 
-std::u16string LoadFromDll(uint32_t number) {
-  std::vector<wchar_t> buffer(8192);
-  const int units = ::LoadStringW(Dll(), number, buffer.data(), static_cast<int>(buffer.size()));
-  return units <= 0 ? std::u16string() : std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), units);
-}
-
 // Each block of 16 in English (UK), and no text for a number outside the table. The texts themselves, from
 // the same resource scripts, are bt_win32_platform_test's (Win32.Texts).
 TEST(Dll, StringTableIsTheMessageTable) {
@@ -36,8 +30,9 @@ TEST(Dll, StringTableIsTheMessageTable) {
         << entry.number;
     inTable.at(entry.number) = true;
   }
+  std::vector<wchar_t> text(8192);
   for (uint32_t number = 0; number < inTable.size(); ++number)
-    EXPECT_TRUE(inTable[number] || LoadFromDll(number).empty()) << number;
+    EXPECT_TRUE(inTable[number] || ::LoadStringW(Dll(), number, text.data(), 8192) <= 0) << number;
 }
 
 TEST(Dll, VersionResource) {

@@ -5,12 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <string>
 #include <vector>
 
-#include "bluetooth/setup.h"
-#include "bluetooth/stack.h"
 #include "bluetooth/win32/platform_win32.h"
 #include "messages.h"
 
