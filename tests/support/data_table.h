@@ -1,5 +1,5 @@
-// data_table.h: what the table tests of calc/, link/ and sdk/ share: the rows of a table in the program's
-// data folder (KV_TEST_DATA_DIR, set per test program), and result codes by name for its code columns.
+// data_table.h: what the table-driven tests share: the rows of a table in the program's data folder
+// (KV_TEST_DATA_DIR, set per test program or folder), the cells of a line, and result codes by name.
 #pragma once
 
 #include <gtest/gtest.h>
