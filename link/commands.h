@@ -50,6 +50,10 @@ int WriteCurrentTime(CKVComm& comm);
 int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored);
 // The same for the equine analysers: -1 for any analyser that is not one.
 int ReadEquineStoredTestData(CKVComm& comm, CXStoredTests* stored);
+// The two downloads of a session: the same, but the caller's container changes only when the
+// download returns 0; after any failure or a cancel it is exactly as it was.
+int ReadStoredTestDataWhole(CKVComm& comm, KVStoredTests* stored);
+int ReadEquineStoredTestDataWhole(CKVComm& comm, CXStoredTests* stored);
 
 // Exchange 0x40, read the human way; outputs written as soon as the payload is in.
 int ReadTestKorvanta(CKVComm& comm, int32_t& reading1, int32_t& reading2, int32_t& reading3, int32_t& reading4,

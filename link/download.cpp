@@ -1,6 +1,7 @@
 // download.cpp: the stored-test download of both kinds of analyser, and the single test.
 // Model, serial number, then the block; the block is decoded only once all of it is in.
 #include <array>
+#include <memory>
 
 #include "catalogue.h"
 #include "link/commands.h"
@@ -34,7 +35,7 @@ int ReceiveBlock(CKVComm& comm, uint32_t& blockHeader, std::array<uint8_t, kBloc
   std::span<uint8_t> header = comm.PayloadBuffer().first(kBlockHeaderSize);
   if (int rc = ReceivePayload(comm, header); rc != 0) return rc;
   blockHeader = BigEndian24(header.data());
-  return ReceivePayload(comm, block);
+  return comm.CommReceiveReporting(block);
 }
 
 template <typename Container, typename DecodeBlock>
@@ -49,6 +50,16 @@ int Download(CKVComm& comm, Container* stored, AnalyserKind wanted, DecodeBlock 
   return ReceiveAcknowledgement(comm);
 }
 
+// Runs the download on a copy (the human records keep the caller's spectra), committed on success.
+template <typename Container, typename Read>
+int DownloadWhole(CKVComm& comm, Container* stored, Read read) {
+  if (stored == nullptr) return KV_ERR_ARGUMENT;
+  const auto staged = std::make_unique<Container>(*stored);
+  const int rc = read(comm, staged.get());
+  if (rc == KV_OK) *stored = *staged;
+  return rc;
+}
+
 }  // namespace
 
 int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored) {
@@ -57,6 +68,14 @@ int ReadStoredTestData(CKVComm& comm, KVStoredTests* stored) {
 
 int ReadEquineStoredTestData(CKVComm& comm, CXStoredTests* stored) {
   return Download(comm, stored, AnalyserKind::kEquine, DecodeEquineBlock);
+}
+
+int ReadStoredTestDataWhole(CKVComm& comm, KVStoredTests* stored) {
+  return DownloadWhole(comm, stored, ReadStoredTestData);
+}
+
+int ReadEquineStoredTestDataWhole(CKVComm& comm, CXStoredTests* stored) {
+  return DownloadWhole(comm, stored, ReadEquineStoredTestData);
 }
 
 int ReadTestKorvanta(CKVComm& comm, int32_t& reading1, int32_t& reading2, int32_t& reading3, int32_t& reading4,

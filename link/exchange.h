@@ -57,8 +57,8 @@ inline constexpr uint16_t PayloadBytes(uint8_t command) {
 
 // KVConnect: waits for the analyser's 0xA5 (skipping any other byte), answers it, pauses
 // 150 ms and empties the input queue. 0, or -52 when the receive fails or no 0xA5 comes
-// within kConnectTimeLimit (no port open: -52 at once). The answer's send result is ignored.
-inline constexpr Duration kConnectTimeLimit = std::chrono::seconds{60};
+// within the link's handshake limit (no port open: -52 at once), or -57 once cancelled. The
+// answer's send result is ignored.
 inline constexpr Duration kConnectSettle = std::chrono::milliseconds{150};
 int Connect(CKVComm& comm);
 

@@ -3,10 +3,12 @@
 // posix/ and win32/; tests use the fakes of tests/fakes/serial.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace kv::link {
@@ -19,6 +21,29 @@ class Clock {
   virtual ~Clock() = default;
   virtual Duration Now() = 0;  // monotonic; only differences mean anything
   virtual void Sleep(Duration duration) = 0;
+};
+
+// The cancel of one link: raised from any thread, it stays raised, and it ends every wait of the
+// link early (its own sleeps, and the port's input wait where the port polls its handle).
+class Wake {
+ public:
+  virtual ~Wake() = default;
+  // Any thread; idempotent.
+  void Raise() {
+    if (!raised_.exchange(true)) Signal();
+  }
+  virtual bool Raised() const { return raised_.load(); }
+  // Sleeps `duration`, or less once raised.
+  virtual void Sleep(Duration duration) = 0;
+  // What the native port waits on beside its own handle (a file descriptor, a HANDLE as an
+  // integer); -1 where there is none.
+  virtual intptr_t PollHandle() const { return -1; }
+
+ protected:
+  virtual void Signal() = 0;
+
+ private:
+  std::atomic<bool> raised_{false};
 };
 
 // The line settings the link asks for, one field per setting it names. A backend keeps
@@ -85,15 +110,20 @@ class SerialPort {
   virtual int ReadQueued(std::span<uint8_t> into) = 0;
   // 1 when the byte was written, 0 or < 0 when it was not.
   virtual int WriteByte(uint8_t byte) = 0;
-  // Returns when input may be queued, an error may be pending, or after about `limit`;
-  // waits without spinning. A false return only means nothing arrived in time.
+  // Returns when input may be queued, an error may be pending, the port's wake is raised, or
+  // after about `limit`; waits without spinning. A false return only means nothing arrived in time.
   virtual bool WaitForInput(Duration limit) = 0;
   virtual void PurgeInput() = 0;
   virtual void Close() = 0;
+  // The system's words for the last call that failed ("No such file or directory"); empty when
+  // there is none to tell.
+  virtual std::string LastSystemError() const { return {}; }
 };
 
-// The backend of this build (posix/ or win32/) and its clock.
-std::unique_ptr<SerialPort> MakeNativeSerialPort();
+// The backend of this build (posix/ or win32/), its clock and its wake. A port made with a wake
+// ends its input wait as soon as the wake is raised.
+std::unique_ptr<SerialPort> MakeNativeSerialPort(const Wake* wake = nullptr);
 Clock& NativeClock();
+std::unique_ptr<Wake> MakeNativeWake();
 
 }  // namespace kv::link

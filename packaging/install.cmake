@@ -20,7 +20,8 @@ set(KV_DOC_TOOLS ${CMAKE_INSTALL_DATADIR}/doc/korvanta-tools)
 install(TARGETS KorvantaSDK EXPORT KorvantaSDKTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
         INCLUDES DESTINATION ${KV_INSTALL_INCLUDEDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/base/KorvantaSDK.h ${PROJECT_SOURCE_DIR}/base/result_codes.inc
+install(FILES ${PROJECT_SOURCE_DIR}/base/KorvantaSDK.h ${PROJECT_SOURCE_DIR}/base/KorvantaSession.h
+              ${PROJECT_SOURCE_DIR}/base/result_codes.inc
         DESTINATION ${KV_INSTALL_INCLUDEDIR} COMPONENT dev)
 
 install(EXPORT KorvantaSDKTargets NAMESPACE KorvantaSDK:: DESTINATION ${KV_INSTALL_CMAKEDIR} COMPONENT dev)

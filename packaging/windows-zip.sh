@@ -20,7 +20,7 @@ else
   tag='/^{dotnet}/d'
 fi
 sed -e "$tag" -e "s/@VERSION@/$version/" "$src/packaging/README-windows.txt.in" | sed 's/$/\r/' >"$root/README-windows.txt"
-cp "$src/base/KorvantaSDK.h" "$src/base/result_codes.inc" "$root/include/"
+cp "$src/base/KorvantaSDK.h" "$src/base/KorvantaSession.h" "$src/base/result_codes.inc" "$root/include/"
 cp "$x86/sdk/KorvantaSDK.def" "$root/"
 cp "$src/tools/example/calc_example.c" "$root/examples/"
 for arch in x64 x86; do

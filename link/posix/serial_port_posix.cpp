@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -82,19 +83,22 @@ uint32_t BaudOf(speed_t speed) {
 
 class PosixSerialPort final : public SerialPort {
  public:
+  explicit PosixSerialPort(const Wake* wake) : wake_(wake) {}
+
   PathStyle Style() const override { return PathStyle::kPosix; }
 
   bool Open(std::u16string_view devicePath) override {
     Close();
     const std::optional<std::string> file = PosixFileFor(devicePath);
-    if (!file) return false;
+    if (!file) return Failed(EINVAL);
     // O_NONBLOCK so that the open does not wait for a carrier; cleared once CLOCAL is set.
     FileHandle fd(Calls().open(file->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.valid() || !Calls().isatty(fd.get())) return false;
+    if (!fd.valid()) return Failed(errno);
+    if (!Calls().isatty(fd.get())) return Failed(ENOTTY);
     // Exclusive: TIOCEXCL keeps out other openers (root excepted); the lock keeps out every
     // cooperating program, root included.
-    if (Calls().flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
-    if (Calls().ioctl(fd.get(), TIOCEXCL, nullptr) != 0 && !Unsupported(errno)) return false;
+    if (Calls().flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return Failed(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (Calls().ioctl(fd.get(), TIOCEXCL, nullptr) != 0 && !Unsupported(errno)) return Failed(errno);
     fd_.Reset(fd.Release());
     SnapshotCounters(counters_);
     return true;
@@ -191,7 +195,7 @@ class PosixSerialPort final : public SerialPort {
     if (!fd_.valid()) return false;
     int in = 0;
     int out = 0;
-    if (Calls().ioctl(fd_.get(), FIONREAD, &in) != 0) return false;
+    if (Calls().ioctl(fd_.get(), FIONREAD, &in) != 0) return Failed(errno);
     if (Calls().ioctl(fd_.get(), TIOCOUTQ, &out) != 0) out = 0;
     status.inputQueued = static_cast<uint32_t>(in < 0 ? 0 : in);
     status.outputQueued = static_cast<uint32_t>(out < 0 ? 0 : out);
@@ -226,6 +230,7 @@ class PosixSerialPort final : public SerialPort {
       if (n >= 0) return static_cast<int>(n);
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+      lastError_ = errno;
       return -1;
     }
   }
@@ -236,6 +241,7 @@ class PosixSerialPort final : public SerialPort {
       const ssize_t n = Calls().write(fd_.get(), &byte, 1);
       if (n >= 0) return static_cast<int>(n);
       if (errno == EINTR) continue;
+      lastError_ = errno;
       return -1;
     }
   }
@@ -243,9 +249,11 @@ class PosixSerialPort final : public SerialPort {
   bool WaitForInput(Duration limit) override {
     if (!fd_.valid()) return false;
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(limit).count();
-    pollfd p{fd_.get(), POLLIN, 0};
-    const int rc = Calls().poll(&p, 1, static_cast<int>(ms < 0 ? 0 : ms));
-    if (rc > 0 && (p.revents & (POLLHUP | POLLERR)) != 0 && (p.revents & POLLIN) == 0) {
+    // The wake's descriptor beside the port's: a cancel ends the wait at once.
+    pollfd p[2] = {{fd_.get(), POLLIN, 0}, {wake_ ? static_cast<int>(wake_->PollHandle()) : -1, POLLIN, 0}};
+    const nfds_t count = p[1].fd >= 0 ? 2 : 1;
+    const int rc = Calls().poll(p, count, static_cast<int>(ms < 0 ? 0 : ms));
+    if (rc > 0 && (p[0].revents & (POLLHUP | POLLERR)) != 0 && (p[0].revents & POLLIN) == 0) {
       // A hung-up pseudo-terminal reports POLLHUP at once, every time: do not let the
       // receive loop spin on it while it waits for its time limit.
       struct timespec pause {0, 10'000'000};
@@ -263,7 +271,14 @@ class PosixSerialPort final : public SerialPort {
     abortOnError_ = false;
   }
 
+  std::string LastSystemError() const override { return lastError_ != 0 ? std::strerror(lastError_) : std::string(); }
+
  private:
+  bool Failed(int error) {
+    lastError_ = error;
+    return false;
+  }
+
   struct Counters {
     int frame = 0, parity = 0, overrun = 0, brk = 0, bufferOverrun = 0;
   };
@@ -285,9 +300,11 @@ class PosixSerialPort final : public SerialPort {
     return Unsupported(errno);
   }
 
+  const Wake* wake_;
   FileHandle fd_;
   Counters counters_;
   bool abortOnError_ = false;
+  int lastError_ = 0;
 };
 
 class PosixClock final : public Clock {
@@ -304,9 +321,47 @@ class PosixClock final : public Clock {
   }
 };
 
+// An eventfd: Signal makes it readable for good, so every poll on it, now or later, returns at once.
+class PosixWake final : public Wake {
+ public:
+  PosixWake() : fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~PosixWake() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  PosixWake(const PosixWake&) = delete;
+  PosixWake& operator=(const PosixWake&) = delete;
+
+  void Sleep(Duration duration) override {
+    if (duration <= Duration::zero() || Raised()) return;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(duration).count();
+    struct timespec limit {static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+    if (fd_ < 0) {
+      NativeClock().Sleep(duration);
+      return;
+    }
+    pollfd p{fd_, POLLIN, 0};
+    // An interrupted wait ends early; the caller reads its clock and sleeps the rest.
+    ::ppoll(&p, 1, &limit, nullptr);
+  }
+  intptr_t PollHandle() const override { return fd_; }
+
+ protected:
+  void Signal() override {
+    if (fd_ < 0) return;
+    const uint64_t one = 1;
+    // The counter cannot overflow from one write; nothing to do if it fails.
+    [[maybe_unused]] const ssize_t n = ::write(fd_, &one, sizeof one);
+  }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
-std::unique_ptr<SerialPort> MakeNativeSerialPort() { return std::make_unique<PosixSerialPort>(); }
+std::unique_ptr<SerialPort> MakeNativeSerialPort(const Wake* wake) { return std::make_unique<PosixSerialPort>(wake); }
+
+std::unique_ptr<Wake> MakeNativeWake() { return std::make_unique<PosixWake>(); }
 
 Clock& NativeClock() {
   static PosixClock clock;

@@ -121,15 +121,28 @@ LineControl RtsFrom(DWORD c) {
   }
 }
 
+// The system's message for an error code, in English where the system has it, without its line end.
+std::string SystemMessage(DWORD error) {
+  char text[256] = {};
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                 MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), text, sizeof text, nullptr);
+  std::string message(text, n);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+    message.pop_back();
+  return message.empty() ? "system error " + std::to_string(error) : message;
+}
+
 class Win32SerialPort final : public SerialPort {
  public:
+  explicit Win32SerialPort(const Wake* wake) : wake_(wake) {}
+
   PathStyle Style() const override { return PathStyle::kWindows; }
 
   bool Open(std::u16string_view devicePath) override {
     Close();
     const std::wstring path(devicePath.begin(), devicePath.end());
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    if (h == INVALID_HANDLE_VALUE) return Failed();
     handle_.Reset(h);
     timer_.Acquire();
     return true;
@@ -198,7 +211,8 @@ class Win32SerialPort final : public SerialPort {
   bool QueryStatus(PortStatus& status) override {
     DWORD errors = 0;
     COMSTAT stat{};
-    if (!handle_.valid() || ClearCommError(handle_.get(), &errors, &stat) == 0) return false;
+    if (!handle_.valid()) return false;
+    if (ClearCommError(handle_.get(), &errors, &stat) == 0) return Failed();
     status.errors = 0;
     if (errors & CE_FRAME) status.errors |= kPortErrorFraming;
     if (errors & CE_RXPARITY) status.errors |= kPortErrorParity;
@@ -216,22 +230,29 @@ class Win32SerialPort final : public SerialPort {
 
   int ReadQueued(std::span<uint8_t> into) override {
     DWORD got = 0;
-    if (!handle_.valid() || ReadFile(handle_.get(), into.data(), static_cast<DWORD>(into.size()), &got, nullptr) == 0)
-      return -1;
+    if (!handle_.valid()) return -1;
+    if (ReadFile(handle_.get(), into.data(), static_cast<DWORD>(into.size()), &got, nullptr) == 0) return Failed(), -1;
     return static_cast<int>(got);
   }
 
   int WriteByte(uint8_t byte) override {
     DWORD written = 0;
-    if (!handle_.valid() || WriteFile(handle_.get(), &byte, 1, &written, nullptr) == 0) return -1;
+    if (!handle_.valid()) return -1;
+    if (WriteFile(handle_.get(), &byte, 1, &written, nullptr) == 0) return Failed(), -1;
     return static_cast<int>(written);
   }
 
   bool WaitForInput(Duration limit) override {
     // The handle is synchronous, so there is nothing to wait on: a short sleep between
-    // empty polls is what keeps the receive off the processor.
+    // empty polls is what keeps the receive off the processor. With a wake it is a wait on the
+    // wake's event instead, which a cancel ends at once.
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(limit).count();
-    Sleep(static_cast<DWORD>(ms <= 0 ? 0 : ms < 2 ? ms : 2));
+    const DWORD pause = static_cast<DWORD>(ms <= 0 ? 0 : ms < 2 ? ms : 2);
+    const HANDLE event = wake_ ? reinterpret_cast<HANDLE>(wake_->PollHandle()) : nullptr;
+    if (event != nullptr && event != INVALID_HANDLE_VALUE)
+      WaitForSingleObject(event, pause);
+    else
+      Sleep(pause);
     return false;
   }
 
@@ -244,7 +265,16 @@ class Win32SerialPort final : public SerialPort {
     timer_.Release();
   }
 
+  std::string LastSystemError() const override { return lastError_ != 0 ? SystemMessage(lastError_) : std::string(); }
+
  private:
+  bool Failed() {
+    lastError_ = GetLastError();
+    return false;
+  }
+
+  const Wake* wake_;
+  DWORD lastError_ = 0;
   PortHandle handle_;
   TimerResolution timer_;
   DCB read_{};
@@ -273,9 +303,40 @@ class Win32Clock final : public Clock {
   LARGE_INTEGER frequency_{};
 };
 
+// A manual-reset event: once set it stays set, so every wait on it, now or later, returns at once.
+class Win32Wake final : public Wake {
+ public:
+  Win32Wake() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~Win32Wake() override {
+    if (event_ != nullptr) CloseHandle(event_);
+  }
+  Win32Wake(const Win32Wake&) = delete;
+  Win32Wake& operator=(const Win32Wake&) = delete;
+
+  void Sleep(Duration duration) override {
+    if (duration <= Duration::zero() || Raised()) return;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(duration).count();
+    if (event_ == nullptr)
+      ::Sleep(static_cast<DWORD>(ms));
+    else
+      WaitForSingleObject(event_, static_cast<DWORD>(ms));
+  }
+  intptr_t PollHandle() const override { return event_ != nullptr ? reinterpret_cast<intptr_t>(event_) : -1; }
+
+ protected:
+  void Signal() override {
+    if (event_ != nullptr) SetEvent(event_);
+  }
+
+ private:
+  HANDLE event_;
+};
+
 }  // namespace
 
-std::unique_ptr<SerialPort> MakeNativeSerialPort() { return std::make_unique<Win32SerialPort>(); }
+std::unique_ptr<SerialPort> MakeNativeSerialPort(const Wake* wake) { return std::make_unique<Win32SerialPort>(wake); }
+
+std::unique_ptr<Wake> MakeNativeWake() { return std::make_unique<Win32Wake>(); }
 
 Clock& NativeClock() {
   static Win32Clock clock;

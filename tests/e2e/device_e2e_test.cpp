@@ -3,10 +3,14 @@
 // the way is tested in depth against the fake port (tests/link) and the POSIX port on a pty
 // (tests/link/posix_pty_test.cpp); the identity and clock exports reach the simulator through the
 // command-line tool's end-to-end test.
+#include <atomic>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <optional>
+#include <thread>
 
+#include "KorvantaSession.h"
 #include "expected.h"
 #include "simulator_options.h"
 #ifndef _WIN32
@@ -89,6 +93,97 @@ TEST(DeviceE2E, PrinterAddressDownloadSingleTestAndClose) {
   KVCloseComport();
   uint32_t serial = 0;
   EXPECT_EQ(KV_ERR_SEND, KVReadSerialNumber(&serial));
+}
+
+// Sessions: each analyser on a session of its own, from a thread of its own, all at once.
+int32_t SessionDownload(const Analyser& analyser, KVStoredTests* stored) {
+  KVSession* session = nullptr;
+  int32_t rc = KVSessionOpen(W(analyser.port.c_str()), &session);
+  if (rc == KV_OK) rc = KVSessionConnect(session);
+  if (rc == KV_OK) rc = KVSessionReadStoredTestData(session, stored);
+  KVSessionClose(session);
+  return rc;
+}
+
+// Runs under ThreadSanitizer and AddressSanitizer too (tsan and asan presets). The default session of
+// the 32 exports downloads from the first analyser meanwhile, beside the sessions.
+TEST(SessionE2E, FourAnalysersDownloadAtOnceBesideTheDefaultPort) {
+  std::string whyNot;
+  std::vector<Analyser> analysers;
+  for (const char* model : {"7", "4", "2", "5", "10"}) {
+    auto analyser = StartAnalyser({"--model", model}, &whyNot);
+    if (!analyser) GTEST_SKIP() << whyNot;
+    analysers.push_back(std::move(*analyser));
+  }
+  std::vector<std::unique_ptr<KVStoredTests>> stored;
+  std::vector<std::future<int32_t>> downloads;
+  for (size_t i = 0; i < analysers.size(); ++i) {
+    stored.push_back(records::Filled<KVStoredTests>(0));
+    downloads.push_back(std::async(std::launch::async, [&, i] {
+      if (i > 0) return SessionDownload(analysers[i], stored[i].get());
+      int32_t rc = KVOpenComport(W(analysers[i].port.c_str()));
+      if (rc == KV_OK) rc = KVConnect();
+      if (rc == KV_OK) rc = KVReadStoredTestData(stored[i].get());
+      KVCloseComport();
+      return rc;
+    }));
+  }
+  for (size_t i = 0; i < analysers.size(); ++i) {
+    SCOPED_TRACE("analyser " + std::to_string(i));
+    ASSERT_EQ(KV_OK, downloads[i].get());
+    ExpectStored(analysers[i].scenario.model, *stored[i]);
+  }
+}
+
+struct CancelOnFirstBytes {
+  std::promise<void> started;
+  std::atomic<bool> once{false};
+};
+int32_t KV_CALL SignalFirstProgress(void* user, int32_t, int32_t) {
+  auto* c = static_cast<CancelOnFirstBytes*>(user);
+  if (!c->once.exchange(true)) c->started.set_value();
+  return 0;
+}
+
+// A cancel, and a close, from another thread in the middle of the block: the download ends with -57,
+// the container is untouched, later calls answer -57, and the analyser sees the port closed.
+TEST(SessionE2E, CancelOrCloseFromAnotherThreadEndsTheDownloadAndLeavesTheContainer) {
+  for (const bool closeIt : {false, true}) {
+    SCOPED_TRACE(closeIt ? "close" : "cancel");
+    std::string whyNot;
+    const auto sim = StartAnalyser({"--model", "7"}, &whyNot);
+    if (!sim) GTEST_SKIP() << whyNot;
+    KVSession* session = nullptr;
+    ASSERT_EQ(KV_OK, KVSessionOpen(W(sim->port.c_str()), &session));
+    ASSERT_EQ(KV_OK, KVSessionConnect(session));
+    CancelOnFirstBytes signal;
+    ASSERT_EQ(KV_OK, KVSessionSetProgress(session, SignalFirstProgress, &signal));
+    auto stored = records::Filled<KVStoredTests>(0xA7);
+    const auto before = records::Filled<KVStoredTests>(0xA7);
+    std::thread download([&] { EXPECT_EQ(KV_ERR_CANCELLED, KVSessionReadStoredTestData(session, stored.get())); });
+    // The rest of the block takes a quarter of a second on the line: the cancel lands inside it.
+    signal.started.get_future().wait();
+    if (closeIt)
+      KVSessionClose(session);
+    else
+      EXPECT_EQ(KV_OK, KVSessionCancel(session));
+    download.join();
+    EXPECT_EQ(0, std::memcmp(before.get(), stored.get(), sizeof(KVStoredTests)));
+    if (!closeIt) {
+      uint32_t serial = 0;
+      EXPECT_EQ(KV_ERR_CANCELLED, KVSessionReadSerialNumber(session, &serial));
+      KVWChar text[200] = {};
+      ASSERT_EQ(KV_OK, KVSessionGetLastError(session, text, 200));
+      EXPECT_EQ(u"reading the serial number: the session is cancelled [KV_ERR_CANCELLED, -57]",
+                std::u16string(reinterpret_cast<const char16_t*>(text)));
+      KVSessionClose(session);
+    }
+#ifndef _WIN32
+    for (int i = 0; i < 200 && sim->simulator->PhaseSnapshot() != sim::Engine::Phase::kDetached; ++i)
+      std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(sim::Engine::Phase::kDetached, sim->simulator->PhaseSnapshot());
+#endif
+  }
 }
 
 }  // namespace

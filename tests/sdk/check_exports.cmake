@@ -1,5 +1,5 @@
 # check_exports.cmake: reads a built library's export table (a .dll's with objdump, else with nm) and
-# compares it with the 32 names. Fails on a missing name, on any extra exported symbol, and (DLL) on
+# compares it with the export list. Fails on a missing name, on any extra exported symbol, and (DLL) on
 # names out of ascending order.
 file(STRINGS ${NAMES} expected)
 list(TRANSFORM expected REPLACE "@[0-9]+$" "")  # the i686 argument sizes are not part of the name

@@ -50,6 +50,9 @@ constexpr std::array kAdvice{
            "the analyser stopped answering: check that it is switched on and connected (or in Bluetooth range), "
            "then run the command again"},
     Advice{KV_ERR_SEND, ExitStatus::kNoAnswer, "nothing could be sent on the port: check the cable and the port"},
+    Advice{KV_ERR_CANCELLED, ExitStatus::kCancelled, "the transfer was stopped before it ended; run the command again"},
+    Advice{KV_ERR_BUSY, ExitStatus::kPort,
+           "the port's session was still busy with another command: run one command at a time on one port"},
 };
 
 struct ExitMeaning {
@@ -68,6 +71,7 @@ constexpr std::array kExitMeanings{
     ExitMeaning{ExitStatus::kInvalidTest, "test refused by the calculation"},
     ExitMeaning{ExitStatus::kNoBluetooth, "no Bluetooth radio or a Bluetooth step failed"},
     ExitMeaning{ExitStatus::kOutput, "output cannot be written"},
+    ExitMeaning{ExitStatus::kCancelled, "stopped by the user (Ctrl-C)"},
 };
 
 const Advice* FindAdvice(int32_t code) {

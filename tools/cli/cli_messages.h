@@ -21,6 +21,7 @@ enum class ExitStatus : int {
   kInvalidTest = 7,
   kNoBluetooth = 8,
   kOutput = 9,
+  kCancelled = 130,  // stopped by the user (Ctrl-C), as shells report SIGINT
 };
 
 inline int ToInt(ExitStatus status) { return static_cast<int>(status); }

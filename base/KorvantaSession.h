@@ -1,0 +1,113 @@
+/* KorvantaSession.h: the kit's interface beyond the 32 exports of KorvantaSDK.h: sessions, one per
+ * analyser port, each with its own link, usable from any thread, cancellable, with progress and a
+ * wire trace. Plain C like KorvantaSDK.h, whose records, text type and calling convention it uses.
+ *
+ * Thread contract
+ *  - Calls on different sessions run at the same time, from any threads.
+ *  - One call at a time on one session: a second call while one is in flight returns
+ *    KV_ERR_BUSY (-58) at once, without touching the line. This holds for every export taking a
+ *    session except KVSessionCancel, KVSessionClose and KVSessionGetLastError.
+ *  - KVSessionCancel and KVSessionClose may be called from any thread at any time, also while a
+ *    call is in flight. Cancel is never lost: once it has returned, the call in flight returns
+ *    KV_ERR_CANCELLED (-57) within about 50 ms (from the handshake wait, a pacing pause or a
+ *    receive), and every later call on that session returns -57 at once. It reaches no other
+ *    session. Only Close remains to be done on a cancelled session.
+ *  - Callbacks run on the thread of the call that causes them, and never after that call has
+ *    returned. A callback must not call into the same session (that call would answer -58).
+ *  - The 32 exports of KorvantaSDK.h keep their own process-wide port (a default session of
+ *    their own); sessions never share it, so both may be used side by side on different ports. */
+#ifndef KORVANTA_SESSION_H
+#define KORVANTA_SESSION_H
+
+#include "KorvantaSDK.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* One open analyser port with its own link object. Opaque: made by KVSessionOpen, freed by
+ * KVSessionClose. */
+typedef struct KVSession KVSession;
+
+/* Progress of the transfer in progress: done and total are its bytes (the stored-test block:
+ * total 3200, done rising to it, reported at least every 64 bytes and at the end). Called on
+ * the calling thread; returning non-zero cancels the session, as KVSessionCancel. */
+typedef int32_t(KV_CALL* KVProgressCallback)(void* user, int32_t done, int32_t total);
+
+/* Every byte that crosses the line, in the order it did: direction 1 sent, 0 received; bytes
+ * points at count bytes, valid during the call only; elapsedMicroseconds is the time since the
+ * session was opened. Bytes that a purge discards unread are never seen. */
+typedef void(KV_CALL* KVTraceCallback)(void* user, int32_t direction, const uint8_t* bytes, int32_t count,
+                                        int64_t elapsedMicroseconds);
+
+enum KVTraceDirection { KV_TRACE_RECEIVED = 0, KV_TRACE_SENT = 1 };
+
+/* Opens a port as KVOpenComport names it ("5" for COM5, "/dev/ttyUSB0"), with the analyser's
+ * line settings, and makes a session of it. session is checked: null gives -18; portName null
+ * gives -18. On success *session is the new session; on failure it is set to null and nothing
+ * stays open. Codes: 0, -18, -50 (cannot be opened, line settings, name too long), -51. */
+KV_API int32_t KV_CALL KVSessionOpen(const KVWChar* portName, KVSession** session) KV_NOEXCEPT;
+
+/* Any thread: cancels the session, waits for the call in flight (if any) to return, closes the
+ * port and frees the session. A null session does nothing. The session must not be used after. */
+KV_API void KV_CALL KVSessionClose(KVSession* session) KV_NOEXCEPT;
+
+/* Any thread: cancels the session's work (see the thread contract). Codes: 0, -18 (null). */
+KV_API int32_t KV_CALL KVSessionCancel(KVSession* session) KV_NOEXCEPT;
+
+/* Time limits of this session in milliseconds: the wait for the handshake byte in
+ * KVSessionConnect (default 60000) and the silence after which a receive gives up (default
+ * 3000). 0 restores the default; a negative value gives -18 and changes neither.
+ * Codes: 0, -18, -57, -58. */
+KV_API int32_t KV_CALL KVSessionSetTimeouts(KVSession* session, int32_t handshakeMilliseconds,
+                                            int32_t replySilenceMilliseconds) KV_NOEXCEPT;
+
+/* Sets (or, with a null callback, removes) the progress callback and its user pointer.
+ * Codes: 0, -18 (null session), -57, -58. */
+KV_API int32_t KV_CALL KVSessionSetProgress(KVSession* session, KVProgressCallback callback, void* user) KV_NOEXCEPT;
+
+/* Sets (or, with a null callback, removes) the trace callback and its user pointer; nothing is
+ * traced before one is set. Codes: 0, -18 (null session), -57, -58. */
+KV_API int32_t KV_CALL KVSessionSetTrace(KVSession* session, KVTraceCallback callback, void* user) KV_NOEXCEPT;
+
+/* The last failure on this session in words: what was being done, what the port or analyser
+ * did, and the system's error text where there is one; empty when nothing has failed. Written
+ * into text with its terminator, cut to capacity characters. Any thread, also during a call.
+ * Codes: 0, -18 (null session or text, capacity below 1). */
+KV_API int32_t KV_CALL KVSessionGetLastError(KVSession* session, KVWChar* text, int32_t capacity) KV_NOEXCEPT;
+
+/* The device-link exports of KorvantaSDK.h, one twin each on a session: the same arguments,
+ * checks, outputs and codes as the export named, run on the session's own port, plus -18 for a
+ * null session, -57 when the session is cancelled (before or during the call) and -58 while
+ * another call on it is in flight. KVSessionConnect waits for the handshake as long as the
+ * session's handshake limit. The two downloads report progress, and leave the caller's container
+ * exactly as it was whenever they do not return 0 (unlike the exports of KorvantaSDK.h, which
+ * keep what was received before a late failure). */
+KV_API int32_t KV_CALL KVSessionConnect(KVSession* session) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadModelVersion(KVSession* session, int32_t* modelCode, uint8_t* version1,
+                                                 uint8_t* version2, uint8_t* version3, uint8_t* version4,
+                                                 uint8_t* version5) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadProtocolInfo(KVSession* session, uint8_t* protocol1, uint8_t* protocol2,
+                                                 uint8_t* protocol3) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadSerialNumber(KVSession* session, uint32_t* serialNumber) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadPrinterAddress(KVSession* session, KVWChar* address, int32_t capacity) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionWritePrinterAddress(KVSession* session, const KVWChar* address,
+                                                    int32_t length) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadCurrentTime(KVSession* session, int64_t* time, int32_t daylightSavingFlag) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadCalibrationTime(KVSession* session, int64_t* time) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionWriteCurrentTime(KVSession* session) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionWriteCurrentTimeAs(KVSession* session, int64_t time) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadStoredTestData(KVSession* session, KVStoredTests* stored) KV_NOEXCEPT;
+KV_API int32_t KV_CALL KVSessionReadTestKorvanta(KVSession* session, int32_t* reading1, int32_t* reading2,
+                                                 int32_t* reading3, int32_t* reading4, int32_t* reading5,
+                                                 float* decimal1, float* decimal2) KV_NOEXCEPT;
+KV_API int32_t KV_CALL CXSessionReadStoredTestData(KVSession* session, CXStoredTests* stored) KV_NOEXCEPT;
+KV_API int32_t KV_CALL CXSessionReadTestCaballix(KVSession* session, int32_t* reading1, int32_t* reading2,
+                                                 int32_t* reading3, int32_t* reading4, int32_t* reading5,
+                                                 int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* KORVANTA_SESSION_H */
