@@ -46,7 +46,7 @@ i686_without_wine() {
   build windows-i686 && ctest --preset windows-i686 -R '^i686_export_table$' --output-on-failure
 }
 tsan() {
-  cmake --preset tsan >/dev/null && cmake --build build/tsan -j2 --target calc_threads_test &&
+  cmake --preset tsan >/dev/null && cmake --build build/tsan -j2 --target calc_threads_test device_e2e_test &&
     ctest --test-dir build/tsan -L tsan --output-on-failure
 }
 
