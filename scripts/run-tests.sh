@@ -47,7 +47,7 @@ i686_without_wine() {
 }
 tsan() {
   cmake --preset tsan >/dev/null && cmake --build build/tsan -j2 --target calc_threads_test device_e2e_test &&
-    ctest --test-dir build/tsan -L tsan --output-on-failure
+    ctest --test-dir build/tsan -L 'tsan|e2e' --output-on-failure
 }
 
 # dev first: the Windows device tests drive the Linux simulator it builds.

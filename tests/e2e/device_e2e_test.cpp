@@ -3,12 +3,12 @@
 // the way is tested in depth against the fake port (tests/link) and the POSIX port on a pty
 // (tests/link/posix_pty_test.cpp); the identity and clock exports reach the simulator through the
 // command-line tool's end-to-end test.
-#include <atomic>
 #include <fstream>
 #include <future>
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "KorvantaSession.h"
 #include "expected.h"
@@ -116,9 +116,9 @@ TEST(SessionE2E, FourAnalysersDownloadAtOnceBesideTheDefaultPort) {
     analysers.push_back(std::move(*analyser));
   }
   std::vector<std::unique_ptr<KVStoredTests>> stored;
+  for (size_t i = 0; i < analysers.size(); ++i) stored.push_back(records::Filled<KVStoredTests>(0));
   std::vector<std::future<int32_t>> downloads;
   for (size_t i = 0; i < analysers.size(); ++i) {
-    stored.push_back(records::Filled<KVStoredTests>(0));
     downloads.push_back(std::async(std::launch::async, [&, i] {
       if (i > 0) return SessionDownload(analysers[i], stored[i].get());
       int32_t rc = KVOpenComport(W(analysers[i].port.c_str()));
@@ -128,20 +128,31 @@ TEST(SessionE2E, FourAnalysersDownloadAtOnceBesideTheDefaultPort) {
       return rc;
     }));
   }
+  // All are in before any is checked: the check's own local-time conversions would race the downloads'.
+  std::vector<int32_t> codes;
+  for (auto& download : downloads) codes.push_back(download.get());
   for (size_t i = 0; i < analysers.size(); ++i) {
     SCOPED_TRACE("analyser " + std::to_string(i));
-    ASSERT_EQ(KV_OK, downloads[i].get());
+    ASSERT_EQ(KV_OK, codes[i]);
     ExpectStored(analysers[i].scenario.model, *stored[i]);
   }
 }
 
+// On the first progress report: tells the test thread, then holds the download until the cancel has
+// landed (a call into the session meanwhile answers -58 while it is busy, -57 once it is cancelled),
+// so the cancel falls inside the block however fast the line delivers it.
 struct CancelOnFirstBytes {
+  KVSession* session = nullptr;
   std::promise<void> started;
-  std::atomic<bool> once{false};
+  bool once = false;
 };
-int32_t KV_CALL SignalFirstProgress(void* user, int32_t, int32_t) {
+int32_t KV_CALL HoldUntilCancelled(void* user, int32_t, int32_t) {
   auto* c = static_cast<CancelOnFirstBytes*>(user);
-  if (!c->once.exchange(true)) c->started.set_value();
+  if (std::exchange(c->once, true)) return 0;
+  c->started.set_value();
+  uint32_t serial = 0;
+  for (int i = 0; i < 5000 && KVSessionReadSerialNumber(c->session, &serial) == KV_ERR_BUSY; ++i)
+    std::this_thread::sleep_for(1ms);
   return 0;
 }
 
@@ -157,11 +168,11 @@ TEST(SessionE2E, CancelOrCloseFromAnotherThreadEndsTheDownloadAndLeavesTheContai
     ASSERT_EQ(KV_OK, KVSessionOpen(W(sim->port.c_str()), &session));
     ASSERT_EQ(KV_OK, KVSessionConnect(session));
     CancelOnFirstBytes signal;
-    ASSERT_EQ(KV_OK, KVSessionSetProgress(session, SignalFirstProgress, &signal));
+    signal.session = session;
+    ASSERT_EQ(KV_OK, KVSessionSetProgress(session, HoldUntilCancelled, &signal));
     auto stored = records::Filled<KVStoredTests>(0xA7);
     const auto before = records::Filled<KVStoredTests>(0xA7);
     std::thread download([&] { EXPECT_EQ(KV_ERR_CANCELLED, KVSessionReadStoredTestData(session, stored.get())); });
-    // The rest of the block takes a quarter of a second on the line: the cancel lands inside it.
     signal.started.get_future().wait();
     if (closeIt)
       KVSessionClose(session);
