@@ -170,6 +170,12 @@ TEST_F(SessionTest, TheLastErrorSaysWhatWasDoneAndWhatHappened) {
     EXPECT_EQ(c.text, LastError());
     EXPECT_TRUE(c.code != KV_ERR_RECEIVE || clock.Now() - before < 1s);
   }
+  ASSERT_EQ(KV_OK, session.SetTimeouts(200, 0));
+  const Duration before = clock.Now();
+  EXPECT_EQ(KV_ERR_NO_HANDSHAKE, session.Run("connecting", [](CKVComm& c) { return Connect(c); }));
+  EXPECT_EQ(200ms, clock.Now() - before);
+  EXPECT_EQ("connecting: no handshake byte (0xA5) from the analyser within 200 ms [KV_ERR_NO_HANDSHAKE, -52]",
+            LastError());
   EXPECT_EQ(KV_ERR_ARGUMENT, session.SetTimeouts(-1, 0));
   EXPECT_EQ("setting the time limits: a time limit is negative [KV_ERR_ARGUMENT, -18]", LastError());
   session.Cancel();
