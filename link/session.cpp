@@ -19,7 +19,12 @@ std::unique_ptr<Session> Session::MakeNative() {
   return std::make_unique<Session>(std::move(wake), std::move(port), NativeClock());
 }
 
-Session::~Session() { Close(); }
+// No wait here: the default session dies at unload or process exit, when a thread that was in a
+// call may already have been ended by the system and would never mark the session idle.
+Session::~Session() {
+  Cancel();
+  comm_.Close();
+}
 
 int Session::Open(std::u16string_view portName) {
   return Run("opening the port", [&](CKVComm& comm) {

@@ -20,6 +20,7 @@ class Session final : private LinkObserver {
   Session(std::unique_ptr<Wake> wake, std::unique_ptr<SerialPort> port, Clock& clock);
   // A session of this build's native port, wake and clock.
   static std::unique_ptr<Session> MakeNative();
+  // Cancels and closes the port without waiting for a call in flight: call Close first.
   ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
