@@ -1,7 +1,8 @@
-// cli_commands.cpp: info, download, calc and set-clock: the road over the link, the calculation, the
+// cli_commands.cpp: info, calc and set-clock: the road over the link, the calculation, the
 // formatting, and one line per failure. Device access only through analyser.h.
 #include "cli_commands.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -39,24 +40,6 @@ std::optional<std::string> ReadAll(const std::string& path, std::string* error) 
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-template <class Rows>
-int FailedCount(const Rows& rows) {
-  int failed = 0;
-  for (const auto& row : rows)
-    if (row.resultsCode != KV_OK || row.normalsCode != KV_OK) ++failed;
-  return failed;
-}
-
-// The first failure among the rows: its slot and code.
-template <class Rows>
-std::optional<std::pair<int, int32_t>> FirstFailure(const Rows& rows) {
-  for (const auto& row : rows) {
-    if (row.resultsCode != KV_OK && row.resultsCode != kNotCalculated) return std::pair(row.slot, row.resultsCode);
-    if (row.normalsCode != KV_OK && row.normalsCode != kNotCalculated) return std::pair(row.slot, row.normalsCode);
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
 std::string FamilyName(int32_t family) {
@@ -76,10 +59,18 @@ ExitStatus Deliver(const std::string& text, const std::string& outputPath, Strea
     io.out << text << std::flush;
     return io.out ? ExitStatus::kOk : ExitStatus::kOutput;
   }
-  std::ofstream file(outputPath, std::ios::binary | std::ios::trunc);
+  // A file is written beside itself and renamed into place, so that no one ever finds half of it;
+  // a device, a pipe or a link (/dev/null, /dev/stdout) is written directly, as it is not to be replaced.
+  std::error_code error;
+  const auto kind = std::filesystem::symlink_status(outputPath, error).type();
+  const bool direct = kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::not_found;
+  const std::string written = direct ? outputPath : outputPath + ".partial";
+  std::ofstream file(written, std::ios::binary | std::ios::trunc);
   file << text;
   file.close();
-  if (!file) {
+  if (file && !direct) std::filesystem::rename(written, outputPath, error);
+  if (!file || error) {
+    if (!direct) std::filesystem::remove(written, error);
     io.err << "korvanta: cannot write " << outputPath << ": check the folder exists and may be written to\n";
     return ExitStatus::kOutput;
   }
@@ -164,71 +155,6 @@ ExitStatus RunInfo(const InfoOptions& options, Streams& io) {
   const TimeStyle style = StyleOf(options.utc);
   return Deliver(options.format == "json" ? InfoJson(info, options.port, style) : InfoText(info, options.port, style),
                  "", io);
-}
-
-ExitStatus RunDownload(const DownloadOptions& options, Streams& io) {
-  const auto format = ParseOutputFormat(options.output.format);
-  if (!format) {
-    io.err << "korvanta: unknown format '" << options.output.format << "': use table, csv, json or sheet\n";
-    return ExitStatus::kUsage;
-  }
-  const AnalyserKind kind = options.kind == "human"    ? AnalyserKind::kHuman
-                            : options.kind == "equine" ? AnalyserKind::kEquine
-                                                       : AnalyserKind::kAuto;
-  // The exports give no progress within the block, so the notice says only that it is coming.
-  const bool showProgress = options.progress == "on" || (options.progress == "auto" && io.errIsTerminal);
-  std::unique_ptr<AnalyserLink> link = MakeExportLink();
-
-  TestSet tests;
-  DownloadOutcome outcome;
-  {
-    Road road(*link);
-    int32_t code = road.Connect(options.port);
-    if (code == KV_OK) {
-      if (showProgress) io.err << "korvanta: downloading the stored tests (some seconds)\n" << std::flush;
-      code = Download(road, kind, tests, outcome);
-    }
-    if (code != KV_OK) {
-      if (code == KV_ERR_WRONG_KIND) {
-        const int32_t family = KVGetDeviceFamily(outcome.modelCode);
-        io.err << "korvanta: the analyser on " << options.port << " is a " << ModelName(outcome.modelCode)
-               << " (modelCode " << outcome.modelCode << ", " << (IsEquineFamily(family) ? "equine" : "human")
-               << "), not " << (kind == AnalyserKind::kHuman ? "a human" : "an equine") << " analyser\n";
-      }
-      return ReportRoadFailure(road, options.port, io);
-    }
-  }
-  CalculateAll(tests, options.waterEquation);
-  // The archive first: the download is kept even when the output cannot be written.
-  if (!options.archivePath.empty()) {
-    if (ExitStatus status = ArchiveDownload(options.archivePath, tests, options.port, outcome.modelCode, io);
-        status != ExitStatus::kOk)
-      return status;
-  }
-
-  std::ostringstream text;
-  FormatOptions formatting;
-  formatting.timeStyle = StyleOf(options.output.utc);
-  WriteTests(text, tests, *format, formatting);
-  if (ExitStatus status = Deliver(text.str(), options.output.outputPath, io); status != ExitStatus::kOk) return status;
-
-  const size_t count = TestCount(tests);
-  io.err << "korvanta: " << count << (count == 1 ? " test" : " tests") << " downloaded from a "
-         << ModelName(outcome.modelCode) << " (modelCode " << outcome.modelCode << ")";
-  if (!options.output.outputPath.empty() && options.output.outputPath != "-")
-    io.err << ", written to " << options.output.outputPath;
-  io.err << "\n";
-  if (outcome.laterTests > 0)
-    io.err << "korvanta: " << outcome.laterTests
-           << " of them lie after the first empty slot, where hosts that stop at testCount do not look\n";
-  std::visit(
-      [&](const auto& rows) {
-        if (const auto first = FirstFailure(rows))
-          io.err << "korvanta: " << FailedCount(rows) << " of the tests were not calculated; slot " << first->first
-                 << ": " << FailureLine("calculation", first->second) << "\n";
-      },
-      tests);
-  return ExitStatus::kOk;
 }
 
 ExitStatus RunCalc(const CalcOptions& options, Streams& io) {

@@ -33,12 +33,13 @@ struct InfoOptions {
 };
 
 struct DownloadOptions {
-  std::string port;
+  std::vector<std::string> ports;  // one analyser each, downloaded at the same time
   OutputOptions output{"table", "", false};
   std::string kind = "auto";
   unsigned waterEquation = 0;
   std::string progress = "auto";  // auto, on, off
   std::string archivePath;        // empty: no archive
+  std::string tracePath;          // empty: no trace of the bytes on the lines
 };
 
 struct CalcOptions {
@@ -95,7 +96,8 @@ ExitStatus RunDemo(const DemoOptions& options, Streams& io);
 
 // The road's failed step as one line, and its exit status.
 ExitStatus ReportRoadFailure(const Road& road, const std::string& port, Streams& io);
-// Writes `text` to the output file or standard output; kOutput with a message when it cannot.
+// Writes `text` to the output file (whole or not at all) or standard output; kOutput with a message
+// when it cannot.
 ExitStatus Deliver(const std::string& text, const std::string& outputPath, Streams& io);
 // The tests of a CSV or JSON file (or standard input, "-"), or of an archive (by its first bytes),
 // of `kind` when an archive holds both. nullopt with a message and the exit status to give.

@@ -14,7 +14,8 @@ namespace kv::cli {
 bool LocalBreakDown(int64_t seconds, std::tm& local, int32_t& utcOffsetSeconds);
 // The seconds since 1970 UTC of a local calendar time, summer time found from the zone's rules.
 std::optional<int64_t> LocalMake(const std::tm& local);
-// True when `stream` writes to a terminal (the download notice shows there by default).
+// True when `stream` writes to a terminal that moves its cursor on ANSI escapes (on Windows the
+// console is asked to here), so the download's progress can be redrawn in place there.
 bool IsTerminal(std::FILE* stream);
 
 }  // namespace kv::cli

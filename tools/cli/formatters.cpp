@@ -106,16 +106,10 @@ void WriteCsv(std::ostream& out, std::span<const Row> rows, std::span<const Fiel
 std::string CodeText(int32_t code) { return CodeName(code) + ": " + CodeMeaning(code); }
 
 template <class Row, class TestRec, class Res, class Norm>
-void WriteJson(std::ostream& out, std::span<const Row> rows, std::span<const FieldDef<TestRec>> testFields,
-               std::span<const FieldDef<Res>> resultFields, std::span<const FieldDef<Norm>> normalFields,
-               const FormatOptions& options) {
-  if (rows.empty()) {
-    out << "[]\n";
-    return;
-  }
-  out << "[\n";
-  for (size_t i = 0; i < rows.size(); ++i) {
-    const Row& row = rows[i];
+void AppendJson(std::vector<Json>& objects, std::span<const Row> rows, std::span<const FieldDef<TestRec>> testFields,
+                std::span<const FieldDef<Res>> resultFields, std::span<const FieldDef<Norm>> normalFields,
+                const FormatOptions& options) {
+  for (const Row& row : rows) {
     Json object = Json::object();
     object["slot"] = row.slot;
     object["test"] = RecordJson(row.test, testFields, options);
@@ -125,8 +119,27 @@ void WriteJson(std::ostream& out, std::span<const Row> rows, std::span<const Fie
     object["normalsCode"] = row.normalsCode == kNotCalculated ? Json(nullptr) : Json(row.normalsCode);
     if (row.normalsCode != kNotCalculated && Failed(row.normalsCode)) object["normalsError"] = CodeText(row.normalsCode);
     object["normals"] = Failed(row.normalsCode) ? Json(nullptr) : RecordJson(row.normals, normalFields, options);
-    out << "  " << object.dump() << (i + 1 < rows.size() ? ",\n" : "\n");
+    objects.push_back(std::move(object));
   }
+}
+
+void AppendHumanJson(std::vector<Json>& objects, std::span<const HumanRow> rows, const FormatOptions& options) {
+  AppendJson(objects, rows, TestRecordFields(), ResultsFields(), NormalsFields(), options);
+}
+
+void AppendEquineJson(std::vector<Json>& objects, std::span<const EquineRow> rows, const FormatOptions& options) {
+  AppendJson(objects, rows, EquineTestRecordFields(), EquineResultsFields(), EquineNormalsFields(), options);
+}
+
+// One object per line, so a file of many tests still reads and diffs line by line.
+void WriteJsonArray(std::ostream& out, const std::vector<Json>& objects) {
+  if (objects.empty()) {
+    out << "[]\n";
+    return;
+  }
+  out << "[\n";
+  for (size_t i = 0; i < objects.size(); ++i)
+    out << "  " << objects[i].dump() << (i + 1 < objects.size() ? ",\n" : "\n");
   out << "]\n";
 }
 
@@ -264,11 +277,15 @@ void WriteEquineCsv(std::ostream& out, std::span<const EquineRow> rows, const Fo
 }
 
 void WriteHumanJson(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options) {
-  WriteJson(out, rows, TestRecordFields(), ResultsFields(), NormalsFields(), options);
+  std::vector<Json> objects;
+  AppendHumanJson(objects, rows, options);
+  WriteJsonArray(out, objects);
 }
 
 void WriteEquineJson(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options) {
-  WriteJson(out, rows, EquineTestRecordFields(), EquineResultsFields(), EquineNormalsFields(), options);
+  std::vector<Json> objects;
+  AppendEquineJson(objects, rows, options);
+  WriteJsonArray(out, objects);
 }
 
 void WriteHumanTable(std::ostream& out, std::span<const HumanRow> all, const FormatOptions& options) {
@@ -383,6 +400,34 @@ void WriteTests(std::ostream& out, const TestSet& tests, OutputFormat format, co
     case OutputFormat::kJson: return WriteEquineJson(out, equine, options);
     case OutputFormat::kSheet: return WriteEquineSheet(out, equine, options);
   }
+}
+
+void WriteJoinedTests(std::ostream& out, std::span<const TestSet> sets, OutputFormat format,
+                      const FormatOptions& options) {
+  std::vector<HumanRow> human;
+  std::vector<EquineRow> equine;
+  bool anyHuman = false, anyEquine = false;
+  for (const TestSet& set : sets) {
+    if (const auto* rows = std::get_if<std::vector<HumanRow>>(&set)) {
+      anyHuman = true;
+      human.insert(human.end(), rows->begin(), rows->end());
+    } else {
+      anyEquine = true;
+      const auto& equineRows = std::get<std::vector<EquineRow>>(set);
+      equine.insert(equine.end(), equineRows.begin(), equineRows.end());
+    }
+  }
+  if (!anyHuman || !anyEquine)
+    return WriteTests(out, anyEquine ? TestSet(std::move(equine)) : TestSet(std::move(human)), format, options);
+  if (format == OutputFormat::kJson) {
+    std::vector<Json> objects;
+    AppendHumanJson(objects, human, options);
+    AppendEquineJson(objects, equine, options);
+    return WriteJsonArray(out, objects);
+  }
+  WriteTests(out, human, format, options);
+  out << '\n';
+  WriteTests(out, equine, format, options);
 }
 
 }  // namespace kv::cli

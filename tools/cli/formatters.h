@@ -29,6 +29,11 @@ struct FormatOptions {
 };
 
 void WriteTests(std::ostream& out, const TestSet& tests, OutputFormat format, const FormatOptions& options);
+// The tests of several sets (analysers) in one output: the sets of one kind joined in order and
+// written as WriteTests writes them. With both kinds, JSON holds all in one array (human first); the
+// other formats write the human tests, a blank line, then the equine ones, each with its own header.
+void WriteJoinedTests(std::ostream& out, std::span<const TestSet> sets, OutputFormat format,
+                      const FormatOptions& options);
 
 void WriteHumanCsv(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options);
 void WriteEquineCsv(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options);

@@ -80,9 +80,15 @@ int main(int argc, char** argv) {
 
   DownloadOptions download;
   auto* downloadCommand = app.add_subcommand(
-      "download", "download the analyser's stored tests (human or equine by its family), calculate results and normal "
-                  "ranges, and write one row per test; slot is the test's index in the analyser");
-  downloadCommand->add_option("--port,-p", download.port, "serial port of the analyser")->required();
+      "download", "download the analysers' stored tests (human or equine by each one's family), calculate results and "
+                  "normal ranges, and write one row per test; slot is the test's index in its analyser. Several "
+                  "--port download at once into one output (CSV and JSON tell analysers apart by serialNumber; "
+                  "human and equine tests come one kind after the other). Ctrl-C cancels them all and writes "
+                  "nothing (exit status 130)");
+  downloadCommand->add_option("--port,-p", download.ports, "serial port of an analyser; repeat it for several")
+      ->required()
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   AddOutputOptions(downloadCommand, download.output);
   downloadCommand->add_option("--kind", download.kind, "auto (by the analyser's family), human or equine")
       ->check(CLI::IsMember({"auto", "human", "equine"}))
@@ -93,9 +99,13 @@ int main(int argc, char** argv) {
   downloadCommand->add_option("--archive", download.archivePath,
                               "also keep the tests in the archive FILE (SQLite, made if missing): each test once, "
                               "nothing ever removed");
-  downloadCommand->add_option("--progress", download.progress, "auto (on a terminal), on or off")
+  downloadCommand->add_option("--progress", download.progress,
+                              "auto (bars on a terminal), on (off a terminal: a line at each quarter) or off")
       ->check(CLI::IsMember({"auto", "on", "off"}))
       ->capture_default_str();
+  downloadCommand->add_option("--trace", download.tracePath,
+                              "write every byte on the lines to FILE, a line per run of bytes one way: time, port, "
+                              "> sent or < received, the bytes in hex");
 
   CalcOptions calc;
   auto* calcCommand = app.add_subcommand(

@@ -1,6 +1,6 @@
 // archive_test.cpp: the archive as users meet it: `korvanta download --archive` run as processes
-// against the simulator (overlapping downloads, two writers at once, a kill -9 inside the transaction,
-// a file of another schema version), and the test identity of records with no time.
+// against the simulator (overlapping downloads, two writers at once, a kill -9 inside the transaction, also
+// of a run of two analysers, a file of another schema version), and the test identity of records with no time.
 #include <signal.h>
 
 #include <chrono>
@@ -106,6 +106,25 @@ TEST_F(ArchiveDownloads, TwoWritersAtOnceThenOneKilledInsideItsTransaction) {
   const ProcessRun next = Korvanta("download --port " + port + " --archive " + db);
   ASSERT_EQ(0, next.status) << next.err;
   EXPECT_EQ("70", Tests());
+}
+
+// Two analysers in one run are one transaction: killed while the second one's tests go in, the archive keeps
+// neither download; run whole, both.
+TEST_F(ArchiveDownloads, OneRunOfTwoAnalysersIsOneTransaction) {
+  const std::string first = Serve(scenario);
+  if (first.empty()) GTEST_SKIP() << "no pseudo-terminal";
+  scenario.model.serialNumber += 1;
+  const std::string run = "download --port " + first + " --port " + Serve(scenario) + " --archive " + db;
+  const pid_t pid = Spawn(run, "killed", 30);
+  while (access((db + "-journal").c_str(), F_OK) != 0 && waitpid(pid, nullptr, WNOHANG) == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(33 * 30 + 300));  // past the first analyser's 33 inserts
+  kill(pid, SIGKILL);
+  EXPECT_EQ(-1, Finish(pid, "killed").status);
+  EXPECT_EQ("0", Query(db, "SELECT count(*) FROM downloads"));
+  ASSERT_EQ(0, Korvanta(run).status);
+  EXPECT_EQ("2", Query(db, "SELECT count(*) FROM downloads"));
+  EXPECT_EQ("66", Tests());
 }
 
 // A file of another schema version is refused by every command, and left untouched.

@@ -1,6 +1,10 @@
 // korvanta_e2e_test.cpp: the built `korvanta` run as a process against the simulator on a real
 // pseudo-terminal, in UTC. The expected output is the tool's own formatter applied to records built
 // here from the simulator's stored slots and to results from the calculation exports.
+#include <signal.h>
+
+#include <thread>
+
 #include "cli_commands.h"
 #include "cli_messages.h"
 #include "expected.h"
@@ -41,9 +45,11 @@ class AgainstSimulator : public WithSimulators {
     setenv("TZ", "UTC0", 1), tzset();
     port = Serve(std::move(scenario));
     if (port.empty()) GTEST_SKIP() << "no pseudo-terminal";
+    ports.push_back(port);
   }
   sim::AnalyserModel Model() const { return simulators.back()->ModelSnapshot(); }
   std::string port;
+  std::vector<std::string> ports;
 };
 
 // An equine analyser's tests as JSON to a file, with progress asked for off a terminal: a line per quarter
@@ -56,10 +62,66 @@ TEST_F(AgainstSimulator, Download) {
   const TestSet expected = ExpectedRows(Model());
   EXPECT_EQ(Written(expected, OutputFormat::kJson), Slurp(path));
   // The summary names the model, the count and the file, and a line counts the tests after the first empty
-  // slot (the preset has some); asking for progress adds one line before them.
-  EXPECT_EQ(3, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+  // slot (the preset has some); asking for progress adds four lines before them.
+  EXPECT_EQ(6, std::count(run.err.begin(), run.err.end(), '\n')) << run.err;
+  EXPECT_NE(std::string::npos, run.err.find("3200 of 3200 bytes")) << run.err;
   for (const std::string& word : {ModelName(12), std::to_string(TestCount(expected)), path})
     EXPECT_NE(std::string::npos, run.err.find(word)) << run.err;
+}
+
+// A human and an equine analyser at once, traced: one JSON array holds what one-port downloads of each give,
+// in port order. The trace holds whole lines of one port each; a request's bytes and its reply are a line each.
+TEST_F(AgainstSimulator, TwoPortsAtOnceGiveWhatEachGivesAlone) {
+  Start(sim::PresetScenario(7)), Start(sim::PresetScenario(12));
+  if (IsSkipped()) return;
+  const std::string &human = ports[0], &equine = ports[1];
+  const std::string args = "download --utc --format json --output " + kRunDir + "/";
+  const pid_t a = Spawn(args + "a.json --port " + human, "a"), b = Spawn(args + "b.json --port " + equine, "b");
+  ASSERT_EQ(0, Finish(a, "a").status + Finish(b, "b").status);
+  const ProcessRun run =
+      Korvanta(args + "both.json --trace " + kRunDir + "/trace --port " + human + " --port " + equine);
+  ASSERT_EQ(0, run.status) << run.err;
+  const std::string one = Slurp(kRunDir + "/a.json"), other = Slurp(kRunDir + "/b.json");
+  EXPECT_EQ(one.substr(0, one.size() - 3) + ",\n" + other.substr(2), Slurp(kRunDir + "/both.json"));
+
+  const TableRow lines = SplitCells(Slurp(kRunDir + "/trace"), '\n');
+  auto has = [](const std::string& line, const std::string& text) { return line.find(text) != std::string::npos; };
+  for (size_t i = 1; i < lines.size(); ++i)
+    EXPECT_EQ(1, has(lines[i], "  " + human + "  ") + has(lines[i], "  " + equine + "  ")) << lines[i];
+  for (const std::string& name : ports) {
+    EXPECT_EQ(1, std::count_if(lines.begin(), lines.end(), [&](auto& line) { return has(line, name + "  > 5A 30"); }));
+    const auto reply =
+        std::find_if(lines.begin(), lines.end(), [&](auto& line) { return has(line, name + "  < 5A 30"); });
+    ASSERT_NE(lines.end(), reply) << name;
+    EXPECT_EQ(2 + 3 + 3200 + 2, (reply->size() - reply->find('<')) / 3) << *reply;  // echo, header, block, ack
+  }
+}
+
+// Ctrl-C in the middle of two slow blocks: status 130, both ports closed before the blocks ended, no output.
+TEST_F(AgainstSimulator, InterruptCancelsEveryDownloadAndWritesNothing) {
+  Start(sim::PresetScenario(7), "slow:latency-ms=0,byte-us=2000");
+  Start(sim::PresetScenario(12), "slow:latency-ms=0,byte-us=2000");
+  if (IsSkipped()) return;
+  const std::string output = kRunDir + "/tests.csv";
+  const pid_t pid = Spawn("download --format csv --output " + output + " --port " + ports[0] + " --port " + ports[1]);
+  auto served = [](const sim::PtySimulator& s) {
+    const auto notes = s.RecordingSnapshot().Notes();
+    return std::find(notes.begin(), notes.end(), "served 0x30") != notes.end();
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);  // a tool that died: no hang
+  while ((!served(*simulators[0]) || !served(*simulators[1])) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  kill(pid, SIGINT);
+  const ProcessRun run = Finish(pid);
+  EXPECT_EQ(ToInt(ExitStatus::kCancelled), run.status) << run.err;
+  for (const auto& simulator : simulators) {
+    EXPECT_EQ(sim::Engine::Phase::kDetached, simulator->PhaseSnapshot());
+    const auto notes = simulator->RecordingSnapshot().Notes();
+    EXPECT_TRUE(
+        std::any_of(notes.begin(), notes.end(), [](auto& note) { return note.ends_with("reply bytes dropped"); }));
+  }
+  EXPECT_NE(0, access(output.c_str(), F_OK));
+  EXPECT_NE(0, access((output + ".partial").c_str(), F_OK));
 }
 
 TEST_F(AgainstSimulator, InfoJsonAndSetClock) {

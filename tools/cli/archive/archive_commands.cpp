@@ -38,14 +38,21 @@ std::string Time(int64_t seconds) { return IsoTime(seconds, TimeStyle::kLocal).v
 
 }  // namespace
 
-ExitStatus ArchiveDownload(const std::string& archivePath, const TestSet& tests, const std::string& port,
-                           int32_t modelCode, Streams& io) {
+ExitStatus ArchiveDownloads(const std::string& archivePath, std::span<const DownloadToArchive> downloads,
+                            Streams& io) {
   try {
     Db db(archivePath, true, kBusyMs);
     archive::CheckOrCreateSchema(db, archivePath, true);
-    const auto outcome = archive::StoreDownload(db, tests, {port, modelCode, static_cast<int64_t>(std::time(nullptr))});
-    io.err << "korvanta: archive " << archivePath << ": " << outcome.added << " new of " << outcome.seen
-           << (outcome.seen == 1 ? " test" : " tests") << " (download " << outcome.downloadId << ")\n";
+    const auto now = static_cast<int64_t>(std::time(nullptr));
+    std::vector<archive::DownloadToStore> toStore;
+    for (const DownloadToArchive& d : downloads) toStore.push_back({d.tests, {d.port, d.modelCode, now}});
+    const auto outcomes = archive::StoreDownloads(db, toStore);
+    for (size_t i = 0; i < outcomes.size(); ++i) {
+      const auto& outcome = outcomes[i];
+      io.err << "korvanta: archive " << archivePath << ": " << outcome.added << " new of " << outcome.seen
+             << (outcome.seen == 1 ? " test" : " tests") << " (download " << outcome.downloadId
+             << (outcomes.size() > 1 ? ", " + downloads[i].port : "") << ")\n";
+    }
     return ExitStatus::kOk;
   } catch (const DbError& e) {
     io.err << "korvanta: archive " << archivePath << ": " << e.what() << "; nothing of this download was stored\n";

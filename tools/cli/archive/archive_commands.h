@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -29,9 +30,16 @@ inline bool LooksLikeArchive(std::string_view bytes) {
   return bytes.substr(0, 16) == std::string_view("SQLite format 3\0", 16);
 }
 
-// Adds the download's new tests to the archive in one transaction and says how many were new.
-ExitStatus ArchiveDownload(const std::string& archivePath, const TestSet& tests, const std::string& port,
-                           int32_t modelCode, Streams& io);
+// One analyser's download of this run.
+struct DownloadToArchive {
+  const TestSet* tests = nullptr;
+  std::string port;
+  int32_t modelCode = 0;
+};
+
+// Adds the run's downloads' new tests to the archive in one transaction and says, per download,
+// how many were new (naming the port when there are several).
+ExitStatus ArchiveDownloads(const std::string& archivePath, std::span<const DownloadToArchive> downloads, Streams& io);
 // The selected tests, uncalculated; nullopt with a message (and `status`) when it cannot.
 std::optional<TestSet> ReadArchive(const ArchiveSelection& selection, std::string* error, ExitStatus* status);
 ExitStatus RunArchiveList(const ArchiveSelection& selection, Streams& io);

@@ -12,7 +12,7 @@ constexpr const char* kNotAvailable =
 
 }  // namespace
 
-ExitStatus ArchiveDownload(const std::string&, const TestSet&, const std::string&, int32_t, Streams& io) {
+ExitStatus ArchiveDownloads(const std::string&, std::span<const DownloadToArchive>, Streams& io) {
   io.err << "korvanta: " << kNotAvailable << "\n";
   return ExitStatus::kFailure;
 }

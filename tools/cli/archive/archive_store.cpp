@@ -73,10 +73,12 @@ struct Inserter {
 std::string TestFieldsJson(const HumanRow& row) { return FieldsJson(row.test, TestRecordFields()); }
 std::string TestFieldsJson(const EquineRow& row) { return FieldsJson(row.test, EquineTestRecordFields()); }
 
-StoreOutcome StoreDownload(Db& db, const TestSet& tests, const DownloadRecord& download) {
+namespace {
+
+StoreOutcome AddDownload(Db& db, const TestSet& tests, const DownloadRecord& download,
+                         std::chrono::milliseconds delay) {
   StoreOutcome outcome;
   outcome.seen = static_cast<int>(TestCount(tests));
-  Transaction transaction(db);
   Statement addDownload =
       db.Prepare("INSERT INTO downloads(downloaded_at, port, model_code, tests_seen) VALUES(?, ?, ?, ?)");
   addDownload.Bind(1, download.downloadedAt).Bind(2, download.port);
@@ -86,7 +88,7 @@ StoreOutcome StoreDownload(Db& db, const TestSet& tests, const DownloadRecord& d
 
   Inserter inserter{db.Prepare("INSERT INTO tests(download_id, slot, kind, model_code, serial_number, test_time, "
                                "fields, identity) VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(identity) DO NOTHING"),
-                    outcome.downloadId, InsertDelay(), db};
+                    outcome.downloadId, delay, db};
   std::visit(
       [&](const auto& rows) {
         for (const auto& row : rows) {
@@ -96,9 +98,25 @@ StoreOutcome StoreDownload(Db& db, const TestSet& tests, const DownloadRecord& d
         }
       },
       tests);
-  transaction.Commit();
   outcome.added = inserter.added;
   return outcome;
+}
+
+}  // namespace
+
+std::vector<StoreOutcome> StoreDownloads(Db& db, std::span<const DownloadToStore> downloads) {
+  const std::chrono::milliseconds delay = InsertDelay();
+  Transaction transaction(db);
+  std::vector<StoreOutcome> outcomes;
+  for (const DownloadToStore& download : downloads)
+    outcomes.push_back(AddDownload(db, *download.tests, download.record, delay));
+  transaction.Commit();
+  return outcomes;
+}
+
+StoreOutcome StoreDownload(Db& db, const TestSet& tests, const DownloadRecord& download) {
+  const DownloadToStore one{&tests, download};
+  return StoreDownloads(db, std::span(&one, 1)).front();
 }
 
 }  // namespace kv::cli::archive

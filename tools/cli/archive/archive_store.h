@@ -1,9 +1,11 @@
-// archive_store.h: writing one download into the archive: every test it holds that the archive does
-// not, in one transaction, so a download is in the file whole or not at all.
+// archive_store.h: writing downloads into the archive: every test they hold that the archive does
+// not, in one transaction per run, so a run's downloads are in the file whole or not at all.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "sqlite_db.h"
 #include "test_rows.h"
@@ -27,6 +29,13 @@ struct StoreOutcome {
 std::string TestFieldsJson(const HumanRow& row);
 std::string TestFieldsJson(const EquineRow& row);
 
+struct DownloadToStore {
+  const TestSet* tests = nullptr;
+  DownloadRecord record;
+};
+
+// The downloads of one run (one per analyser), in one transaction; an outcome per download.
+std::vector<StoreOutcome> StoreDownloads(Db& db, std::span<const DownloadToStore> downloads);
 StoreOutcome StoreDownload(Db& db, const TestSet& tests, const DownloadRecord& download);
 
 }  // namespace kv::cli::archive

@@ -1,6 +1,9 @@
 // platform_posix.cpp: local time and terminal detection over POSIX. No tool logic here.
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "cli_platform.h"
 
 namespace kv::cli {
@@ -22,6 +25,10 @@ std::optional<int64_t> LocalMake(const std::tm& local) {
   return static_cast<int64_t>(value);
 }
 
-bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+bool IsTerminal(std::FILE* stream) {
+  // A "dumb" terminal (an editor's shell buffer) shows escapes as text.
+  const char* term = std::getenv("TERM");
+  return isatty(fileno(stream)) == 1 && (term == nullptr || std::strcmp(term, "dumb") != 0);
+}
 
 }  // namespace kv::cli

@@ -1,6 +1,7 @@
 // platform_win32.cpp: local time and terminal detection over the Windows C runtime. No tool logic here.
 #include <io.h>
 #include <time.h>
+#include <windows.h>
 
 #include "cli_platform.h"
 
@@ -24,6 +25,13 @@ std::optional<int64_t> LocalMake(const std::tm& local) {
   return static_cast<int64_t>(value);
 }
 
-bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+bool IsTerminal(std::FILE* stream) {
+  if (_isatty(_fileno(stream)) == 0) return false;
+  // Consoles before Windows 10 do not know the escapes; one that refuses them counts as no terminal.
+  const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode = 0;
+  return GetConsoleMode(console, &mode) != 0 &&
+         SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
 
 }  // namespace kv::cli
