@@ -1,7 +1,8 @@
 #!/bin/sh
 # The kit's demo on a machine with no analyser: builds the library, the simulator and `korvanta`,
 # starts a simulated analyser on a pseudo-terminal, and runs the road from it to results and normal
-# ranges with the tool, into an archive and an HTML report. Writes only under build/.
+# ranges with the tool, into an archive and an HTML report; then downloads from it and a second
+# simulated analyser of the other kind at once. Writes only under build/.
 # Exit status 0 only if every step worked.
 #   ./scripts/demo.sh [MODEL]     MODEL: the simulated analyser's model code (default 7, a Quattron 40)
 set -eu
@@ -19,30 +20,35 @@ cmake --build build/dev -j2 --target KorvantaSDK korvanta
 
 rm -rf "$out"
 mkdir -p "$out"
-mkfifo "$out/port"
-sim_pid=""
-stop_simulator() {
-  if [ -n "$sim_pid" ]; then
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-    sim_pid=""
-  fi
+sim_pids=""
+stop_simulators() {
+  for pid in $sim_pids; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  sim_pids=""
 }
-trap stop_simulator EXIT
+trap stop_simulators EXIT
 trap 'exit 130' INT TERM
 
-say "Starting a simulated analyser (korvanta simulate --model $model)"
-"$bin/korvanta" simulate --model "$model" >"$out/port" 2>"$out/simulator.log" &
-sim_pid=$!
-# The simulator prints its port path once a host can open it; reading it waits exactly that long.
-port=""
-read -r port <"$out/port" || true
-if [ -z "$port" ]; then
-  echo "demo: the simulator did not start:" >&2
-  cat "$out/simulator.log" >&2
-  exit 1
-fi
-echo "simulated analyser ready on $port"
+# start_simulator MODEL NAME: a simulated analyser in the background; its port path in $port.
+start_simulator() {
+  say "Starting a simulated analyser (korvanta simulate --model $1)"
+  mkfifo "$out/$2.port"
+  "$bin/korvanta" simulate --model "$1" >"$out/$2.port" 2>"$out/$2.log" &
+  sim_pids="$sim_pids $!"
+  # The simulator prints its port path once a host can open it; reading it waits exactly that long.
+  port=""
+  read -r port <"$out/$2.port" || true
+  if [ -z "$port" ]; then
+    echo "demo: the simulator did not start:" >&2
+    cat "$out/$2.log" >&2
+    exit 1
+  fi
+  echo "simulated analyser ready on $port"
+}
+
+start_simulator "$model" simulator
 
 say "korvanta info --port $port"
 "$bin/korvanta" info --port "$port"
@@ -69,7 +75,18 @@ say "korvanta download --port $port --archive $out/tests.korvanta (twice: the se
 say "korvanta report --input $out/tests.korvanta --output $out/report.html"
 "$bin/korvanta" report --input "$out/tests.korvanta" --output "$out/report.html"
 
-stop_simulator
-say "Done: the simulator is stopped; the downloads are in $out/tests.csv and $out/tests.json"
+# A second analyser of the other kind, and both downloaded at once: a session and a thread each.
+case "$model" in 12|13) model2=7 ;; *) model2=12 ;; esac
+first=$port
+start_simulator "$model2" simulator2
+second=$port
+say "korvanta download --port $first --port $second --progress on --trace $out/trace.txt (two analysers at once)"
+"$bin/korvanta" download --port "$first" --port "$second" --format csv --output "$out/both.csv" \
+  --progress on --trace "$out/trace.txt"
+echo "first lines of $out/trace.txt (every byte on both lines; cut at 100 characters):"
+head -n 6 "$out/trace.txt" | cut -c 1-100
+
+stop_simulators
+say "Done: the simulators are stopped; the downloads are in $out/tests.csv, $out/tests.json and $out/both.csv"
 echo "archive: $(pwd)/$out/tests.korvanta"
 echo "report:  $(pwd)/$out/report.html"
