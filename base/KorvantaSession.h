@@ -48,6 +48,12 @@ enum KVTraceDirection { KV_TRACE_RECEIVED = 0, KV_TRACE_SENT = 1 };
  * stays open. Codes: 0, -18, -50 (cannot be opened, line settings, name too long), -51. */
 KV_API int32_t KV_CALL KVSessionOpen(const KVWChar* portName, KVSession** session) KV_NOEXCEPT;
 
+/* The words of the last KVSessionOpen that failed on the calling thread (what was done, what the
+ * system said: "opening the port: the port cannot be opened: No such file or directory [...]"), as
+ * KVSessionGetLastError gives them for a session; empty when none has failed on this thread.
+ * Codes: 0, -18 (null text, capacity below 1). */
+KV_API int32_t KV_CALL KVSessionGetOpenError(KVWChar* text, int32_t capacity) KV_NOEXCEPT;
+
 /* Any thread: cancels the session, waits for the call in flight (if any) to return, closes the
  * port and frees the session. A null session does nothing. The session must not be used after. */
 KV_API void KV_CALL KVSessionClose(KVSession* session) KV_NOEXCEPT;

@@ -8,6 +8,11 @@
 
 namespace kv {
 
+namespace {
+// The words of this thread's last failed KVSessionOpen: a failed open leaves no session to ask.
+thread_local std::u16string t_openError;
+}  // namespace
+
 link::Session& DefaultSession() {
   // Built on first use, destroyed at unload, closing a port the host left open.
   static const std::unique_ptr<link::Session> session = link::Session::MakeNative();
@@ -34,15 +39,27 @@ KV_API void KV_CALL KVCloseComport(void) noexcept {
 }
 
 KV_API int32_t KV_CALL KVSessionOpen(const KVWChar* portName, KVSession** session) noexcept {
-  if (session == nullptr) return KV_ERR_ARGUMENT;
-  *session = nullptr;
-  if (portName == nullptr) return KV_ERR_ARGUMENT;
   return kv::Guarded([&]() -> int32_t {
+    if (session == nullptr || portName == nullptr) {
+      kv::t_openError = u"opening the port: no port name or no place for the session [KV_ERR_ARGUMENT, -18]";
+      if (session != nullptr) *session = nullptr;
+      return KV_ERR_ARGUMENT;
+    }
+    *session = nullptr;
     auto handle = std::make_unique<KVSession>(KVSession{kv::link::Session::MakeNative()});
-    if (int32_t rc = handle->session->Open(kv::ViewOf(portName)); rc != KV_OK) return rc;
+    if (int32_t rc = handle->session->Open(kv::ViewOf(portName)); rc != KV_OK) {
+      kv::t_openError = handle->session->LastError();
+      return rc;
+    }
     *session = handle.release();
     return KV_OK;
   });
+}
+
+KV_API int32_t KV_CALL KVSessionGetOpenError(KVWChar* text, int32_t capacity) noexcept {
+  if (text == nullptr || capacity < 1) return KV_ERR_ARGUMENT;
+  kv::CopyTruncated(kv::t_openError, text, capacity);
+  return KV_OK;
 }
 
 KV_API void KV_CALL KVSessionClose(KVSession* session) noexcept {

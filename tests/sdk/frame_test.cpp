@@ -10,6 +10,7 @@
 #include <string>
 
 #include "KorvantaSDK.h"
+#include "KorvantaSession.h"
 #include "export_guard.h"
 #include "result_codes.h"
 
@@ -119,6 +120,39 @@ TEST(NullOutputs, RefusedBeforeThePortIsTouchedAndTheClosedLinkFails) {
   for (const char16_t* name : {u"COM7", u"250"})  // "COM7" names "COMCOM7"
     EXPECT_EQ(KV_ERR_PORT_OPEN, KVOpenComport(reinterpret_cast<const KVWChar*>(name)));
   EXPECT_EQ(KV_ERR_PORT_OPEN, KVOpenComport(nullptr));
+}
+
+// Every session export refuses a null session; a port that cannot be opened leaves no session, and its
+// words (the system's among them) stay for the thread that tried.
+TEST(NullOutputs, SessionsRefuseANullHandleAndAFailedOpenLeavesItsWords) {
+  int32_t i = 0;
+  uint8_t b = 0;
+  uint32_t u = 0;
+  int64_t t = 0;
+  float f = 0;
+  KVWChar text[300] = {};
+  KVStoredTests human{};
+  CXStoredTests horse{};
+  for (int32_t code :
+       {KVSessionCancel(nullptr), KVSessionSetTimeouts(nullptr, 0, 0), KVSessionSetProgress(nullptr, nullptr, nullptr),
+        KVSessionSetTrace(nullptr, nullptr, nullptr), KVSessionGetLastError(nullptr, text, 300),
+        KVSessionConnect(nullptr), KVSessionReadModelVersion(nullptr, &i, &b, &b, &b, &b, &b),
+        KVSessionReadProtocolInfo(nullptr, &b, &b, &b), KVSessionReadSerialNumber(nullptr, &u),
+        KVSessionReadPrinterAddress(nullptr, text, 12), KVSessionWritePrinterAddress(nullptr, text, 12),
+        KVSessionReadCurrentTime(nullptr, &t, 0), KVSessionReadCalibrationTime(nullptr, &t),
+        KVSessionWriteCurrentTime(nullptr), KVSessionWriteCurrentTimeAs(nullptr, 0),
+        KVSessionReadStoredTestData(nullptr, &human), KVSessionReadTestKorvanta(nullptr, &i, &i, &i, &i, &i, &f, &f),
+        CXSessionReadStoredTestData(nullptr, &horse), CXSessionReadTestCaballix(nullptr, &i, &i, &i, &i, &i, &i, &i, &f),
+        KVSessionOpen(reinterpret_cast<const KVWChar*>(u"5"), nullptr), KVSessionGetOpenError(nullptr, 10), KVSessionGetOpenError(text, 0)})
+    EXPECT_EQ(KV_ERR_ARGUMENT, code);
+  KVSessionClose(nullptr);
+  KVSession* session = reinterpret_cast<KVSession*>(&human);
+  EXPECT_EQ(KV_ERR_PORT_OPEN, KVSessionOpen(reinterpret_cast<const KVWChar*>(u"250"), &session));
+  EXPECT_EQ(nullptr, session);
+  ASSERT_EQ(KV_OK, KVSessionGetOpenError(text, 300));
+  const std::u16string words(reinterpret_cast<const char16_t*>(text));
+  EXPECT_EQ(0u, words.find(u"opening the port: the port cannot be opened: ")) << std::string(words.begin(), words.end());
+  EXPECT_NE(std::u16string::npos, words.find(u"[KV_ERR_PORT_OPEN, -50]"));
 }
 
 TEST(NullOutputs, TheCalculationsRefuseANullRecordOrOutputAndWriteNothing) {

@@ -36,7 +36,12 @@ int32_t SessionLink::Open(const WideString& port) {
     if (cancelled_) return KV_ERR_CANCELLED;
   }
   KVSession* session = nullptr;
-  if (int32_t code = KVSessionOpen(port.c_str(), &session); code != KV_OK) return code;
+  if (int32_t code = KVSessionOpen(port.c_str(), &session); code != KV_OK) {
+    KVWChar text[kErrorChars] = {};
+    std::lock_guard lock(mutex_);
+    if (KVSessionGetOpenError(text, kErrorChars) == KV_OK) lastError_ = FromWide(text, kErrorChars);
+    return code;
+  }
   if (progress_) KVSessionSetProgress(session, &SessionLink::OnProgress, this);
   if (trace_) KVSessionSetTrace(session, &SessionLink::OnTrace, this);
   std::lock_guard lock(mutex_);
