@@ -112,8 +112,40 @@ KV_API int32_t KV_CALL CXSessionReadTestCaballix(KVSession* session, int32_t* re
                                                  int32_t* reading3, int32_t* reading4, int32_t* reading5,
                                                  int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
 
+/* ---- Ports: what this computer has, before any is opened -------------- */
+
+enum KVTransport { KV_TRANSPORT_NATIVE = 0, KV_TRANSPORT_USB = 1, KV_TRANSPORT_BLUETOOTH = 2, KV_TRANSPORT_OTHER = 3 };
+
+/* One serial port as the system describes it. Every text is UTF-16, terminated, cut to its field
+ * (empty when the system does not say). */
+typedef struct KVPortInfo {
+  KVWChar name[64];             /* what KVSessionOpen and KVOpenComport take: "/dev/ttyUSB0", "COM5" */
+  KVWChar description[128];     /* what the system calls it: "CP2102 USB to UART Bridge Controller" */
+  int32_t transport;            /* KVTransport */
+  int32_t usbVendorId;          /* 0 to 65535; -1 when not USB */
+  int32_t usbProductId;         /* 0 to 65535; -1 when not USB */
+  KVWChar usbSerialNumber[64];  /* the USB device's serial number */
+  KVWChar manufacturer[64];
+  KVWChar product[64];
+  KVWChar bluetoothAddress[18]; /* "00:80:E1:9D:74:75"; empty when not Bluetooth */
+} KVPortInfo;
+
+/* Lists the serial ports with a device behind them (USB serial adapters, Bluetooth serial ports,
+ * built-in UARTs that have one; no consoles or virtual terminals), ordered by name. Fills up to
+ * capacity records of ports (each cleared first) and sets *count to how many ports there are: call
+ * again with more room when it is larger. Never opens a port. count is checked, and ports when
+ * capacity is above 0: null gives -18, as does a negative capacity. Codes: 0, -18. */
+KV_API int32_t KV_CALL KVListPorts(KVPortInfo* ports, int32_t capacity, int32_t* count) KV_NOEXCEPT;
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
+
+KV_STATIC_ASSERT(offsetof(KVPortInfo, description) == 128, "KVPortInfo.description");
+KV_STATIC_ASSERT(offsetof(KVPortInfo, transport) == 384, "KVPortInfo.transport");
+KV_STATIC_ASSERT(offsetof(KVPortInfo, usbSerialNumber) == 396, "KVPortInfo.usbSerialNumber");
+KV_STATIC_ASSERT(offsetof(KVPortInfo, product) == 652, "KVPortInfo.product");
+KV_STATIC_ASSERT(offsetof(KVPortInfo, bluetoothAddress) == 780, "KVPortInfo.bluetoothAddress");
+KV_STATIC_ASSERT(sizeof(KVPortInfo) == 816, "KVPortInfo size");
 
 #endif /* KORVANTA_SESSION_H */
