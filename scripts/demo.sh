@@ -2,7 +2,7 @@
 # The kit's demo on a machine with no analyser: builds the library, the simulator and `korvanta`,
 # starts a simulated analyser on a pseudo-terminal, and runs the road from it to results and normal
 # ranges with the tool, into an archive and an HTML report; then downloads from it and a second
-# simulated analyser of the other kind at once. Writes only under build/.
+# simulated analyser of the other kind at once, and probes both. Writes only under build/.
 # Exit status 0 only if every step worked.
 #   ./scripts/demo.sh [MODEL]     MODEL: the simulated analyser's model code (default 7, a Quattron 40)
 set -eu
@@ -85,6 +85,10 @@ say "korvanta download --port $first --port $second --progress on --trace $out/t
   --progress on --trace "$out/trace.txt"
 echo "first lines of $out/trace.txt (every byte on both lines; cut at 100 characters):"
 head -n 6 "$out/trace.txt" | cut -c 1-100
+
+say "korvanta ports, then korvanta ports --probe --port $first --port $second (pseudo-terminals are in no system list)"
+"$bin/korvanta" ports
+"$bin/korvanta" ports --probe --port "$first" --port "$second"
 
 stop_simulators
 say "Done: the simulators are stopped; the downloads are in $out/tests.csv, $out/tests.json and $out/both.csv"

@@ -145,16 +145,17 @@ std::string TimingText(const std::vector<StepTiming>& timings) {
 }
 
 ExitStatus RunInfo(const InfoOptions& options, Streams& io) {
+  std::vector<std::string> ports{options.port};
+  if (ExitStatus status = ResolveAutoPort(ports, options.probePorts, io); status != ExitStatus::kOk) return status;
+  const std::string& port = ports.front();
   auto link = MakeExportLink();
   DeviceInfo info;
   {
     Road road(*link);
-    if (road.Connect(options.port) != KV_OK || ReadInfo(road, info) != KV_OK)
-      return ReportRoadFailure(road, options.port, io);
+    if (road.Connect(port) != KV_OK || ReadInfo(road, info) != KV_OK) return ReportRoadFailure(road, port, io);
   }
   const TimeStyle style = StyleOf(options.utc);
-  return Deliver(options.format == "json" ? InfoJson(info, options.port, style) : InfoText(info, options.port, style),
-                 "", io);
+  return Deliver(options.format == "json" ? InfoJson(info, port, style) : InfoText(info, port, style), "", io);
 }
 
 ExitStatus RunCalc(const CalcOptions& options, Streams& io) {

@@ -26,20 +26,31 @@ struct OutputOptions {
   bool utc = false;
 };
 
+// The port that --port takes for "the one port where an analyser answers".
+inline constexpr const char* kAutoPort = "auto";
+
 struct InfoOptions {
   std::string port;
+  std::vector<std::string> probePorts;  // with --port auto: these instead of the listed ports
   std::string format = "text";  // text or json
   bool utc = false;
 };
 
 struct DownloadOptions {
   std::vector<std::string> ports;  // one analyser each, downloaded at the same time
+  std::vector<std::string> probePorts;  // with --port auto: these instead of the listed ports
   OutputOptions output{"table", "", false};
   std::string kind = "auto";
   unsigned waterEquation = 0;
   std::string progress = "auto";  // auto, on, off
   std::string archivePath;        // empty: no archive
   std::string tracePath;          // empty: no trace of the bytes on the lines
+};
+
+struct PortsOptions {
+  bool probe = false;
+  std::vector<std::string> ports;  // with probe: these instead of the listed ports
+  std::string format = "table";    // table or json
 };
 
 struct CalcOptions {
@@ -84,6 +95,7 @@ struct DemoOptions {
 
 ExitStatus RunInfo(const InfoOptions& options, Streams& io);
 ExitStatus RunDownload(const DownloadOptions& options, Streams& io);
+ExitStatus RunPorts(const PortsOptions& options, Streams& io);
 ExitStatus RunCalc(const CalcOptions& options, Streams& io);
 ExitStatus RunReport(const ReportCommandOptions& options, Streams& io);
 ExitStatus RunSetClock(const SetClockOptions& options, Streams& io);
@@ -93,6 +105,11 @@ ExitStatus RunSimulate(const SimulateOptions& options, Streams& io);
 ExitStatus RunDemo(const DemoOptions& options, Streams& io);
 
 // ---- Shared by the commands
+
+// --port auto: `ports` must then be {"auto"} alone; it becomes the one port among `probePorts` (none:
+// the listed ports) where an analyser's handshake came, which err names. kOk, or the status of a
+// failure (no analyser, several, or auto misused), told on err with every port probed and its result.
+ExitStatus ResolveAutoPort(std::vector<std::string>& ports, const std::vector<std::string>& probePorts, Streams& io);
 
 // The road's failed step as one line, and its exit status.
 ExitStatus ReportRoadFailure(const Road& road, const std::string& port, Streams& io);

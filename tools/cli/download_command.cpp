@@ -134,7 +134,8 @@ void ReportDownload(const AnalyserRun& run, const DownloadOptions& options, bool
 
 }  // namespace
 
-ExitStatus RunDownload(const DownloadOptions& options, Streams& io) {
+ExitStatus RunDownload(const DownloadOptions& given, Streams& io) {
+  DownloadOptions options = given;
   const auto format = ParseOutputFormat(options.output.format);
   if (!format) {
     io.err << "korvanta: unknown format '" << options.output.format << "': use table, csv, json or sheet\n";
@@ -145,6 +146,8 @@ ExitStatus RunDownload(const DownloadOptions& options, Streams& io) {
     io.err << "korvanta: a port is given twice: give each analyser's port once\n";
     return ExitStatus::kUsage;
   }
+  if (ExitStatus status = ResolveAutoPort(options.ports, options.probePorts, io); status != ExitStatus::kOk)
+    return status;
   const AnalyserKind kind = options.kind == "human"    ? AnalyserKind::kHuman
                             : options.kind == "equine" ? AnalyserKind::kEquine
                                                        : AnalyserKind::kAuto;

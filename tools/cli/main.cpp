@@ -30,6 +30,17 @@ void AddOutputOptions(CLI::App* command, OutputOptions& output) {
   command->add_flag("--utc", output.utc, "write times in UTC (Z) instead of this computer's local time");
 }
 
+constexpr const char* kAutoHelp =
+    "auto: probe the ports `korvanta ports` lists (2 s, all at once) and use the one where an analyser answers";
+
+void AddProbePortOption(CLI::App* command, std::vector<std::string>& probePorts) {
+  command
+      ->add_option("--probe-port", probePorts,
+                   "with --port auto: probe this port instead of the listed ones; repeat it for several")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
 void AddFieldOptions(CLI::App* calc, CalcOptions& options) {
   std::set<std::string> seen;
   auto add = [&](std::string_view name, std::string_view kind) {
@@ -72,7 +83,11 @@ int main(int argc, char** argv) {
   InfoOptions info;
   auto* infoCommand = app.add_subcommand("info", "connect and print the analyser's model, version and protocol bytes, "
                                                  "serial number, printer address, clock and calibration time");
-  infoCommand->add_option("--port,-p", info.port, "serial port of the analyser (/dev/ttyUSB0, COM5 or 5)")->required();
+  infoCommand
+      ->add_option("--port,-p", info.port,
+                   std::string("serial port of the analyser (/dev/ttyUSB0, COM5 or 5); ") + kAutoHelp)
+      ->required();
+  AddProbePortOption(infoCommand, info.probePorts);
   infoCommand->add_option("--format,-f", info.format, "text or json")
       ->check(CLI::IsMember({"text", "json"}))
       ->capture_default_str();
@@ -85,10 +100,12 @@ int main(int argc, char** argv) {
                   "--port download at once into one output (CSV and JSON tell analysers apart by serialNumber; "
                   "human and equine tests come one kind after the other). Ctrl-C cancels them all and writes "
                   "nothing (exit status 130)");
-  downloadCommand->add_option("--port,-p", download.ports, "serial port of an analyser; repeat it for several")
+  downloadCommand->add_option("--port,-p", download.ports,
+                              std::string("serial port of an analyser; repeat it for several; ") + kAutoHelp)
       ->required()
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  AddProbePortOption(downloadCommand, download.probePorts);
   AddOutputOptions(downloadCommand, download.output);
   downloadCommand->add_option("--kind", download.kind, "auto (by the analyser's family), human or equine")
       ->check(CLI::IsMember({"auto", "human", "equine"}))
@@ -106,6 +123,24 @@ int main(int argc, char** argv) {
   downloadCommand->add_option("--trace", download.tracePath,
                               "write every byte on the lines to FILE, a line per run of bytes one way: time, port, "
                               "> sent or < received, the bytes in hex");
+
+  PortsOptions portsOptions;
+  auto* portsCommand = app.add_subcommand(
+      "ports", "list this computer's serial ports with what the system says of each (USB ids and strings, Bluetooth "
+               "address); --probe finds which have an analyser behind them");
+  auto* probeFlag = portsCommand->add_flag(
+      "--probe", portsOptions.probe,
+      "listen on every port at once for up to 2 s for an analyser's handshake, and read the model and serial number of "
+      "each that sends it; nothing is written to a port that does not");
+  portsCommand
+      ->add_option("--port,-p", portsOptions.ports, "probe this port instead of the listed ones; repeat it for several")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->needs(probeFlag);
+  portsCommand->add_option("--format,-f", portsOptions.format, "table, or json: an array of one object per port, keyed "
+                                                               "by the KVPortInfo record's field names")
+      ->check(CLI::IsMember({"table", "json"}))
+      ->capture_default_str();
 
   CalcOptions calc;
   auto* calcCommand = app.add_subcommand(
@@ -209,6 +244,8 @@ int main(int argc, char** argv) {
     status = RunInfo(info, io);
   } else if (*downloadCommand) {
     status = RunDownload(download, io);
+  } else if (*portsCommand) {
+    status = RunPorts(portsOptions, io);
   } else if (*calcCommand) {
     status = RunCalc(calc, io);
   } else if (*archiveCommand) {

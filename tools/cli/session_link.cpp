@@ -10,13 +10,18 @@ namespace {
 constexpr int32_t kPrinterAddressChars = 12;
 constexpr int32_t kErrorChars = 512;
 
-std::string LastErrorOf(KVSession* session) {
+}  // namespace
+
+std::string SessionErrorText(KVSession* session) {
   KVWChar text[kErrorChars] = {};
   if (session == nullptr || KVSessionGetLastError(session, text, kErrorChars) != KV_OK) return {};
   return FromWide(text, kErrorChars);
 }
 
-}  // namespace
+std::string OpenErrorText() {
+  KVWChar text[kErrorChars] = {};
+  return KVSessionGetOpenError(text, kErrorChars) == KV_OK ? FromWide(text, kErrorChars) : std::string();
+}
 
 void SessionLink::Cancel() {
   std::lock_guard lock(mutex_);
@@ -26,7 +31,7 @@ void SessionLink::Cancel() {
 
 std::string SessionLink::LastError() {
   std::lock_guard lock(mutex_);
-  return session_ != nullptr ? LastErrorOf(session_) : lastError_;
+  return session_ != nullptr ? SessionErrorText(session_) : lastError_;
 }
 
 int32_t SessionLink::Open(const WideString& port) {
@@ -37,9 +42,9 @@ int32_t SessionLink::Open(const WideString& port) {
   }
   KVSession* session = nullptr;
   if (int32_t code = KVSessionOpen(port.c_str(), &session); code != KV_OK) {
-    KVWChar text[kErrorChars] = {};
+    std::string text = OpenErrorText();
     std::lock_guard lock(mutex_);
-    if (KVSessionGetOpenError(text, kErrorChars) == KV_OK) lastError_ = FromWide(text, kErrorChars);
+    lastError_ = std::move(text);
     return code;
   }
   if (progress_) KVSessionSetProgress(session, &SessionLink::OnProgress, this);
@@ -56,7 +61,7 @@ void SessionLink::Close() {
   {
     std::lock_guard lock(mutex_);
     std::swap(session, session_);
-    if (session != nullptr) lastError_ = LastErrorOf(session);
+    if (session != nullptr) lastError_ = SessionErrorText(session);
   }
   KVSessionClose(session);
 }

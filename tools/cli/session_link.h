@@ -13,6 +13,11 @@
 
 namespace kv::cli {
 
+// The session's words for its last failure, and those of this thread's last failed KVSessionOpen;
+// empty when there are none.
+std::string SessionErrorText(KVSession* session);
+std::string OpenErrorText();
+
 class SessionLink final : public AnalyserLink {
  public:
   // Bytes done of the block and its total; called on the thread of the download.

@@ -1,8 +1,10 @@
 // korvanta_e2e_test.cpp: the built `korvanta` run as a process against the simulator on a real
 // pseudo-terminal, in UTC. The expected output is the tool's own formatter applied to records built
 // here from the simulator's stored slots and to results from the calculation exports.
+#include <pty.h>
 #include <signal.h>
 
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "cli_commands.h"
@@ -51,6 +53,129 @@ class AgainstSimulator : public WithSimulators {
   std::string port;
   std::vector<std::string> ports;
 };
+
+// A raw pseudo-terminal of the test's own, whose master side keeps whatever a host writes to it. It sends
+// nothing, or (chatty) bytes that are not the handshake's, every few milliseconds while it lives.
+class TestPty {
+ public:
+  explicit TestPty(bool chatty) {
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&master_, &slave_, nullptr, &raw, nullptr) != 0) return;
+    path_ = ttyname(slave_);
+    fcntl(master_, F_SETFL, O_NONBLOCK);
+    if (chatty)
+      chatter_ = std::thread([this] {
+        const uint8_t noise[] = {0x00, 0x5A, 0x10, 0xFF, 0xA4, 0x5A, 0x00};
+        for (; !stop_; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+          if (write(master_, noise, sizeof noise) < 0) continue;  // a full queue drops the noise
+      });
+  }
+  ~TestPty() {
+    stop_ = true;
+    if (chatter_.joinable()) chatter_.join();
+    if (!path_.empty()) close(master_), close(slave_);
+  }
+  const std::string& Path() const { return path_; }  // empty when no pseudo-terminal could be had
+  std::string Written() const {
+    std::string bytes;
+    char buffer[256];
+    for (ssize_t n; (n = read(master_, buffer, sizeof buffer)) > 0;) bytes.append(buffer, static_cast<size_t>(n));
+    return bytes;
+  }
+
+ private:
+  int master_ = -1, slave_ = -1;
+  std::string path_;
+  std::atomic<bool> stop_{false};
+  std::thread chatter_;
+};
+
+// Two analysers among a silent port and a chatty one, all probed at once: exactly the analysers are found, with
+// their model and serial number, and not one byte goes to the other two, which each ran out the handshake wait.
+TEST_F(AgainstSimulator, ProbeFindsTheAnalysersAndWritesToNoOtherPort) {
+  Start(sim::PresetScenario(7)), Start(sim::PresetScenario(12));
+  if (IsSkipped()) return;
+  const TestPty silent(false), chatty(true);
+  ASSERT_FALSE(silent.Path().empty() || chatty.Path().empty());
+  const std::vector<std::string> order{ports[0], silent.Path(), ports[1], chatty.Path()};
+  const ProcessRun run = Korvanta("ports --probe --format json --port " + order[0] + " --port " + order[1] +
+                                  " --port " + order[2] + " --port " + order[3]);
+  ASSERT_EQ(0, run.status) << run.err;
+  const auto probed = nlohmann::json::parse(run.out);
+  ASSERT_EQ(order.size(), probed.size()) << run.out;
+  for (size_t i = 0; i < order.size(); ++i) {
+    SCOPED_TRACE(order[i]);
+    EXPECT_EQ(order[i], probed[i]["name"]);
+    EXPECT_EQ("other", probed[i]["transport"]);
+    if (i % 2 == 0) {
+      const sim::AnalyserModel m = simulators[i / 2]->ModelSnapshot();
+      EXPECT_EQ((nlohmann::json{{"modelCode", m.modelCode}, {"serialNumber", m.serialNumber}}), probed[i]["analyser"]);
+    } else {
+      EXPECT_TRUE(probed[i]["analyser"].is_null());
+      EXPECT_NE(std::string::npos, probed[i]["probeError"].get<std::string>().find(CodeName(KV_ERR_NO_HANDSHAKE)));
+    }
+  }
+  EXPECT_EQ("", silent.Written());
+  EXPECT_EQ("", chatty.Written());
+}
+
+// The system's list, read from a sysfs tree of the test's own with one USB adapter: the record's fields as keys.
+TEST_F(AgainstSimulator, PortsOfTheSystemAsJsonAndTable) {
+  const std::string sys = kRunDir + "/sys", usb = sys + "/devices/pci0000:00/0000:00:14.0/usb1/1-2";
+  const std::string tty = usb + "/1-2:1.0/ttyUSB0";
+  ASSERT_EQ(0, system(("mkdir -p " + tty + " " + sys + "/class/tty/ttyUSB0 && ln -s " + tty + " " + sys +
+                       "/class/tty/ttyUSB0/device && ln -s ../../../../../../../../bus/usb-serial/drivers/cp210x " +
+                       tty + "/driver")
+                          .c_str()));
+  for (const auto& [file, text] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"idVendor", "10c4"}, {"idProduct", "ea60"}, {"serial", "0001"}, {"manufacturer", "Silicon Labs"},
+           {"product", "CP2102 USB to UART Bridge Controller"}})
+    std::ofstream(usb + "/" + file) << text << "\n";
+  setenv("KV_SYSFS_ROOT", sys.c_str(), 1);
+  const ProcessRun json = Korvanta("ports --format json"), table = Korvanta("ports");
+  unsetenv("KV_SYSFS_ROOT");
+  ASSERT_EQ(0, json.status + table.status) << json.err << table.err;
+  const nlohmann::ordered_json expected = {{{"name", "/dev/ttyUSB0"},
+                                            {"description", "CP2102 USB to UART Bridge Controller"},
+                                            {"transport", "usb"},
+                                            {"usbVendorId", 0x10c4},
+                                            {"usbProductId", 0xea60},
+                                            {"usbSerialNumber", "0001"},
+                                            {"manufacturer", "Silicon Labs"},
+                                            {"product", "CP2102 USB to UART Bridge Controller"},
+                                            {"bluetoothAddress", ""}}};
+  EXPECT_EQ(expected, nlohmann::ordered_json::parse(json.out));
+  const TableRow row = SplitCells(SplitCells(table.out, '\n').at(1));
+  EXPECT_EQ((TableRow{"/dev/ttyUSB0", "usb", "10c4:ea60", "0001", "-", "CP2102"}),
+            TableRow(row.begin(), row.begin() + 6));
+}
+
+// --port auto: the one analyser found is used and named; none, or several, fail with every port probed and its result.
+TEST_F(AgainstSimulator, PortAutoUsesTheOneAnalyserFound) {
+  Start(sim::PresetScenario(7)), Start(sim::PresetScenario(12));
+  if (IsSkipped()) return;
+  const TestPty silent(false);
+  ASSERT_FALSE(silent.Path().empty());
+  const std::string human = " --probe-port " + ports[0], equine = " --probe-port " + ports[1],
+                    quiet = " --probe-port " + silent.Path();
+  using Case = std::tuple<std::string, ExitStatus, std::vector<std::string>>;
+  for (const auto& [args, status, said] : std::initializer_list<Case>{
+           {"info --format json --port auto" + human + quiet, ExitStatus::kOk, {"analyser found on " + ports[0]}},
+           {"download --port auto" + quiet, ExitStatus::kNoAnswer,
+            {silent.Path() + ": ", CodeName(KV_ERR_NO_HANDSHAKE)}},
+           {"info --port auto" + human + equine + quiet, ExitStatus::kUsage,
+            {"2 analysers found", ports[0] + ": " + ModelName(7), ports[1] + ": " + ModelName(12),
+             silent.Path() + ": "}}}) {
+    SCOPED_TRACE(args);
+    const ProcessRun run = Korvanta(args);
+    EXPECT_EQ(ToInt(status), run.status) << run.err;
+    for (const std::string& words : said) EXPECT_NE(std::string::npos, run.err.find(words)) << run.err;
+    if (status == ExitStatus::kOk) {
+      EXPECT_EQ(ports[0], nlohmann::json::parse(run.out).at("port")) << run.out;
+    }
+  }
+}
 
 // An equine analyser's tests as JSON to a file, with progress asked for off a terminal: a line per quarter
 // on the error stream.
