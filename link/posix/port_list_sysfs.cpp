@@ -77,7 +77,11 @@ std::optional<PortDescription> Describe(const fs::path& entry, const fs::path& s
   if (!fs::is_symlink(deviceLink, error)) return std::nullopt;
   const fs::path device = fs::canonical(deviceLink, error);
   if (error) return std::nullopt;
-  const std::string driver = LinkName(device / "driver");
+  std::string driver = LinkName(device / "driver");
+  // Kernels from 6.5 put a port and a controller device of the serial core (drivers "port" and
+  // "ctrl") between a UART and its tty: the UART's own driver is two levels up.
+  if (driver == "port" && LinkName(device.parent_path() / "driver") == "ctrl")
+    driver = LinkName(device.parent_path().parent_path() / "driver");
   // A device without a driver stands for no hardware yet.
   if (driver.empty()) return std::nullopt;
   if (const std::optional<fs::path> usb = UsbDeviceOf(device, fs::weakly_canonical(sysRoot / "devices"))) {

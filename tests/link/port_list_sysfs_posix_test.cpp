@@ -54,8 +54,10 @@ l class/tty/ttyACM0/device devices/pci0/usb1/1-4/1-4:1.0
 f class/tty/rfcomm0/address 00:80:e1:9d:74:75
 f class/tty/rfcomm0/channel 1
 l devices/pnp0/00:04/driver bus/pnp/drivers/serial
+l devices/pnp0/00:04/00:04:0/driver bus/serial-base/drivers/ctrl
+l devices/pnp0/00:04/00:04:0/00:04:0.0/driver bus/serial-base/drivers/port
 f class/tty/ttyS0/type 4
-l class/tty/ttyS0/device devices/pnp0/00:04
+l class/tty/ttyS0/device devices/pnp0/00:04/00:04:0/00:04:0.0
 l devices/platform/serial8250/driver bus/platform/drivers/serial8250
 f class/tty/ttyS1/type 0
 l class/tty/ttyS1/device devices/platform/serial8250
