@@ -8,7 +8,7 @@ packages="
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
-  wine64 wine32:i386 wine
+  wine64 wine32:i386 wine qemu-user-static
   gcovr clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-dbusmock
   python3-pytest python3-pandas python3-setuptools python3-pip mono-mcs mono-runtime
@@ -29,7 +29,8 @@ if [ "$(id -u)" -ne 0 ]; then
   exec sudo "$0" "$@"
 fi
 export DEBIAN_FRONTEND=noninteractive
-# The 32-bit Wine loader that runs the i686 build's tests comes from the i386 architecture.
+# The 32-bit Wine loader that runs the i686 build's tests comes from the i386 architecture; on a
+# kernel without 32-bit support, qemu-user-static runs it (scripts/enable-32bit-emulation.sh).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi

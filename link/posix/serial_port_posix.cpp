@@ -267,6 +267,9 @@ class PosixSerialPort final : public SerialPort {
   }
 
   void Close() override {
+    // A pseudo-terminal keeps TIOCEXCL while its other side is open: cleared, so that a user other
+    // than root can open it again (a real port drops it with its last close anyway).
+    if (fd_.valid()) Calls().ioctl(fd_.get(), TIOCNXCL, nullptr);
     fd_.Reset();
     abortOnError_ = false;
   }

@@ -80,6 +80,8 @@ TEST_F(PtyTest, OpenIsExclusivePurgeDropsOnlyWhatCameBeforeItAndAHangUpIsNoSilen
   EXPECT_EQ(1, port->ReadQueued(got));
   EXPECT_EQ('Z', got[0]);
   comm.Close();
+  int exclusive = -1;  // left set, it would keep every user but root out of the pty for good
+  EXPECT_TRUE(::ioctl(slave, TIOCGEXCL, &exclusive) != 0 || exclusive == 0);
   EXPECT_TRUE(second->Open(path));
   second->Close();
   ASSERT_EQ(KV_OK, comm.Open(path));
