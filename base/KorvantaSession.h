@@ -1,6 +1,7 @@
 /* KorvantaSession.h: the kit's interface beyond the 32 exports of KorvantaSDK.h: sessions, one per
  * analyser port, each with its own link, usable from any thread, cancellable, with progress and a
- * wire trace. Plain C like KorvantaSDK.h, whose records, text type and calling convention it uses.
+ * wire trace; the serial ports of this computer; the calculations of many tests in one call.
+ * Plain C like KorvantaSDK.h, whose records, text type and calling convention it uses.
  *
  * Thread contract
  *  - Calls on different sessions run at the same time, from any threads.
@@ -111,6 +112,28 @@ KV_API int32_t KV_CALL CXSessionReadStoredTestData(KVSession* session, CXStoredT
 KV_API int32_t KV_CALL CXSessionReadTestCaballix(KVSession* session, int32_t* reading1, int32_t* reading2,
                                                  int32_t* reading3, int32_t* reading4, int32_t* reading5,
                                                  int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
+
+/* ---- Batch calculation: many tests in one call -------------------------- */
+
+/* Results and normal ranges of count human tests, the same waterEquation for all. Test i gives
+ * exactly, bit for bit on every build, what KVCalculateResults(&tests[i], &results[i], waterEquation)
+ * and then, when that returns 0, KVCalculateNormals(&tests[i], &results[i], &normals[i]) give: the
+ * same code runs for both. codes[i] is the results call's code when it is not 0, else the normals
+ * call's. A refused test (codes[i] not 0, as -1 for an equine model or -3 for every test when
+ * waterEquation is above 3) has results[i] and normals[i] all zero; the tests after it go on.
+ * tests, results, normals and codes are arrays of count elements, checked when count is above 0.
+ * Returns 0 once every test has its code; -18 when count is negative or an array is null while
+ * count is above 0, and then nothing is written. Count 0 returns 0 and reads no pointer.
+ * Reentrant, any thread; allocates nothing. */
+KV_API int32_t KV_CALL KVCalculateMany(const KVTestRecord* tests, int32_t count, uint32_t waterEquation,
+                                       KVResults* results, KVNormals* normals, int32_t* codes) KV_NOEXCEPT;
+
+/* The same for count equine tests: CXCalculateResults, then, when it returns 0, CXCalculateNormals
+ * (which then always returns 0), so codes[i] is 0 or the results call's code (-1: not an equine
+ * model). A refused test has results[i] and normals[i] all zero, although CXCalculateResults alone
+ * leaves its record untouched. Pointers, count and return codes as KVCalculateMany. */
+KV_API int32_t KV_CALL CXCalculateMany(const CXTestRecord* tests, int32_t count, CXResults* results,
+                                       CXNormals* normals, int32_t* codes) KV_NOEXCEPT;
 
 /* ---- Ports: what this computer has, before any is opened -------------- */
 

@@ -1,5 +1,6 @@
 // calc_results_bench.cpp: cost of KVCalculateResults per family, through the export as a host calls it,
-// and for family -5 the cost per point per circle-fit pass. Figures only; nothing here asserts a speed.
+// for family -5 the cost per point per circle-fit pass, and the cost per test of a downloaded block's
+// results and normals, by the single calls and by one KVCalculateMany. Figures only; nothing here asserts a speed.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "KorvantaSDK.h"
+#include "KorvantaSession.h"
 #include "calc/spectrum_fit.h"
 
 namespace {
@@ -80,6 +82,60 @@ void WithSpectrum(benchmark::State& state, int32_t model, int points, double alp
                          benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// 100 tests, a full stored-test block, of every human family (with family -5 among them or not), ages and
+// weights varied.
+std::vector<KVTestRecord> Block(bool withPolytrace, const std::vector<KVSpectrumPoint>& spectrum) {
+  static const int32_t kModels[] = {1, 2, 5, 7, 14, 8};
+  std::vector<KVTestRecord> tests;
+  for (int i = 0; i < 100; ++i) {
+    tests.push_back(Adult(kModels[i % (withPolytrace ? 6 : 5)], spectrum));
+    tests.back().age = 20 + i % 60;
+    tests.back().weight = 50.0f + static_cast<float>(i % 64) * 0.5f;
+  }
+  return tests;
+}
+
+// Seconds per test, beside tests per second.
+void PerTest(benchmark::State& state, size_t tests) {
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(tests));
+  state.counters["per_test"] = benchmark::Counter(
+      static_cast<double>(tests), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BlockBySingleCalls(benchmark::State& state, bool withPolytrace) {
+  const std::vector<KVSpectrumPoint> spectrum = ColeArc(7, 1.0);
+  const std::vector<KVTestRecord> tests = Block(withPolytrace, spectrum);
+  std::vector<KVResults> results(tests.size());
+  std::vector<KVNormals> normals(tests.size());
+  std::vector<int32_t> codes(tests.size());
+  for (auto _ : state) {
+    for (size_t i = 0; i < tests.size(); ++i) {
+      codes[i] = KVCalculateResults(&tests[i], &results[i], 0);
+      if (codes[i] == KV_OK) codes[i] = KVCalculateNormals(&tests[i], &results[i], &normals[i]);
+    }
+    benchmark::ClobberMemory();
+  }
+  PerTest(state, tests.size());
+}
+
+void BlockByOneBatch(benchmark::State& state, bool withPolytrace) {
+  const std::vector<KVSpectrumPoint> spectrum = ColeArc(7, 1.0);
+  const std::vector<KVTestRecord> tests = Block(withPolytrace, spectrum);
+  std::vector<KVResults> results(tests.size());
+  std::vector<KVNormals> normals(tests.size());
+  std::vector<int32_t> codes(tests.size());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(KVCalculateMany(tests.data(), static_cast<int32_t>(tests.size()), 0, results.data(),
+                                             normals.data(), codes.data()));
+    benchmark::ClobberMemory();
+  }
+  PerTest(state, tests.size());
+}
+
+BENCHMARK_CAPTURE(BlockBySingleCalls, no_spectrum, false);
+BENCHMARK_CAPTURE(BlockByOneBatch, no_spectrum, false);
+BENCHMARK_CAPTURE(BlockBySingleCalls, with_polytrace_7points, true);
+BENCHMARK_CAPTURE(BlockByOneBatch, with_polytrace_7points, true);
 BENCHMARK_CAPTURE(WithoutSpectrum, Mono_model1, 1);
 BENCHMARK_CAPTURE(WithoutSpectrum, MonoXD_model2, 2);
 BENCHMARK_CAPTURE(WithoutSpectrum, Duotrace_model5, 5);

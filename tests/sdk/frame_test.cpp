@@ -163,6 +163,7 @@ TEST(NullOutputs, TheCalculationsRefuseANullRecordOrOutputAndWriteNothing) {
     KVNormals normals;
     CXResults equine;
     CXNormals equineNormals;
+    int32_t code;
   } out;
   std::memset(&out, 0x5A, sizeof out);
   const Outputs before = out;
@@ -171,9 +172,21 @@ TEST(NullOutputs, TheCalculationsRefuseANullRecordOrOutputAndWriteNothing) {
         KVCalculateNormals(nullptr, &out.results, &out.normals), KVCalculateNormals(&test, nullptr, &out.normals),
         KVCalculateNormals(&test, &out.results, nullptr), CXCalculateResults(nullptr, &out.equine),
         CXCalculateResults(&horse, nullptr), CXCalculateNormals(nullptr, nullptr, &out.equineNormals),
-        CXCalculateNormals(&horse, &out.equine, nullptr)})
+        CXCalculateNormals(&horse, &out.equine, nullptr),
+        KVCalculateMany(nullptr, 1, 0, &out.results, &out.normals, &out.code),
+        KVCalculateMany(&test, 1, 0, nullptr, &out.normals, &out.code),
+        KVCalculateMany(&test, 1, 0, &out.results, nullptr, &out.code),
+        KVCalculateMany(&test, 1, 0, &out.results, &out.normals, nullptr),
+        KVCalculateMany(&test, -1, 0, &out.results, &out.normals, &out.code),
+        CXCalculateMany(nullptr, 1, &out.equine, &out.equineNormals, &out.code),
+        CXCalculateMany(&horse, 1, nullptr, &out.equineNormals, &out.code),
+        CXCalculateMany(&horse, 1, &out.equine, nullptr, &out.code),
+        CXCalculateMany(&horse, 1, &out.equine, &out.equineNormals, nullptr),
+        CXCalculateMany(&horse, -1, &out.equine, &out.equineNormals, &out.code)})
     EXPECT_EQ(KV_ERR_ARGUMENT, code);
   EXPECT_EQ(0, std::memcmp(&before, &out, sizeof out));
+  EXPECT_EQ(KV_OK, KVCalculateMany(nullptr, 0, 0, nullptr, nullptr, nullptr));  // an empty batch needs no arrays
+  EXPECT_EQ(KV_OK, CXCalculateMany(nullptr, 0, nullptr, nullptr, nullptr));
 }
 
 // A body that throws answers its failure value instead of ending the host (the program would end at the
