@@ -10,14 +10,28 @@ Finding the library
     Nothing found raises LibraryNotFoundError, whose message and .searched list every place tried.
     The library is loaded on first use, so importing korvanta never fails for want of it.
 
-An analyser
+An analyser (a session of its own: any number at once, each on its own thread)
     with korvanta.Analyser("/dev/ttyUSB0") as analyser:   # opens, waits for the handshake, closes
         info = analyser.info()          # AnalyserInfo: modelCode, family, modelName, version (5),
                                         # protocol (3), serialNumber, printerAddress, currentTime,
                                         # calibrationTime
-        tests = analyser.download()     # [KVTestRecord] or, from an equine analyser, [CXTestRecord]
+        tests = analyser.download(progress=lambda done, total: print(done, "of", total))
+                                        # [KVTestRecord] or, from an equine analyser, [CXTestRecord];
+                                        # progress in bytes on this thread, True from it cancels
         analyser.set_clock()            # the computer's time; set_clock(datetime) for another
-        analyser.read_clock(); analyser.read_single_test(); analyser.printer_address = "0080E19D7475"
+        analyser.read_clock(); analyser.read_single_test(); analyser.serial_number
+        analyser.printer_address = "0080E19D7475"
+    analyser.cancel()                   # any thread: the call in flight raises CancelledError
+    Analyser(port, trace=print_or_path_or_file, timeouts=(handshake_ms, reply_silence_ms))
+    Analyser("auto", probe_ports=None)  # the one analyser a probe finds; AutoPortError lists the
+                                        # ports probed when there is none or more than one
+
+Ports
+    korvanta.list_ports()               # [PortInfo(name, description, transport, usbVendorId,
+                                        # usbProductId, usbSerialNumber, manufacturer, product,
+                                        # bluetoothAddress, analyser, probeError)]
+    korvanta.list_ports(probe=True, ports=None)   # every port at once, 2 s: .analyser is a
+                                        # ProbedAnalyser(modelCode, serialNumber) or None
 
 Calculation
     results, normals = korvanta.calculate(test, water_equation=0)  # human or equine by record type
@@ -33,10 +47,12 @@ Files (the `korvanta` tool's CSV and JSON, which pass between the tool and Pytho
 
 Errors
     Every negative result code raises a subclass of KorvantaError with .code, .name (KV_ERR_...),
-    .meaning and .call (the export): WrongKindError (-1), WaterEquationError (-3), SexError (-4),
-    AgeError (-5), HeightError (-6), WeightError (-7), ActivityError (-8), WaistError (-9),
-    HipError (-10), ArgumentError (-18), PortOpenError (-50), PortQueuesError (-51),
-    NoHandshakeError (-52), EchoError (-53), AckError (-54), ReceiveError (-55), SendError (-56).
+    .meaning, .call (the export) and, from an analyser, .detail: the session's words for what was
+    being done and what the port, the system or the analyser did (also in the message).
+    WrongKindError (-1), WaterEquationError (-3), SexError (-4), AgeError (-5), HeightError (-6),
+    WeightError (-7), ActivityError (-8), WaistError (-9), HipError (-10), ArgumentError (-18),
+    PortOpenError (-50), PortQueuesError (-51), NoHandshakeError (-52), EchoError (-53),
+    AckError (-54), ReceiveError (-55), SendError (-56), CancelledError (-57), BusyError (-58).
     The classes are made from the library's result-code table; korvanta.error_class(code) finds one.
     Bluetooth calls answer truth values and raise nothing.
 
@@ -78,6 +94,7 @@ from ._files import Row, calculate_rows, read, read_tests, write_csv, write_json
 from ._library import load as load_library
 from ._library import locate as locate_library
 from ._pandas import to_dataframe
+from ._ports import AutoPortError, PortInfo, ProbedAnalyser, list_ports
 from ._records import (CXNormals, CXResults, CXTestRecord, KVNormals, KVResults, KVSpectrumPoint,
                        KVTestRecord)
 
@@ -90,7 +107,8 @@ def error_class(code: int) -> Type[KorvantaError]:
 
 
 __all__ = [
-    "Analyser", "AnalyserInfo", "SingleTest", "Calculation", "Row", "KorvantaError", "LibraryNotFoundError",
+    "Analyser", "AnalyserInfo", "SingleTest", "AutoPortError", "PortInfo", "ProbedAnalyser", "list_ports",
+    "Calculation", "Row", "KorvantaError", "LibraryNotFoundError",
     "KVTestRecord", "KVSpectrumPoint", "KVResults", "KVNormals", "CXTestRecord", "CXResults", "CXNormals",
     "calculate", "calculate_many", "calculate_rows", "device_family", "is_equine", "model_name",
     "sdk_version", "bluetooth_available", "bluetooth_stack_info", "read", "read_tests", "write_csv",

@@ -9,18 +9,22 @@ from ._code_table import load
 
 class KorvantaError(Exception):
     """A call into the library failed. .code is its negative result code, .name the code's name
-    (KV_ERR_...), .meaning the table's line about it and .call the export that returned it."""
+    (KV_ERR_...), .meaning the table's line about it, .call the export that returned it and .detail
+    the session's words for the failure (what was being done, what the port, the system or the
+    analyser did; empty for calls outside a session)."""
 
     code: int = 0
     name: str = "KV_ERR_UNKNOWN"
     meaning: str = "a result code the table does not hold"
 
-    def __init__(self, call: str = "", code: int | None = None) -> None:
+    def __init__(self, call: str = "", code: int | None = None, detail: str = "") -> None:
         if code is not None:
             self.code = code
         self.call = call
+        self.detail = detail
         where = f"{call}: " if call else ""
-        super().__init__(f"{where}{self.name} ({self.code}): {self.meaning}")
+        # The session's words end with the code's name and value already.
+        super().__init__(f"{where}{detail}" if detail else f"{where}{self.name} ({self.code}): {self.meaning}")
 
 
 class LibraryNotFoundError(ImportError):
@@ -53,9 +57,9 @@ for _row in load():
         )
 
 
-def error_for(code: int, call: str = "") -> KorvantaError:
+def error_for(code: int, call: str = "", detail: str = "") -> KorvantaError:
     cls = BY_CODE.get(code)
-    return cls(call) if cls is not None else KorvantaError(call, code)
+    return cls(call, detail=detail) if cls is not None else KorvantaError(call, code, detail)
 
 
 def check(code: int, call: str) -> None:

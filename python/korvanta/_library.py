@@ -1,4 +1,6 @@
-# _library.py: finding and loading the Korvanta library, and the ctypes prototypes of its 32 exports.
+# _library.py: finding and loading the Korvanta library, and the ctypes prototypes of the exports the
+# package calls: calculation, catalogue and Bluetooth, and the sessions and port list of
+# KorvantaSession.h (the process-wide port of KVOpenComport is left to C hosts).
 # Order: the KORVANTA_SDK_LIBRARY variable, then an installed library, then a checkout's build tree.
 from __future__ import annotations
 
@@ -10,8 +12,8 @@ from pathlib import Path
 from typing import Callable, List, Mapping, Optional
 
 from ._errors import LibraryNotFoundError
-from ._records import (CCXNormals, CCXResults, CCXStoredTests, CCXTestRecord, CKVNormals, CKVResults,
-                       CKVStoredTests, CKVTestRecord)
+from ._records import (CCXNormals, CCXResults, CCXStoredTests, CCXTestRecord, CKVNormals, CKVPortInfo,
+                       CKVResults, CKVStoredTests, CKVTestRecord)
 
 ENV_VARIABLE = "KORVANTA_SDK_LIBRARY"
 # Build folders looked at in a checkout, most likely first; any other build/*/ follows.
@@ -81,6 +83,13 @@ _i32, _u32, _i64, _u16, _u8, _f32 = (ctypes.c_int32, ctypes.c_uint32, ctypes.c_i
 _P = ctypes.POINTER
 _wide = _P(ctypes.c_uint16)  # KVWChar is UTF-16 on every platform; ctypes' c_wchar is not
 _handle = ctypes.c_void_p
+_session = ctypes.c_void_p  # KVSession*, opaque
+
+# KV_CALL is stdcall on 32-bit Windows only, so are the callbacks the library calls.
+_FUNCTYPE = (ctypes.WINFUNCTYPE if sys.platform.startswith("win") and ctypes.sizeof(ctypes.c_void_p) == 4
+             else ctypes.CFUNCTYPE)
+PROGRESS_CALLBACK = _FUNCTYPE(_i32, ctypes.c_void_p, _i32, _i32)
+TRACE_CALLBACK = _FUNCTYPE(None, ctypes.c_void_p, _i32, _P(_u8), _i32, _i64)
 
 PROTOTYPES = {
     "KVGetSdkLibraryVersion": (_i32, [_P(_u32), _P(_u32)]),
@@ -91,22 +100,6 @@ PROTOTYPES = {
     "KVCalculateNormals": (_i32, [_P(CKVTestRecord), _P(CKVResults), _P(CKVNormals)]),
     "CXCalculateResults": (_i32, [_P(CCXTestRecord), _P(CCXResults)]),
     "CXCalculateNormals": (_i32, [_P(CCXTestRecord), _P(CCXResults), _P(CCXNormals)]),
-    "KVOpenComport": (_i32, [_wide]),
-    "KVCloseComport": (None, []),
-    "KVConnect": (_i32, []),
-    "KVReadModelVersion": (_i32, [_P(_i32), _P(_u8), _P(_u8), _P(_u8), _P(_u8), _P(_u8)]),
-    "KVReadProtocolInfo": (_i32, [_P(_u8), _P(_u8), _P(_u8)]),
-    "KVReadSerialNumber": (_i32, [_P(_u32)]),
-    "KVReadPrinterAddress": (_i32, [_wide, _i32]),
-    "KVWritePrinterAddress": (_i32, [_wide, _i32]),
-    "KVReadCurrentTime": (_i32, [_P(_i64), _i32]),
-    "KVReadCalibrationTime": (_i32, [_P(_i64)]),
-    "KVWriteCurrentTime": (_i32, []),
-    "KVWriteCurrentTimeAs": (_i32, [_i64]),
-    "KVReadStoredTestData": (_i32, [_P(CKVStoredTests)]),
-    "KVReadTestKorvanta": (_i32, [_P(_i32)] * 5 + [_P(_f32)] * 2),
-    "CXReadStoredTestData": (_i32, [_P(CCXStoredTests)]),
-    "CXReadTestCaballix": (_i32, [_P(_i32)] * 7 + [_P(_f32)]),
     "KVIsBTAvailable": (_i32, []),
     "KVGetBTStackInfo": (_i32, [_wide, _i32]),
     "KVSearchBTDevices": (_i32, [_P(_i32), _P(_i32), _i32, _handle, _u16]),
@@ -115,6 +108,29 @@ PROTOTYPES = {
     "KVUnAuthenticateBTDevices": (_i32, [_i32, _handle, _u16]),
     "KVIsDeviceInstallInProgress": (_i32, [_u32]),
     "KVAutoSetupBT": (_i32, [_wide, _i32, _i32, _handle]),
+    "KVSessionOpen": (_i32, [_wide, _P(_session)]),
+    "KVSessionGetOpenError": (_i32, [_wide, _i32]),
+    "KVSessionClose": (None, [_session]),
+    "KVSessionCancel": (_i32, [_session]),
+    "KVSessionSetTimeouts": (_i32, [_session, _i32, _i32]),
+    "KVSessionSetProgress": (_i32, [_session, PROGRESS_CALLBACK, ctypes.c_void_p]),
+    "KVSessionSetTrace": (_i32, [_session, TRACE_CALLBACK, ctypes.c_void_p]),
+    "KVSessionGetLastError": (_i32, [_session, _wide, _i32]),
+    "KVSessionConnect": (_i32, [_session]),
+    "KVSessionReadModelVersion": (_i32, [_session, _P(_i32), _P(_u8), _P(_u8), _P(_u8), _P(_u8), _P(_u8)]),
+    "KVSessionReadProtocolInfo": (_i32, [_session, _P(_u8), _P(_u8), _P(_u8)]),
+    "KVSessionReadSerialNumber": (_i32, [_session, _P(_u32)]),
+    "KVSessionReadPrinterAddress": (_i32, [_session, _wide, _i32]),
+    "KVSessionWritePrinterAddress": (_i32, [_session, _wide, _i32]),
+    "KVSessionReadCurrentTime": (_i32, [_session, _P(_i64), _i32]),
+    "KVSessionReadCalibrationTime": (_i32, [_session, _P(_i64)]),
+    "KVSessionWriteCurrentTime": (_i32, [_session]),
+    "KVSessionWriteCurrentTimeAs": (_i32, [_session, _i64]),
+    "KVSessionReadStoredTestData": (_i32, [_session, _P(CKVStoredTests)]),
+    "KVSessionReadTestKorvanta": (_i32, [_session] + [_P(_i32)] * 5 + [_P(_f32)] * 2),
+    "CXSessionReadStoredTestData": (_i32, [_session, _P(CCXStoredTests)]),
+    "CXSessionReadTestCaballix": (_i32, [_session] + [_P(_i32)] * 7 + [_P(_f32)]),
+    "KVListPorts": (_i32, [_P(CKVPortInfo), _i32, _P(_i32)]),
 }
 
 _loaded: Optional[ctypes.CDLL] = None
@@ -126,6 +142,7 @@ def load(path: Optional[str] = None) -> ctypes.CDLL:
     global _loaded
     if _loaded is not None and path is None:
         return _loaded
+    # Both loaders release the GIL during every call, so sessions on several threads run at once.
     loader = ctypes.WinDLL if sys.platform.startswith("win") else ctypes.CDLL  # stdcall on 32-bit Windows
     library = loader(path or locate())
     for name, (restype, argtypes) in PROTOTYPES.items():

@@ -279,3 +279,15 @@ def from_c(record_type: type, c: ctypes.Structure) -> Any:
 def field_names(record_type: type) -> List[str]:
     """The record's C field names in order (a human test's spectrumCount included, spectrum not)."""
     return [name for name, _ in TWINS[record_type]._fields_ if name != "spectrum"]
+
+
+class CKVPortInfo(ctypes.Structure):
+    """KVPortInfo of KorvantaSession.h: one serial port as the system describes it (UTF-16 texts)."""
+
+    _fields_ = [("name", ctypes.c_uint16 * 64), ("description", ctypes.c_uint16 * 128),
+                ("transport", ctypes.c_int32), ("usbVendorId", ctypes.c_int32), ("usbProductId", ctypes.c_int32),
+                ("usbSerialNumber", ctypes.c_uint16 * 64), ("manufacturer", ctypes.c_uint16 * 64),
+                ("product", ctypes.c_uint16 * 64), ("bluetoothAddress", ctypes.c_uint16 * 18)]
+
+
+assert ctypes.sizeof(CKVPortInfo) == 816, "KVPortInfo is 816 bytes in KorvantaSession.h"

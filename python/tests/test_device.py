@@ -1,8 +1,13 @@
 # test_device.py: the package against simulated analysers on ptys, compared with what the `korvanta`
-# tool (the C path) reads from the same analysers.
-from datetime import datetime, timedelta, timezone
-
+# tool (the C path) reads from the same analysers: sessions on threads at once, cancel, progress,
+# trace, and the port list from a sysfs tree of the test's own.
+import errno
 import io
+import os
+import re
+import threading
+import time
+from datetime import datetime, timedelta, timezone
 
 import pytest
 
@@ -29,12 +34,15 @@ def test_info_matches_the_tool():
 def test_download_matches_the_tool_and_files_round_trip(simulated, record_type, fmt, tmp_path):
     seen = []
     with Simulator(*simulated) as port:
-        with korvanta.Analyser(port) as analyser:
+        with korvanta.Analyser(port, trace=tmp_path / "wire.txt") as analyser:
             tests = analyser.download(progress=lambda done, total: seen.append((done, total)))
             own = korvanta.calculate_rows(tests, slots=analyser.slots)
         tool_file = tmp_path / f"tool.{fmt}"
         tool_file.write_text(tool("download", "--port", port, "--format", fmt, "--utc"))
-    assert seen == [(0, 1), (1, 1)]
+    assert seen[-1] == (3200, 3200) and all(a[0] < b[0] and a[1] == 3200 for a, b in zip(seen, seen[1:]))
+    wire = (tmp_path / "wire.txt").read_text().splitlines()
+    assert all(re.fullmatch(rf"\+ *\d+\.\d{{6}} s  {re.escape(port)}  [<>]( [0-9A-F]{{2}})+", line) for line in wire)
+    assert sum(len(line.split("  ")[-1]) // 3 for line in wire if "  < " in line) > 3200
     assert tests and all(type(test) is record_type for test in tests)
     rows = korvanta.read(tool_file)
     assert [row.test for row in rows] == tests and rows == own
@@ -59,6 +67,83 @@ def test_a_fault_and_a_missing_port_raise_their_classes(tmp_path):
     with Simulator("--model", "7", "--fault", "wrong-ack:cmd=0x21") as port, korvanta.Analyser(port) as analyser, \
             pytest.raises(korvanta.AckError) as raised:
         analyser.download()
-    assert raised.value.code == korvanta.AckError.code and raised.value.call == "KVReadModelVersion"
-    with pytest.raises(korvanta.PortOpenError), korvanta.Analyser(str(tmp_path / "no-such-tty")):
+    assert raised.value.call == "KVSessionReadModelVersion" and "acknowledgement was 5A 01" in str(raised.value)
+    with pytest.raises(korvanta.PortOpenError) as raised, korvanta.Analyser(str(tmp_path / "no-such-tty")):
         pass
+    assert str(raised.value) == "KVSessionOpen: " + raised.value.detail
+    assert os.strerror(errno.ENOENT) in raised.value.detail
+
+
+CABALLIX = str(ROOT / "tools" / "sim" / "scenarios" / "caballix_stable.json")
+
+
+def test_two_analysers_on_two_threads_download_at_once_as_one_at_a_time():
+    def download(port):
+        with korvanta.Analyser(port) as analyser:
+            return analyser.download()
+
+    with Simulator("--model", "7") as a, Simulator("--scenario", CABALLIX) as b:
+        started = time.monotonic()
+        alone = [download(a), download(b)]
+        one_after_other = time.monotonic() - started
+        together = {}
+        threads = [threading.Thread(target=lambda p=p: together.update({p: download(p)})) for p in (a, b)]
+        started = time.monotonic()
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        at_once = time.monotonic() - started
+    assert [together[a], together[b]] == alone
+    # Each is over 2 s of paced requests waited out in the library, where neither holds the other up.
+    assert at_once < 0.75 * one_after_other
+
+
+def test_cancel_from_another_thread_ends_the_download_and_frees_the_port():
+    halfway, cancelled = threading.Event(), threading.Event()
+
+    def progress(done, total):
+        if done >= total // 2:  # held here, inside the download, until the cancel is in
+            halfway.set()
+            cancelled.wait(10)
+
+    with Simulator("--model", "7") as port:
+        with korvanta.Analyser(port) as analyser:
+            canceller = threading.Thread(target=lambda: (halfway.wait(10), analyser.cancel(), cancelled.set()))
+            canceller.start()
+            with pytest.raises(korvanta.CancelledError):
+                analyser.download(progress=progress)
+            canceller.join()
+            with pytest.raises(korvanta.CancelledError):
+                analyser.read_clock()
+        with korvanta.Analyser(port) as again:
+            assert again.model_code == 7 and again.download()
+
+
+def test_ports_from_sysfs_a_probe_and_auto(tmp_path, monkeypatch):
+    usb = tmp_path / "devices" / "pci0" / "usb1" / "1-1"
+    for name, text in [("idVendor", "0403"), ("idProduct", "6001"), ("serial", "A50285BI"), ("manufacturer", "FTDI"),
+                       ("product", "FT232R USB UART")]:
+        usb.mkdir(parents=True, exist_ok=True)
+        (usb / name).write_text(text + "\n")
+    tty = usb / "1-1:1.0" / "ttyUSB0"
+    tty.mkdir(parents=True)
+    (tmp_path / "bus" / "usb-serial" / "drivers" / "ftdi_sio").mkdir(parents=True)
+    (tty / "driver").symlink_to(tmp_path / "bus" / "usb-serial" / "drivers" / "ftdi_sio")
+    (tmp_path / "class" / "tty" / "ttyUSB0").mkdir(parents=True)
+    (tmp_path / "class" / "tty" / "ttyUSB0" / "device").symlink_to(tty)
+    monkeypatch.setenv("KV_SYSFS_ROOT", str(tmp_path))
+    adapter = korvanta.PortInfo("/dev/ttyUSB0", "FT232R USB UART", "usb", 0x0403, 0x6001, "A50285BI", "FTDI",
+                                "FT232R USB UART")
+    assert korvanta.list_ports() == [adapter]
+    with Simulator("--model", "7") as a, Simulator("--scenario", CABALLIX) as b:
+        serial = int(dict(line.split(None, 1) for line in tool("info", "--port", a).splitlines()[1:])["serialNumber"])
+        probed = korvanta.list_ports(probe=True, ports=[a, "/dev/ttyUSB0"])
+        assert probed[0].analyser == korvanta.ProbedAnalyser(7, serial) and probed[0].transport == "other"
+        assert probed[1].analyser is None and probed[1].probeError and probed[1].product == adapter.product
+        with korvanta.Analyser("auto", probe_ports=[a, "/dev/ttyUSB0"]) as found:
+            assert found.port == a and found.serial_number == serial
+        with pytest.raises(korvanta.AutoPortError) as raised:
+            korvanta.Analyser("auto", probe_ports=[a, b]).open()
+    assert str(raised.value).startswith("2 analysers found") and f"{a}: Korvanta" in str(raised.value)
+    assert f"{b}: Caballix" in str(raised.value) and len(raised.value.ports) == 2
