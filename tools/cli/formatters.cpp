@@ -21,16 +21,16 @@ bool Failed(int32_t code) { return code != KV_OK; }
 
 std::string TimeCell(int64_t seconds, TimeStyle style) { return IsoTime(seconds, style).value_or(""); }
 
-std::string CsvText(const FieldValue& value, const FormatOptions& options) {
+void AppendCsvText(std::string& out, const FieldValue& value, const FormatOptions& options) {
   switch (value.kind) {
     case FieldValue::Kind::kInteger:
-      return std::to_string(value.integer);
+      return AppendIntegerText(out, value.integer);
     case FieldValue::Kind::kFloat:
-      return FloatText(value.real);
+      return AppendFloatText(out, value.real);
     case FieldValue::Kind::kTime:
-      return TimeCell(value.integer, options.timeStyle);
+      out += CsvCell(TimeCell(value.integer, options.timeStyle));
+      return;
   }
-  return {};
 }
 
 Json JsonValue(const FieldValue& value, const FormatOptions& options) {
@@ -61,46 +61,60 @@ Json RecordJson(const Record& record, std::span<const FieldDef<Record>> fields, 
 }
 
 template <class Record>
-void HeaderCells(std::vector<std::string>& cells, std::span<const FieldDef<Record>> fields) {
-  for (const auto& field : fields) cells.emplace_back(field.name);
-}
-
-template <class Record>
-void RecordCells(std::vector<std::string>& cells, const Record& record, std::span<const FieldDef<Record>> fields,
-                 bool present, const FormatOptions& options) {
-  for (const auto& field : fields) cells.push_back(present ? CsvText(GetField(record, field), options) : "");
-}
-
-void WriteCsvLine(std::ostream& out, const std::vector<std::string>& cells) {
-  for (size_t i = 0; i < cells.size(); ++i) {
-    if (i > 0) out << ',';
-    out << CsvCell(cells[i]);
+void HeaderCells(std::string& line, std::span<const FieldDef<Record>> fields) {
+  for (const auto& field : fields) {
+    line += ',';
+    line += CsvCell(field.name);
   }
-  out << '\n';
 }
 
-std::string CodeCell(int32_t code) { return code == kNotCalculated ? "" : std::to_string(code); }
+// Number cells never need quotes, so a line is built in place in one buffer for the whole output.
+template <class Record>
+void RecordCells(std::string& line, const Record& record, std::span<const FieldDef<Record>> fields, bool present,
+                 const FormatOptions& options) {
+  for (const auto& field : fields) {
+    line += ',';
+    if (present) AppendCsvText(line, GetField(record, field), options);
+  }
+}
+
+void CodeCell(std::string& line, int32_t code) {
+  line += ',';
+  if (code != kNotCalculated) AppendIntegerText(line, code);
+}
+
+template <class Row, class TestRec, class Res, class Norm>
+void AppendCsv(std::string& text, std::span<const Row> rows, std::span<const FieldDef<TestRec>> testFields,
+               std::span<const FieldDef<Res>> resultFields, std::span<const FieldDef<Norm>> normalFields,
+               const FormatOptions& options) {
+  // Room for a line of middling numbers per test, so the buffer seldom grows.
+  text.reserve(text.size() +
+               (rows.size() + 1) * 6 * (1 + testFields.size() + resultFields.size() + normalFields.size()));
+  text += "slot";
+  HeaderCells(text, testFields);
+  text += ",resultsCode";
+  HeaderCells(text, resultFields);
+  text += ",normalsCode";
+  HeaderCells(text, normalFields);
+  text += '\n';
+  for (const Row& row : rows) {
+    AppendIntegerText(text, row.slot);
+    RecordCells(text, row.test, testFields, true, options);
+    CodeCell(text, row.resultsCode);
+    RecordCells(text, row.results, resultFields, !Failed(row.resultsCode), options);
+    CodeCell(text, row.normalsCode);
+    RecordCells(text, row.normals, normalFields, !Failed(row.normalsCode), options);
+    text += '\n';
+  }
+}
 
 template <class Row, class TestRec, class Res, class Norm>
 void WriteCsv(std::ostream& out, std::span<const Row> rows, std::span<const FieldDef<TestRec>> testFields,
               std::span<const FieldDef<Res>> resultFields, std::span<const FieldDef<Norm>> normalFields,
               const FormatOptions& options) {
-  std::vector<std::string> header{"slot"};
-  HeaderCells(header, testFields);
-  header.emplace_back("resultsCode");
-  HeaderCells(header, resultFields);
-  header.emplace_back("normalsCode");
-  HeaderCells(header, normalFields);
-  WriteCsvLine(out, header);
-  for (const Row& row : rows) {
-    std::vector<std::string> cells{std::to_string(row.slot)};
-    RecordCells(cells, row.test, testFields, true, options);
-    cells.push_back(CodeCell(row.resultsCode));
-    RecordCells(cells, row.results, resultFields, !Failed(row.resultsCode), options);
-    cells.push_back(CodeCell(row.normalsCode));
-    RecordCells(cells, row.normals, normalFields, !Failed(row.normalsCode), options);
-    WriteCsvLine(out, cells);
-  }
+  std::string text;
+  AppendCsv(text, rows, testFields, resultFields, normalFields, options);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 std::string CodeText(int32_t code) { return CodeName(code) + ": " + CodeMeaning(code); }
@@ -274,6 +288,15 @@ void WriteHumanCsv(std::ostream& out, std::span<const HumanRow> rows, const Form
 
 void WriteEquineCsv(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options) {
   WriteCsv(out, rows, EquineTestRecordFields(), EquineResultsFields(), EquineNormalsFields(), options);
+}
+
+void AppendTestsCsv(std::string& text, const TestSet& tests, const FormatOptions& options) {
+  if (const auto* human = std::get_if<std::vector<HumanRow>>(&tests)) {
+    AppendCsv(text, std::span<const HumanRow>(*human), TestRecordFields(), ResultsFields(), NormalsFields(), options);
+    return;
+  }
+  AppendCsv(text, std::span<const EquineRow>(std::get<std::vector<EquineRow>>(tests)), EquineTestRecordFields(),
+            EquineResultsFields(), EquineNormalsFields(), options);
 }
 
 void WriteHumanJson(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options) {

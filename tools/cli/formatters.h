@@ -35,6 +35,9 @@ void WriteTests(std::ostream& out, const TestSet& tests, OutputFormat format, co
 void WriteJoinedTests(std::ostream& out, std::span<const TestSet> sets, OutputFormat format,
                       const FormatOptions& options);
 
+// WriteTests' CSV added to the end of `text`: a file of many tests goes out of one buffer.
+void AppendTestsCsv(std::string& text, const TestSet& tests, const FormatOptions& options);
+
 void WriteHumanCsv(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options);
 void WriteEquineCsv(std::ostream& out, std::span<const EquineRow> rows, const FormatOptions& options);
 void WriteHumanJson(std::ostream& out, std::span<const HumanRow> rows, const FormatOptions& options);

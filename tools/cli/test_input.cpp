@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <type_traits>
 
 #include "catalogue.h"
 #include "record_fields.h"
@@ -137,6 +138,144 @@ std::optional<std::string> SpectrumText(const nlohmann::json& value, std::string
   return text;
 }
 
+// ---- CSV at file speed
+
+// What one header column means for each kind of test, worked out once per file.
+struct CsvColumn {
+  std::string_view name;
+  bool skipped = false;  // spectrum or output-only: read past
+  bool sex = false;
+  const FieldDef<KVTestRecord>* human = nullptr;
+  const FieldDef<CXTestRecord>* equine = nullptr;
+};
+
+bool IsFemale(std::string_view text) {
+  return (text.size() == 1 && (text[0] == 'f' || text[0] == 'F')) || Lower(text) == "female";
+}
+bool IsMale(std::string_view text) {
+  return (text.size() == 1 && (text[0] == 'm' || text[0] == 'M')) || Lower(text) == "male";
+}
+
+// Sets the test's fields from a line's cells, in column order, as Fill does for named values;
+// false for anything Fill would refuse.
+template <class Record>
+bool FillQuick(Record& record, const std::vector<CsvColumn>& columns, const std::vector<std::string_view>& cells) {
+  for (size_t i = 0; i < cells.size(); ++i) {
+    std::string_view value = Trim(cells[i]);
+    if (value.empty() || columns[i].skipped) continue;
+    const FieldDef<Record>* field = nullptr;
+    if constexpr (std::is_same_v<Record, KVTestRecord>) {
+      field = columns[i].human;
+    } else {
+      field = columns[i].equine;
+    }
+    if (field == nullptr) return false;
+    if (columns[i].sex && IsFemale(value)) value = "0";
+    if (columns[i].sex && IsMale(value)) value = "1";
+    if (!SetField(record, *field, value)) return false;
+  }
+  return true;
+}
+
+// The common file, a header and plain cells, read in one pass without copying a cell. Returns
+// nullopt for anything else (quotes, repeated or spectrum columns, any line the general reader
+// would refuse or read differently): the general reader then reads the file from the start.
+std::optional<TestSet> ParseTestsCsvQuick(std::string_view text) {
+  if (text.find('"') != std::string_view::npos) return std::nullopt;
+  std::vector<CsvColumn> columns;
+  int slotColumn = -1;
+  int modelColumn = -1;
+  auto columnOf = [&](std::string_view name) {
+    for (size_t i = 0; i < columns.size(); ++i)
+      if (columns[i].name == name) return static_cast<int>(i);
+    return -1;
+  };
+  std::vector<std::pair<int32_t, std::vector<int>>> requiredByFamily;
+  std::vector<int> requiredEquine;
+  std::vector<std::string_view> cells;
+  std::vector<HumanRow> human;
+  std::vector<EquineRow> equine;
+  const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  bool header = false;
+  int index = 0;
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (Trim(line).empty() || Trim(line).front() == '#') continue;
+    cells.clear();
+    for (size_t start = 0;;) {
+      const size_t comma = line.find(',', start);
+      cells.push_back(line.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+    if (!header) {
+      header = true;
+      for (std::string_view cell : cells) {
+        CsvColumn column;
+        column.name = Trim(cell);
+        if (columnOf(column.name) >= 0 || column.name == "spectrum") return std::nullopt;
+        column.skipped = IsOutputOnly(column.name);
+        column.sex = column.name == "sex";
+        column.human = FindField(TestRecordFields(), column.name);
+        column.equine = FindField(EquineTestRecordFields(), column.name);
+        columns.push_back(column);
+      }
+      slotColumn = columnOf("slot");
+      modelColumn = columnOf("modelCode");
+      for (std::string_view name : kRequiredEquine) requiredEquine.push_back(columnOf(name));
+      continue;
+    }
+    if (cells.size() > columns.size() || modelColumn < 0 || static_cast<size_t>(modelColumn) >= cells.size())
+      return std::nullopt;
+    int slot = index;
+    if (slotColumn >= 0 && static_cast<size_t>(slotColumn) < cells.size()) {
+      if (const auto given = ParseInteger(cells[slotColumn])) slot = static_cast<int>(*given);
+    }
+    const auto model = ParseInteger(cells[modelColumn]);
+    if (!model || *model < INT32_MIN || *model > INT32_MAX) return std::nullopt;
+    const int32_t family = KVGetDeviceFamily(static_cast<int32_t>(*model));
+    const bool isEquine = IsEquineFamily(family);
+    if ((isEquine && !human.empty()) || (!isEquine && !equine.empty())) return std::nullopt;
+
+    const std::vector<int>* required = &requiredEquine;
+    if (!isEquine) {
+      auto known = std::find_if(requiredByFamily.begin(), requiredByFamily.end(),
+                                [&](const auto& entry) { return entry.first == family; });
+      if (known == requiredByFamily.end()) {
+        std::vector<int> indexes;
+        for (std::string_view name : RequiredHuman(family)) indexes.push_back(columnOf(name));
+        known = requiredByFamily.insert(requiredByFamily.end(), {family, std::move(indexes)});
+      }
+      required = &known->second;
+    }
+    for (int column : *required)
+      if (column < 0 || static_cast<size_t>(column) >= cells.size() || Trim(cells[column]).empty()) return std::nullopt;
+
+    if (isEquine) {
+      if (equine.empty()) equine.reserve(lines);
+      EquineRow& row = equine.emplace_back();
+      row.slot = slot;
+      row.test.testTime = kNoTime;
+      if (!FillQuick(row.test, columns, cells)) return std::nullopt;
+    } else {
+      if (human.empty()) human.reserve(lines);
+      HumanRow& row = human.emplace_back();
+      row.slot = slot;
+      row.test.testTime = kNoTime;
+      if (!FillQuick(row.test, columns, cells)) return std::nullopt;
+      row.test.spectrumCount = 0;
+      row.test.spectrum = nullptr;
+    }
+    ++index;
+  }
+  if (index == 0) return std::nullopt;
+  if (!equine.empty()) return TestSet{std::move(equine)};
+  return TestSet{std::move(human)};
+}
+
 }  // namespace
 
 std::optional<std::vector<KVSpectrumPoint>> ParseSpectrum(std::string_view text, std::string* error) {
@@ -226,6 +365,7 @@ std::optional<TestSet> TestFromValues(const NamedValues& given, int slot, std::s
 }
 
 std::optional<TestSet> ParseTestsCsv(std::string_view text, std::string* error) {
+  if (auto tests = ParseTestsCsvQuick(text)) return tests;
   std::optional<std::vector<std::string>> header;
   std::optional<TestSet> set;
   int lineNumber = 0;

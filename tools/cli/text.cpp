@@ -24,11 +24,27 @@ std::string FromWide(const KVWChar* text, size_t length) {
 }
 
 std::string FloatText(float value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char buffer[32];
+  std::string text;
+  AppendFloatText(text, value);
+  return text;
+}
+
+void AppendFloatText(std::string& out, float value) {
+  if (std::isnan(value)) {
+    out += "nan";
+  } else if (std::isinf(value)) {
+    out += value > 0 ? "inf" : "-inf";
+  } else {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+  }
+}
+
+void AppendIntegerText(std::string& out, int64_t value) {
+  char buffer[24];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  return std::string(buffer, result.ptr);
+  out.append(buffer, result.ptr);
 }
 
 std::string FixedText(float value, int decimals) {

@@ -23,6 +23,9 @@ std::string FromWide(const KVWChar* text, size_t length);
 // The shortest text that reads back as the same float ("23.4", not "23.399999618530273");
 // "nan", "inf" and "-inf" for the values that are not numbers.
 std::string FloatText(float value);
+// FloatText's text, and std::to_string's for an integer, added to the end of `out`.
+void AppendFloatText(std::string& out, float value);
+void AppendIntegerText(std::string& out, int64_t value);
 // `decimals` digits after the point; "-" for a value that is not finite.
 std::string FixedText(float value, int decimals);
 

@@ -2,7 +2,7 @@
 // cli_platform.h; everything else is calendar arithmetic of its own.
 #include "time_text.h"
 
-#include <cstdio>
+#include <charconv>
 #include <ctime>
 
 #include "cli_platform.h"
@@ -18,11 +18,29 @@ int DaysInMonth(int64_t year, int month) {
   return month == 2 && IsLeap(year) ? 29 : kDays[month - 1];
 }
 
+// printf's %0*d for a value that is not negative, without a format string to interpret.
+void AppendPadded(std::string& text, int64_t value, int width) {
+  char buffer[24];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  for (auto digits = result.ptr - buffer; digits < width; ++digits) text += '0';
+  text.append(buffer, result.ptr);
+}
+
 std::string Compose(int64_t year, int month, int day, int hour, int minute, int second) {
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%04lld-%02d-%02dT%02d:%02d:%02d", static_cast<long long>(year), month, day,
-                hour, minute, second);
-  return buffer;
+  std::string text;
+  text.reserve(32);
+  AppendPadded(text, year, 4);
+  text += '-';
+  AppendPadded(text, month, 2);
+  text += '-';
+  AppendPadded(text, day, 2);
+  text += 'T';
+  AppendPadded(text, hour, 2);
+  text += ':';
+  AppendPadded(text, minute, 2);
+  text += ':';
+  AppendPadded(text, second, 2);
+  return text;
 }
 
 // Reads exactly `digits` decimal digits at `pos`.
@@ -90,12 +108,12 @@ std::optional<std::string> IsoTime(int64_t seconds, TimeStyle style) {
   const int64_t year = int64_t{local.tm_year} + 1900;
   if (year < 0 || year > 9999) return std::nullopt;
   std::string text = Compose(year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-  const char sign = offset < 0 ? '-' : '+';
-  const int32_t magnitude = offset < 0 ? -offset : offset;
-  char zone[16];
-  std::snprintf(zone, sizeof zone, "%c%02d:%02d", sign, static_cast<int>(magnitude / 3600),
-                static_cast<int>(magnitude / 60 % 60));
-  return text + zone;
+  const int64_t magnitude = offset < 0 ? -int64_t{offset} : int64_t{offset};
+  text += offset < 0 ? '-' : '+';
+  AppendPadded(text, magnitude / 3600, 2);
+  text += ':';
+  AppendPadded(text, magnitude / 60 % 60, 2);
+  return text;
 }
 
 std::optional<int64_t> ParseIsoTime(std::string_view text) {
