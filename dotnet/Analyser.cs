@@ -98,6 +98,9 @@ namespace Korvanta {
   /// OperationCanceledException, and every later call too: dispose it and open a new one.</summary>
   public sealed class Analyser : IDisposable {
     IntPtr session;
+    // Guards session and calls: Dispose waits for the calls in flight before it frees the session.
+    readonly object gate = new object();
+    int calls;
     // Kept alive in fields for as long as the session may call them.
     readonly KVProgressCallback progressCallback;
     KVTraceCallback? traceCallback;
@@ -131,10 +134,10 @@ namespace Korvanta {
       }
       var analyser = new Analyser(port, handle);
       try {
-        analyser.Check(KorvantaSDK.KVSessionSetProgress(handle, analyser.progressCallback, IntPtr.Zero),
+        analyser.Check(handle, KorvantaSDK.KVSessionSetProgress(handle, analyser.progressCallback, IntPtr.Zero),
                        "KVSessionSetProgress", token);
-        analyser.Check(KorvantaSDK.KVSessionSetTimeouts(handle, handshakeMilliseconds, 0), "KVSessionSetTimeouts",
-                       token);
+        analyser.Check(handle, KorvantaSDK.KVSessionSetTimeouts(handle, handshakeMilliseconds, 0),
+                       "KVSessionSetTimeouts", token);
         await analyser.Run(s => KorvantaSDK.KVSessionConnect(s), "KVSessionConnect", token).ConfigureAwait(false);
         analyser.ModelCode = await analyser.Run(s => {
           int rc = KorvantaSDK.KVSessionReadModelVersion(s, out int model, out _, out _, out _, out _, out _);
@@ -173,9 +176,14 @@ namespace Korvanta {
             value(direction == 1, copy, TimeSpan.FromTicks(micros * 10));
           };
         }
-        Check(KorvantaSDK.KVSessionSetTrace(Handle, callback, IntPtr.Zero), "KVSessionSetTrace", default);
-        trace = value;
-        traceCallback = callback;
+        IntPtr handle = Enter();
+        try {
+          Check(handle, KorvantaSDK.KVSessionSetTrace(handle, callback, IntPtr.Zero), "KVSessionSetTrace", default);
+          trace = value;
+          traceCallback = callback;
+        } finally {
+          Leave();
+        }
       }
     }
 
@@ -240,18 +248,38 @@ namespace Korvanta {
 
     /// <summary>Any thread: the call in flight and every later one end with OperationCanceledException.</summary>
     public void Cancel() {
-      IntPtr handle = session;
-      if (handle != IntPtr.Zero) KorvantaSDK.KVSessionCancel(handle);
+      lock (gate) {
+        if (session != IntPtr.Zero) KorvantaSDK.KVSessionCancel(session);
+      }
     }
 
-    /// <summary>Cancels the call in flight, waits for it and closes the port.</summary>
+    /// <summary>Cancels the calls in flight, waits for them and closes the port (not from a progress
+    /// or trace handler, whose call it would wait for).</summary>
     public void Dispose() {
-      IntPtr handle = Interlocked.Exchange(ref session, IntPtr.Zero);
-      if (handle != IntPtr.Zero) KorvantaSDK.KVSessionClose(handle);
-      GC.KeepAlive(traceCallback);
+      IntPtr handle;
+      lock (gate) {
+        handle = session;
+        session = IntPtr.Zero;
+        if (handle == IntPtr.Zero) return;
+        KorvantaSDK.KVSessionCancel(handle);
+        while (calls > 0) Monitor.Wait(gate);
+      }
+      KorvantaSDK.KVSessionClose(handle);
     }
 
-    IntPtr Handle => session != IntPtr.Zero ? session : throw new ObjectDisposedException(nameof(Analyser));
+    IntPtr Enter() {
+      lock (gate) {
+        if (session == IntPtr.Zero) throw new ObjectDisposedException(nameof(Analyser));
+        ++calls;
+        return session;
+      }
+    }
+
+    void Leave() {
+      lock (gate) {
+        if (--calls == 0) Monitor.PulseAll(gate);
+      }
+    }
 
     static DateTimeOffset? Time(long seconds) =>
         seconds < 0 ? (DateTimeOffset?)null : DateTimeOffset.FromUnixTimeSeconds(seconds);
@@ -269,26 +297,26 @@ namespace Korvanta {
 
     // Runs call on a pool thread; the token's registration cancels the session while it runs.
     async Task<T> Run<T>(Func<IntPtr, (int code, T value)> call, string name, CancellationToken token) {
-      IntPtr handle = Handle;
       token.ThrowIfCancellationRequested();
-      (int code, T value) outcome;
-      using (token.Register(() => KorvantaSDK.KVSessionCancel(handle))) {
-        outcome = await Task.Run(() => call(handle)).ConfigureAwait(false);
+      IntPtr handle = Enter();
+      try {
+        (int code, T value) outcome;
+        using (token.Register(Cancel)) {
+          outcome = await Task.Run(() => call(handle)).ConfigureAwait(false);
+        }
+        Check(handle, outcome.code, name, token);
+        return outcome.value;
+      } finally {
+        Leave();
       }
-      Check(outcome.code, name, token);
-      return outcome.value;
     }
 
-    void Check(int code, string name, CancellationToken token) {
+    // handle: the session, valid while the caller counts as a call in flight (or before it is shared).
+    void Check(IntPtr handle, int code, string name, CancellationToken token) {
       if (code >= 0) return;
-      string detail = "";
-      IntPtr handle = session;
-      if (handle != IntPtr.Zero) {
-        var text = new StringBuilder(512);
-        KorvantaSDK.KVSessionGetLastError(handle, text, text.Capacity);
-        detail = text.ToString();
-      }
-      var error = new KorvantaException((ResultCode)code, name, detail);
+      var text = new StringBuilder(512);
+      KorvantaSDK.KVSessionGetLastError(handle, text, text.Capacity);
+      var error = new KorvantaException((ResultCode)code, name, text.ToString());
       if (code == (int)ResultCode.Cancelled) throw new OperationCanceledException(error.Message, error, token);
       throw error;
     }

@@ -127,6 +127,20 @@ public class AnalyserTests {
     Assert.Equal(ResultCode.Cancelled, ((KorvantaException)later.InnerException!).Code);
   }
 
+  [Fact]
+  public async Task DisposeEndsTheDownloadInFlightAndClosesThePort() {
+    using var simulator = new Simulator("--model 7 --fault slow:latency-ms=0,byte-us=3000");
+    var analyser = await Analyser.OpenAsync(simulator.Port);
+    var progress = new Recorder();
+    var download = analyser.DownloadAsync(progress);
+    await progress.Started.Task.WaitAsync(TimeSpan.FromSeconds(10));
+    analyser.Dispose();
+    await Assert.ThrowsAnyAsync<OperationCanceledException>(() => download.WaitAsync(TimeSpan.FromSeconds(1)));
+    await Assert.ThrowsAsync<ObjectDisposedException>(() => analyser.ReadSerialNumberAsync());
+    using var again = await Analyser.OpenAsync(simulator.Port);  // the port is free for a new session
+    Assert.Equal(7, again.ModelCode);
+  }
+
   static byte[] Bytes<T>(T value) where T : struct => MemoryMarshal.AsBytes(new[] { value }.AsSpan()).ToArray();
 
   [Fact]
