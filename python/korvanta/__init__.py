@@ -48,7 +48,8 @@ Files (the `korvanta` tool's CSV and JSON, which pass between the tool and Pytho
 Arrays (numpy; the C records byte for byte, for many tests at once)
     tests = korvanta.read_array("tests.csv")   # or read_tests(path, as_array=True): CSV column by
                                         # column, JSON, or the tool's archive; korvanta.to_array(tests)
-                                        # from dataclasses. dtype korvanta.KV_TEST or CX_TEST
+                                        # from dataclasses. dtype korvanta.KV_TEST or CX_TEST;
+                                        # kind="human" or "equine" picks one from a file of both
     results, normals, codes = korvanta.calculate_many(tests, water_equation=0)
                                         # one KVCalculateMany / CXCalculateMany call: KV_RESULTS and
                                         # KV_NORMALS arrays (CX_...), codes 0 or the refusal's (zeros)

@@ -151,7 +151,7 @@ def _times(texts: Any) -> np.ndarray:
     return seconds
 
 
-def _csv_array(source: PathOrFile) -> TestArray:
+def _csv_array(source: PathOrFile, kind: Optional[str]) -> TestArray:
     import pandas
 
     header = pandas.read_csv(source, comment="#", nrows=0, skipinitialspace=True)
@@ -170,10 +170,11 @@ def _csv_array(source: PathOrFile) -> TestArray:
     if frame["modelCode"].isna().any():
         raise ValueError(f"test {int(np.flatnonzero(frame['modelCode'].isna())[0])}: modelCode is missing")
     models = frame["modelCode"].to_numpy(np.int32)
-    kinds = {device_family(int(model)) in (-6, -7) for model in np.unique(models)}
-    if len(kinds) > 1:
-        raise ValueError("human and equine tests cannot be mixed in one array")
-    equine = kinds == {True}
+    unique, where = np.unique(models, return_inverse=True)
+    equine_rows = np.array([device_family(int(model)) in (-6, -7) for model in unique], bool)[where]
+    equine = _kind(kind, equine_rows)
+    if kind is not None:
+        frame = frame[equine_rows == equine].reset_index(drop=True)
     record = CXTestRecord if equine else KVTestRecord
     array = _test_array(len(frame), equine)
     for f in fields(record):
@@ -215,11 +216,26 @@ def _archive_rows(path: Path) -> List[Row]:
     return parse_json(json.dumps([{"slot": slot, "test": json.loads(text)} for slot, text in stored]))
 
 
-def read_array(source: PathOrFile) -> TestArray:
+def _kind(kind: Optional[str], equine_rows: np.ndarray) -> bool:
+    if kind not in (None, "human", "equine"):
+        raise ValueError(f"kind is 'human', 'equine' or None, not {kind!r}")
+    if kind is None and equine_rows.any() and not equine_rows.all():
+        raise ValueError("the file holds human and equine tests: choose one with kind='human' or kind='equine'")
+    return kind == "equine" if kind is not None else bool(equine_rows.any())
+
+
+def _tests_of(rows: List[Row], kind: Optional[str]) -> TestArray:
+    equine_rows = np.array([isinstance(row.test, CXTestRecord) for row in rows], bool)
+    equine = _kind(kind, equine_rows)
+    array = to_array([row.test for row, chosen in zip(rows, equine_rows) if chosen == equine])
+    return array if len(array) or not equine else _test_array(0, True)
+
+
+def read_array(source: PathOrFile, kind: Optional[str] = None) -> TestArray:
     """The tests of a CSV or JSON file or an archive as an array of C records (CSV column-wise), the
-    values read_tests() gives."""
+    values read_tests() gives. A file of human and equine tests needs kind ("human" or "equine")."""
     if is_archive(source):
-        return to_array([row.test for row in _archive_rows(Path(source))])
+        return _tests_of(_archive_rows(Path(source)), kind)
     if isinstance(source, (str, Path)):
         with open(source, encoding="utf-8") as file:
             start = file.read(4096).lstrip()[:1]
@@ -227,8 +243,8 @@ def read_array(source: PathOrFile) -> TestArray:
         start = source.read(4096).lstrip()[:1]
         source.seek(0)
     if start in ("[", "{"):
-        return to_array([row.test for row in read(source)])
-    return _csv_array(source)
+        return _tests_of(read(source), kind)
+    return _csv_array(source, kind)
 
 
 # ---- Calculating -----------------------------------------------------------------------------

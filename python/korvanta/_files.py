@@ -240,12 +240,12 @@ def read(source: PathOrFile) -> List[Row]:
     return parse_json(text) if text.lstrip()[:1] in ("[", "{") else parse_csv(text)
 
 
-def read_tests(source: PathOrFile, as_array: bool = False) -> Any:
+def read_tests(source: PathOrFile, as_array: bool = False, kind: Optional[str] = None) -> Any:
     """The tests of a file or archive as dataclasses, or with as_array=True as an array of C records
-    (read_array)."""
+    (read_array, which takes kind "human" or "equine" for a file holding both)."""
     if as_array:
         from ._arrays import read_array
-        return read_array(source)
+        return read_array(source, kind)
     return [row.test for row in read(source)]
 
 

@@ -81,6 +81,10 @@ def test_array_path_equals_the_dataclass_path(tmp_path, monkeypatch):
     same(korvanta.to_array(equine), equine)
     for name in ("human.csv", "equine.csv", "human.json"):
         same(korvanta.read_tests(tmp_path / name, as_array=True), korvanta.read_tests(tmp_path / name))
+    cells = "modelCode,testTime\n7,1700000000\n7,2024-03-01T12:00:00\n12,1\n7,2024-03-01T12:00:00.5-02:00\n7,\n"
+    assert korvanta.read_array(io.StringIO(cells), "human")["testTime"].tolist() == [
+        -1 if t.testTime is None else int(t.testTime.timestamp()) for t in korvanta.read_tests(io.StringIO(cells))
+        if t.modelCode == 7]
     results, normals, codes = korvanta.calculate_many(korvanta.read_array(tmp_path / "human.csv"), 1)
     assert (codes == 0).sum() > 200 and korvanta.calculate(human[1], 1).results.fatKg == results["fatKg"][1]
 
