@@ -1,5 +1,6 @@
 # python_calc_bench.py: per-record cost of korvanta.calculate (records in, dataclasses out) beside
-# the raw C calls through ctypes on prepared structures (the library's own cost plus the call).
+# the raw C calls through ctypes on prepared structures (the library's own cost plus the call), and
+# calculate_many of a numpy array of records (one call of the library for all).
 # Run: python3 bench/python_calc_bench.py [BUILD_DIR]   (default build/dev)
 import ctypes
 import os
@@ -44,16 +45,18 @@ def main():
         lib.CXCalculateNormals(e, er, en)
 
     many = [HUMAN] * 1000
+    array = korvanta.to_array(many)  # the array path: one KVCalculateMany call for all
     figures = [
         ("human  korvanta.calculate", per_call(lambda: korvanta.calculate(HUMAN), 2000)),
         ("human  raw C calls (ctypes)", per_call(raw_human, 20000)),
         ("human  calculate_many, per record", per_call(lambda: korvanta.calculate_many(many), 2) / 1000),
+        ("human  calculate_many of an array, per record", per_call(lambda: korvanta.calculate_many(array), 50) / 1000),
         ("equine korvanta.calculate", per_call(lambda: korvanta.calculate(EQUINE), 2000)),
         ("equine raw C calls (ctypes)", per_call(raw_equine, 20000)),
     ]
     print(f"library {BUILD / 'lib'}, results and normals of one test (best of 5)")
     for name, micros in figures:
-        print(f"  {name:38s} {micros:8.2f} us per record")
+        print(f"  {name:46s} {micros:8.2f} us per record")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,8 @@
-// KorvantaSDK.cs: P/Invoke declarations of the Korvanta library's 32 exports and of every record that
-// crosses them, for .NET hosts (and Mono). Records are sequential structs with the C header's names
-// and field types; text is UTF-16 (CharSet.Unicode); calls are Winapi (stdcall on 32-bit Windows).
-// The stored-test containers marshal as ordinary arrays, so no unsafe code is needed.
+// KorvantaSDK.cs: P/Invoke declarations of every export of KorvantaSDK.h and KorvantaSession.h and of
+// every record that crosses them. Records are sequential structs with the C headers' names and field
+// types; text is UTF-16 (CharSet.Unicode); calls and callbacks are Winapi (stdcall on 32-bit Windows).
+// The stored-test containers marshal as ordinary arrays, so no unsafe code is needed. Analyser.cs is
+// the task-based layer above these.
 using System;
 using System.Runtime.InteropServices;
 using System.Text;
@@ -207,6 +208,32 @@ namespace Korvanta {
     }
   }
 
+  /// <summary>One serial port as KVListPorts describes it; transport is a KVTransport.</summary>
+  [StructLayout(LayoutKind.Sequential, CharSet = CharSet.Unicode)]
+  public struct KVPortInfo {
+    [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 64)] public string name;
+    [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 128)] public string description;
+    public int transport;
+    public int usbVendorId;   // -1 when not USB
+    public int usbProductId;  // -1 when not USB
+    [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 64)] public string usbSerialNumber;
+    [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 64)] public string manufacturer;
+    [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 64)] public string product;
+    [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 18)] public string bluetoothAddress;
+  }
+
+  public enum KVTransport { Native = 0, Usb = 1, Bluetooth = 2, Other = 3 }
+
+  /// <summary>Progress of a session's transfer in bytes; non-zero cancels the session. Keep the
+  /// delegate alive for as long as it is set.</summary>
+  [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+  public delegate int KVProgressCallback(IntPtr user, int done, int total);
+
+  /// <summary>Every byte on a session's line: direction 1 sent, 0 received; bytes valid during the
+  /// call only. Keep the delegate alive for as long as it is set.</summary>
+  [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+  public delegate void KVTraceCallback(IntPtr user, int direction, IntPtr bytes, int count, long elapsedMicroseconds);
+
   /// <summary>A spectrum in unmanaged memory for KVTestRecord.spectrum; dispose it after the calculation.</summary>
   public sealed class KVSpectrum : IDisposable {
     public IntPtr Pointer { get; private set; }
@@ -317,5 +344,70 @@ namespace Korvanta {
     public static extern int KVIsDeviceInstallInProgress(uint timeoutMilliseconds);
     [DllImport(Library, CallingConvention = Call, CharSet = Text)]
     public static extern int KVAutoSetupBT(StringBuilder comPort, int capacity, int interactive, IntPtr parent);
+  
+    // ---- Sessions (KorvantaSession.h): one link per port, any thread, cancellable
+    [DllImport(Library, CallingConvention = Call, CharSet = Text)]
+    public static extern int KVSessionOpen(string portName, out IntPtr session);
+    [DllImport(Library, CallingConvention = Call, CharSet = Text)]
+    public static extern int KVSessionGetOpenError(StringBuilder text, int capacity);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern void KVSessionClose(IntPtr session);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionCancel(IntPtr session);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionSetTimeouts(IntPtr session, int handshakeMilliseconds, int replySilenceMilliseconds);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionSetProgress(IntPtr session, KVProgressCallback? callback, IntPtr user);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionSetTrace(IntPtr session, KVTraceCallback? callback, IntPtr user);
+    [DllImport(Library, CallingConvention = Call, CharSet = Text)]
+    public static extern int KVSessionGetLastError(IntPtr session, StringBuilder text, int capacity);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionConnect(IntPtr session);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadModelVersion(IntPtr session, out int modelCode, out byte version1,
+                                                       out byte version2, out byte version3, out byte version4,
+                                                       out byte version5);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadProtocolInfo(IntPtr session, out byte protocol1, out byte protocol2,
+                                                       out byte protocol3);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadSerialNumber(IntPtr session, out uint serialNumber);
+    [DllImport(Library, CallingConvention = Call, CharSet = Text)]
+    public static extern int KVSessionReadPrinterAddress(IntPtr session, [Out] char[] address, int capacity);
+    [DllImport(Library, CallingConvention = Call, CharSet = Text)]
+    public static extern int KVSessionWritePrinterAddress(IntPtr session, string address, int length);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadCurrentTime(IntPtr session, out long time, int daylightSavingFlag);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadCalibrationTime(IntPtr session, out long time);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionWriteCurrentTime(IntPtr session);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionWriteCurrentTimeAs(IntPtr session, long time);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadStoredTestData(IntPtr session, ref KVStoredTests stored);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVSessionReadTestKorvanta(IntPtr session, out int reading1, out int reading2,
+                                                       out int reading3, out int reading4, out int reading5,
+                                                       out float decimal1, out float decimal2);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int CXSessionReadStoredTestData(IntPtr session, ref CXStoredTests stored);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int CXSessionReadTestCaballix(IntPtr session, out int reading1, out int reading2,
+                                                       out int reading3, out int reading4, out int reading5,
+                                                       out int reading6, out int reading7, out float decimalReading);
+
+    // ---- Batch calculation: arrays of count elements (reentrant)
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVCalculateMany([In] KVTestRecord[] tests, int count, uint waterEquation,
+                                             [Out] KVResults[] results, [Out] KVNormals[] normals, [Out] int[] codes);
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int CXCalculateMany([In] CXTestRecord[] tests, int count, [Out] CXResults[] results,
+                                             [Out] CXNormals[] normals, [Out] int[] codes);
+
+    // ---- Ports of this computer
+    [DllImport(Library, CallingConvention = Call)]
+    public static extern int KVListPorts([In, Out] KVPortInfo[]? ports, int capacity, out int count);
   }
 }

@@ -45,6 +45,18 @@ Files (the `korvanta` tool's CSV and JSON, which pass between the tool and Pytho
     korvanta.read_tests(path); korvanta.calculate_rows(tests)
     korvanta.to_dataframe(tests_or_rows)   # needs pandas, imported only then
 
+Arrays (numpy; the C records byte for byte, for many tests at once)
+    tests = korvanta.read_array("tests.csv")   # or read_tests(path, as_array=True): CSV column by
+                                        # column, JSON, or the tool's archive; korvanta.to_array(tests)
+                                        # from dataclasses. dtype korvanta.KV_TEST or CX_TEST;
+                                        # kind="human" or "equine" picks one from a file of both
+    results, normals, codes = korvanta.calculate_many(tests, water_equation=0)
+                                        # one KVCalculateMany / CXCalculateMany call: KV_RESULTS and
+                                        # KV_NORMALS arrays (CX_...), codes 0 or the refusal's (zeros)
+    korvanta.to_dataframe(tests)        # the frame to_dataframe gives for the same dataclasses
+    The dtypes' sizes and offsets are checked against the ctypes records when they are first used.
+    A human test's spectrum field is the address of its points, which the array's .spectra holds.
+
 Errors
     Every negative result code raises a subclass of KorvantaError with .code, .name (KV_ERR_...),
     .meaning, .call (the export) and, from an analyser, .detail: the session's words for what was
@@ -100,6 +112,17 @@ from ._records import (CXNormals, CXResults, CXTestRecord, KVNormals, KVResults,
 
 globals().update({cls.__name__: cls for cls in _BY_CODE.values()})
 
+_ARRAY_NAMES = ("read_array", "to_array", "ArrayCalculation", "TestArray", "DTYPES", "SPECTRUM_POINT", "KV_TEST",
+                "KV_RESULTS", "KV_NORMALS", "CX_TEST", "CX_RESULTS", "CX_NORMALS")
+
+
+def __getattr__(name: str) -> object:
+    """The array path's names, from a module that needs numpy: imported on first use."""
+    if name in _ARRAY_NAMES:
+        from . import _arrays
+        return getattr(_arrays, name)
+    raise AttributeError(f"module 'korvanta' has no attribute {name!r}")
+
 
 def error_class(code: int) -> Type[KorvantaError]:
     """The KorvantaError subclass of a negative result code (KorvantaError itself for an unknown one)."""
@@ -112,6 +135,6 @@ __all__ = [
     "KVTestRecord", "KVSpectrumPoint", "KVResults", "KVNormals", "CXTestRecord", "CXResults", "CXNormals",
     "calculate", "calculate_many", "calculate_rows", "device_family", "is_equine", "model_name",
     "sdk_version", "bluetooth_available", "bluetooth_stack_info", "read", "read_tests", "write_csv",
-    "write_json", "to_dataframe", "error_class", "load_library", "locate_library",
+    "write_json", "to_dataframe", "error_class", "load_library", "locate_library", *_ARRAY_NAMES,
     *[cls.__name__ for cls in _BY_CODE.values()],
 ]

@@ -3,7 +3,7 @@
 from __future__ import annotations
 
 import ctypes
-from typing import Iterable, List, NamedTuple, Tuple, Union
+from typing import Any, Iterable, List, NamedTuple, Tuple, Union
 
 from . import _library
 from ._errors import check
@@ -42,8 +42,13 @@ def calculate(test: Test, water_equation: int = 0) -> Calculation:
     return Calculation(from_c(KVResults, results), from_c(KVNormals, normals))
 
 
-def calculate_many(tests: Iterable[Test], water_equation: int = 0) -> List[Calculation]:
-    """calculate() of each test in order; the first refused test raises."""
+def calculate_many(tests: Iterable[Test], water_equation: int = 0) -> Any:
+    """calculate() of each test in order; the first refused test raises. An array of C records
+    (read_array, to_array) is calculated in one call of the library instead and gives an
+    ArrayCalculation(results, normals, codes) of arrays, a refused test its code and zeros."""
+    if hasattr(tests, "dtype"):
+        from ._arrays import calculate_array
+        return calculate_array(tests, water_equation)  # type: ignore[arg-type]
     return [calculate(test, water_equation) for test in tests]
 
 

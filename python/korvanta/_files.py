@@ -223,13 +223,29 @@ def parse_json(text: str) -> List[Row]:
     return rows
 
 
+def is_archive(source: PathOrFile) -> bool:
+    if not isinstance(source, (str, Path)):
+        return False
+    with open(source, "rb") as file:
+        return file.read(16) == b"SQLite format 3\0"
+
+
 def read(source: PathOrFile) -> List[Row]:
-    """The rows of a CSV or JSON file (JSON when it starts with [ or {), as the tool reads them."""
+    """The rows of a CSV or JSON file (JSON when it starts with [ or {), as the tool reads them, or
+    the tests of the tool's archive (an SQLite file) with their slots."""
+    if is_archive(source):
+        from ._arrays import _archive_rows
+        return _archive_rows(Path(source))
     text = _text_of(source)
     return parse_json(text) if text.lstrip()[:1] in ("[", "{") else parse_csv(text)
 
 
-def read_tests(source: PathOrFile) -> List[Test]:
+def read_tests(source: PathOrFile, as_array: bool = False, kind: Optional[str] = None) -> Any:
+    """The tests of a file or archive as dataclasses, or with as_array=True as an array of C records
+    (read_array, which takes kind "human" or "equine" for a file holding both)."""
+    if as_array:
+        from ._arrays import read_array
+        return read_array(source, kind)
     return [row.test for row in read(source)]
 
 

@@ -100,6 +100,8 @@ PROTOTYPES = {
     "KVCalculateNormals": (_i32, [_P(CKVTestRecord), _P(CKVResults), _P(CKVNormals)]),
     "CXCalculateResults": (_i32, [_P(CCXTestRecord), _P(CCXResults)]),
     "CXCalculateNormals": (_i32, [_P(CCXTestRecord), _P(CCXResults), _P(CCXNormals)]),
+    "KVCalculateMany": (_i32, [_P(CKVTestRecord), _i32, _u32, _P(CKVResults), _P(CKVNormals), _P(_i32)]),
+    "CXCalculateMany": (_i32, [_P(CCXTestRecord), _i32, _P(CCXResults), _P(CCXNormals), _P(_i32)]),
     "KVIsBTAvailable": (_i32, []),
     "KVGetBTStackInfo": (_i32, [_wide, _i32]),
     "KVSearchBTDevices": (_i32, [_P(_i32), _P(_i32), _i32, _handle, _u16]),

@@ -10,12 +10,15 @@ from ._files import Row, _rows
 
 
 def to_dataframe(items: Iterable[Union[Row, Test]], water_equation: int = 0) -> Any:
-    """A pandas.DataFrame of rows (or of tests, calculated here). testTime is a timezone-aware
+    """A pandas.DataFrame of rows (or of tests, calculated here; an array of tests column by column). testTime is a timezone-aware
     datetime (NaT for no time); results and normals columns are empty where nothing was calculated."""
     try:
         import pandas
     except ImportError as error:
         raise ImportError("korvanta.to_dataframe needs pandas (Debian: apt-get install python3-pandas)") from error
+    if hasattr(items, "dtype"):
+        from ._arrays import dataframe
+        return dataframe(items, water_equation)  # type: ignore[arg-type]
     records: List[dict] = []
     for row in _rows(items, water_equation):
         record: dict = {"slot": row.slot}

@@ -4,6 +4,7 @@
 import io
 import random
 import subprocess
+import time
 from datetime import datetime, timezone
 
 import pytest
@@ -49,6 +50,43 @@ def test_calculation_equals_the_c_path(tmp_path):
     assert outputs(theirs) == outputs(mine)
     many = korvanta.calculate_many(t for t, r in zip(tests, mine) if r.resultsCode == 0)
     assert repr([tuple(c) for c in many]) == repr([(r.results, r.normals) for r in mine if r.resultsCode == 0])
+
+
+def test_array_path_equals_the_dataclass_path(tmp_path, monkeypatch):
+    pandas = pytest.importorskip("pandas")
+    rng = random.Random(34)
+    human = [human_test(rng) for _ in range(300)]
+    for test in human[::3]:
+        test.testTime = None if rng.random() < 0.2 else datetime.fromtimestamp(rng.randrange(2_000_000_000), timezone.utc)
+    equine = [korvanta.CXTestRecord(modelCode=rng.choice([12, 13, 12, 7]), serialNumber=rng.randrange(1 << 32),
+                                    height=rng.randint(0, 190), conditionScore=rng.randint(0, 9),
+                                    **{f"impedance{k}": rng.randint(-5, 900) for k in (5, 16, 24, 50, 140, 200, 280)})
+              for _ in range(200)]
+    monkeypatch.setenv("TZ", "Asia/Kolkata")  # the CSV's times with an offset of +05:30
+    time.tzset()
+    try:
+        human_csv = korvanta.write_csv(tmp_path / "human.csv", human)  # floats as float32, as every record holds
+        korvanta.write_csv(tmp_path / "equine.csv", [test for test in equine if test.modelCode != 7])
+    finally:
+        monkeypatch.undo()
+        time.tzset()
+    human = korvanta.read_tests(io.StringIO(human_csv))
+    korvanta.write_json(tmp_path / "human.json", human[:50])
+
+    def same(array, tests, water=0):
+        pandas.testing.assert_frame_equal(korvanta.to_dataframe(array, water), korvanta.to_dataframe(tests, water))
+
+    for water in range(5):  # the fifth is refused for every test
+        same(korvanta.to_array(human), human, water)
+    same(korvanta.to_array(equine), equine)
+    for name in ("human.csv", "equine.csv", "human.json"):
+        same(korvanta.read_tests(tmp_path / name, as_array=True), korvanta.read_tests(tmp_path / name))
+    cells = "modelCode,testTime\n7,1700000000\n7,2024-03-01T12:00:00\n12,1\n7,2024-03-01T12:00:00.5-02:00\n7,\n"
+    assert korvanta.read_array(io.StringIO(cells), "human")["testTime"].tolist() == [
+        -1 if t.testTime is None else int(t.testTime.timestamp()) for t in korvanta.read_tests(io.StringIO(cells))
+        if t.modelCode == 7]
+    results, normals, codes = korvanta.calculate_many(korvanta.read_array(tmp_path / "human.csv"), 1)
+    assert (codes == 0).sum() > 200 and korvanta.calculate(human[1], 1).results.fatKg == results["fatKg"][1]
 
 
 VALID = dict(modelCode=8, sex=0, age=30, height=170, weight=60.0, activityLevel=2, waist=70, hip=90,

@@ -38,7 +38,8 @@ def test_download_matches_the_tool_and_files_round_trip(simulated, record_type, 
             tests = analyser.download(progress=lambda done, total: seen.append((done, total)))
             own = korvanta.calculate_rows(tests, slots=analyser.slots)
         tool_file = tmp_path / f"tool.{fmt}"
-        tool_file.write_text(tool("download", "--port", port, "--format", fmt, "--utc"))
+        archive = tmp_path / "tests.korvanta"
+        tool_file.write_text(tool("download", "--port", port, "--format", fmt, "--utc", "--archive", str(archive)))
     assert seen[-1] == (3200, 3200) and all(a[0] < b[0] and a[1] == 3200 for a, b in zip(seen, seen[1:]))
     wire = (tmp_path / "wire.txt").read_text().splitlines()
     assert all(re.fullmatch(rf"\+ *\d+\.\d{{6}} s  {re.escape(port)}  [<>]( [0-9A-F]{{2}})+", line) for line in wire)
@@ -46,6 +47,8 @@ def test_download_matches_the_tool_and_files_round_trip(simulated, record_type, 
     assert tests and all(type(test) is record_type for test in tests)
     rows = korvanta.read(tool_file)
     assert [row.test for row in rows] == tests and rows == own
+    assert [row.test for row in korvanta.read(archive)] == tests
+    assert korvanta.read_array(archive)["serialNumber"].tolist() == [test.serialNumber for test in tests]
     if fmt == "csv":  # the same text both ways (the tool's JSON numbers are not always the shortest)
         assert korvanta.write_csv(None, rows, utc=True) == tool_file.read_text()
     assert korvanta.read(io.StringIO(korvanta.write_json(None, own))) == rows

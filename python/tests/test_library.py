@@ -51,7 +51,7 @@ def test_nothing_found_lists_every_place(tmp_path):
 
 def run_python(code, **env):
     return subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, timeout=60,
-                          env={**os.environ, **env})
+                          env={**os.environ, **env}, cwd=ROOT.parent)  # not python/: -c imports from the cwd
 
 
 def test_pip_installs_offline_with_the_code_table(tmp_path):

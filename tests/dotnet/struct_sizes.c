@@ -1,8 +1,9 @@
-/* struct_sizes.c: prints the C size of every record of the public header, one "name size" line
+/* struct_sizes.c: prints the C size of every record of the public headers, one "name size" line
  * each, for the .NET declarations' layout check. */
 #include <stdio.h>
 
 #include "KorvantaSDK.h"
+#include "KorvantaSession.h"
 
 #define KV_SIZE(type) printf("%s %u\n", #type, (unsigned)sizeof(type))
 
@@ -16,5 +17,6 @@ int main(void) {
   KV_SIZE(CXNormals);
   KV_SIZE(KVStoredTests);
   KV_SIZE(CXStoredTests);
+  KV_SIZE(KVPortInfo);
   return 0;
 }
