@@ -11,7 +11,7 @@ packages="
   wine64 wine32:i386 wine qemu-user-static
   gcovr clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-dbusmock
-  python3-pytest python3-pandas python3-setuptools python3-pip mono-mcs mono-runtime
+  python3-pytest python3-pandas python3-setuptools python3-pip
   libsqlite3-dev libxml2-dev libpng-dev chromium
 "
 # shellcheck disable=SC2086
