@@ -41,8 +41,23 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvanta-sdk.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/example/calc_example.c DESTINATION ${KV_DOC_DEV}/examples COMPONENT dev)
+# Each tool's manual page is written by help2man from the tool's own --help, so the two cannot drift
+# apart; compressed as Debian keeps manual pages. Native builds only: the program must run.
+find_program(KV_HELP2MAN help2man)
+set(KV_MAN_NAME_korvanta "download, calculate and report the tests of Korvanta analysers")
+set(KV_MAN_NAME_kv_simulator "a simulated Korvanta analyser on a pseudo-terminal")
 foreach(tool korvanta kv_simulator)
   if(TARGET ${tool})
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+    if(KV_HELP2MAN AND NOT CMAKE_CROSSCOMPILING)
+      set(page ${CMAKE_CURRENT_BINARY_DIR}/man/${tool}.1.gz)
+      add_custom_command(OUTPUT ${page}
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+        COMMAND sh -c "\"$1\" --no-info --no-discard-stderr --version-string=\"$2\" --name=\"$3\" \"$4\" | gzip -9n >\"$5\""
+                sh ${KV_HELP2MAN} ${PROJECT_VERSION} "${KV_MAN_NAME_${tool}}" $<TARGET_FILE:${tool}> ${page}
+        DEPENDS ${tool} VERBATIM)
+      add_custom_target(${tool}_manual_page ALL DEPENDS ${page})
+      install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
+    endif()
   endif()
 endforeach()

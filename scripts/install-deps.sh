@@ -4,7 +4,7 @@
 set -eu
 packages="
   build-essential cmake ninja-build pkg-config git
-  lintian llvm zip unzip fakeroot
+  lintian llvm zip unzip fakeroot help2man
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64

@@ -47,7 +47,7 @@ files() { dpkg-deb -c "$work/dist/$1_${deb}_amd64.deb" | grep -v '/$' | sed 's/.
 lib=/usr/lib/$multiarch doc=/usr/share/doc
 check "runtime files" "$lib/libKorvantaSDK.so.1 $lib/libKorvantaSDK.so.$version $doc/libkorvantasdk1/changelog.Debian.gz $doc/libkorvantasdk1/copyright " "$(files libkorvantasdk1)"
 check "dev files" "/usr/include/KorvantaSDK/KorvantaSDK.h /usr/include/KorvantaSDK/KorvantaSession.h /usr/include/KorvantaSDK/result_codes.inc $lib/cmake/KorvantaSDK/KorvantaSDKConfig.cmake $lib/cmake/KorvantaSDK/KorvantaSDKConfigVersion.cmake $lib/cmake/KorvantaSDK/KorvantaSDKTargets-relwithdebinfo.cmake $lib/cmake/KorvantaSDK/KorvantaSDKTargets.cmake $lib/libKorvantaSDK.so $lib/pkgconfig/korvanta-sdk.pc $doc/libkorvantasdk-dev/changelog.Debian.gz $doc/libkorvantasdk-dev/copyright $doc/libkorvantasdk-dev/examples/calc_example.c " "$(files libkorvantasdk-dev)"
-check "tools files" "/usr/bin/korvanta /usr/bin/kv_simulator $doc/korvanta-tools/changelog.Debian.gz $doc/korvanta-tools/copyright " "$(files korvanta-tools)"
+check "tools files" "/usr/bin/korvanta /usr/bin/kv_simulator $doc/korvanta-tools/changelog.Debian.gz $doc/korvanta-tools/copyright /usr/share/man/man1/korvanta.1.gz /usr/share/man/man1/kv_simulator.1.gz " "$(files korvanta-tools)"
 for p in libkorvantasdk1 korvanta-tools; do dpkg -x "$work/dist/${p}_${deb}_amd64.deb" "$work/unpacked"; done
 check "unpacked korvanta --version" "korvanta, KorvantaSDK library 1.39" \
   "$(LD_LIBRARY_PATH=$work/unpacked$lib "$work/unpacked/usr/bin/korvanta" --version)"
