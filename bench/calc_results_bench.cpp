@@ -102,34 +102,36 @@ void PerTest(benchmark::State& state, size_t tests) {
       static_cast<double>(tests), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
+// A block of tests with room for its outputs, shared by the two ways of calculating it.
+struct BlockOfTests {
+  explicit BlockOfTests(bool withPolytrace) : spectrum(ColeArc(7, 1.0)), tests(Block(withPolytrace, spectrum)) {}
+  std::vector<KVSpectrumPoint> spectrum;
+  std::vector<KVTestRecord> tests;
+  std::vector<KVResults> results = std::vector<KVResults>(tests.size());
+  std::vector<KVNormals> normals = std::vector<KVNormals>(tests.size());
+  std::vector<int32_t> codes = std::vector<int32_t>(tests.size());
+};
+
 void BlockBySingleCalls(benchmark::State& state, bool withPolytrace) {
-  const std::vector<KVSpectrumPoint> spectrum = ColeArc(7, 1.0);
-  const std::vector<KVTestRecord> tests = Block(withPolytrace, spectrum);
-  std::vector<KVResults> results(tests.size());
-  std::vector<KVNormals> normals(tests.size());
-  std::vector<int32_t> codes(tests.size());
+  BlockOfTests b(withPolytrace);
   for (auto _ : state) {
-    for (size_t i = 0; i < tests.size(); ++i) {
-      codes[i] = KVCalculateResults(&tests[i], &results[i], 0);
-      if (codes[i] == KV_OK) codes[i] = KVCalculateNormals(&tests[i], &results[i], &normals[i]);
+    for (size_t i = 0; i < b.tests.size(); ++i) {
+      b.codes[i] = KVCalculateResults(&b.tests[i], &b.results[i], 0);
+      if (b.codes[i] == KV_OK) b.codes[i] = KVCalculateNormals(&b.tests[i], &b.results[i], &b.normals[i]);
     }
     benchmark::ClobberMemory();
   }
-  PerTest(state, tests.size());
+  PerTest(state, b.tests.size());
 }
 
 void BlockByOneBatch(benchmark::State& state, bool withPolytrace) {
-  const std::vector<KVSpectrumPoint> spectrum = ColeArc(7, 1.0);
-  const std::vector<KVTestRecord> tests = Block(withPolytrace, spectrum);
-  std::vector<KVResults> results(tests.size());
-  std::vector<KVNormals> normals(tests.size());
-  std::vector<int32_t> codes(tests.size());
+  BlockOfTests b(withPolytrace);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(KVCalculateMany(tests.data(), static_cast<int32_t>(tests.size()), 0, results.data(),
-                                             normals.data(), codes.data()));
+    benchmark::DoNotOptimize(KVCalculateMany(b.tests.data(), static_cast<int32_t>(b.tests.size()), 0, b.results.data(),
+                                             b.normals.data(), b.codes.data()));
     benchmark::ClobberMemory();
   }
-  PerTest(state, tests.size());
+  PerTest(state, b.tests.size());
 }
 
 BENCHMARK_CAPTURE(BlockBySingleCalls, no_spectrum, false);

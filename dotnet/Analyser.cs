@@ -193,13 +193,8 @@ namespace Korvanta {
     public async Task<KVTestRecord[]> DownloadAsync(IProgress<(int done, int total)>? progress = null,
                                                     CancellationToken token = default) {
       var stored = KVStoredTests.Create();
-      this.progress = progress;
-      try {
-        await Run(s => KorvantaSDK.KVSessionReadStoredTestData(s, ref stored), "KVSessionReadStoredTestData", token)
-            .ConfigureAwait(false);
-      } finally {
-        this.progress = null;
-      }
+      await WithProgress(progress, () => Run(s => KorvantaSDK.KVSessionReadStoredTestData(s, ref stored),
+                                             "KVSessionReadStoredTestData", token)).ConfigureAwait(false);
       return Occupied(stored.tests, stored.testCount);
     }
 
@@ -207,14 +202,19 @@ namespace Korvanta {
     public async Task<CXTestRecord[]> DownloadEquineAsync(IProgress<(int done, int total)>? progress = null,
                                                           CancellationToken token = default) {
       var stored = CXStoredTests.Create();
+      await WithProgress(progress, () => Run(s => KorvantaSDK.CXSessionReadStoredTestData(s, ref stored),
+                                             "CXSessionReadStoredTestData", token)).ConfigureAwait(false);
+      return Occupied(stored.tests, stored.testCount);
+    }
+
+    // The download's progress goes to `progress` while `download` runs, and nowhere after.
+    async Task WithProgress(IProgress<(int done, int total)>? progress, Func<Task> download) {
       this.progress = progress;
       try {
-        await Run(s => KorvantaSDK.CXSessionReadStoredTestData(s, ref stored), "CXSessionReadStoredTestData", token)
-            .ConfigureAwait(false);
+        await download().ConfigureAwait(false);
       } finally {
         this.progress = null;
       }
-      return Occupied(stored.tests, stored.testCount);
     }
 
     public Task<uint> ReadSerialNumberAsync(CancellationToken token = default) =>
