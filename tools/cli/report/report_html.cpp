@@ -1,5 +1,6 @@
 // report_html.cpp: the report's page structure and print style. The summary links each test to its
 // page; each page draws the results that have a normal range as bars (result_bar.h) and lists the rest.
+// The summary keeps one line per test, as wide as the page: its headers wrap between words to make room.
 #include "report_html.h"
 
 #include <ostream>
@@ -19,11 +20,13 @@ namespace {
 
 constexpr const char* kStyle = R"css(
 body { font-family: "DejaVu Sans", Arial, Helvetica, sans-serif; font-size: 13px; color: #1a1a1a; background: #eeeeee; margin: 0; }
-.page { background: #ffffff; width: 718px; box-sizing: border-box; margin: 12px auto; padding: 30px 38px; }
+.page { background: #ffffff; max-width: 718px; box-sizing: border-box; margin: 12px auto; padding: 30px 38px; }
 h1 { font-size: 20px; margin: 0 0 6px; } h2 { font-size: 16px; margin: 0 0 6px; } h3 { font-size: 13px; margin: 12px 0 4px; }
 table { border-collapse: collapse; font-size: 12px; }
 th, td { padding: 2px 6px; border-bottom: 1px solid #d8d8d8; text-align: right; white-space: nowrap; }
 th:first-child, td:first-child { text-align: left; }
+th { white-space: normal; vertical-align: bottom; }
+#summary table { width: 100%; }
 .subject { margin: 0 0 8px; color: #333333; }
 .result { display: flex; align-items: center; height: 36px; break-inside: avoid; }
 .result .name { width: 170px; }
@@ -33,10 +36,10 @@ th:first-child, td:first-child { text-align: left; }
 .values { columns: 3; margin: 0; padding: 0; list-style: none; }
 .values li { break-inside: avoid; }
 .note { color: #8a1c1c; }
-@page { size: A4; margin: 10mm; }
+@page { size: A4 portrait; margin: 10mm; }
 @media print {
   body { background: #ffffff; }
-  .page { width: auto; margin: 0; padding: 0; break-after: page; }
+  .page { max-width: none; margin: 0; padding: 0; break-after: page; }
   .page:last-child { break-after: auto; }
 }
 )css";
@@ -80,6 +83,17 @@ std::vector<std::pair<std::string, std::string>> Subject(const CXTestRecord& t) 
   return {{"height", std::to_string(t.height)},       {"conditionScore", std::to_string(t.conditionScore)},
           {"impedance5", std::to_string(t.impedance5)}, {"impedance50", std::to_string(t.impedance50)},
           {"impedance280", std::to_string(t.impedance280)}};
+}
+
+// A field name as a header cell that may wrap where a word begins: "fat<wbr/>Percent". Wrapped headers let the
+// summary fit a narrower page with one line per test and its type at full size.
+std::string HeaderCell(std::string_view name) {
+  std::string cell = "<th>";
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i > 0 && name[i] >= 'A' && name[i] <= 'Z' && name[i - 1] >= 'a' && name[i - 1] <= 'z') cell += "<wbr/>";
+    cell += name[i];
+  }
+  return cell + "</th>";
 }
 
 template <class Row>
@@ -157,12 +171,14 @@ void WriteAll(std::ostream& out, std::span<const Row> rows, std::span<const std:
               std::span<const FieldDef<Res>> fields, NormalRange (*normalFor)(std::string_view, const Norm&),
               const ReportOptions& options) {
   out << "<section class=\"page\" id=\"summary\">\n<h1>Korvanta report</h1>\n<p>" << rows.size()
-      << (rows.size() == 1 ? " test" : " tests") << "; each number links to the test's page.</p>\n<table>\n<tr><th>test</th><th>testTime</th>";
+      << (rows.size() == 1 ? " test" : " tests") << "; each number links to the test's page.</p>\n<table>\n<tr>";
+  std::vector<std::string_view> headers{"test", "testTime"};
   if constexpr (std::is_same_v<Row, HumanRow>)
-    out << "<th>sex</th><th>age</th><th>height</th><th>weight</th>";
+    headers.insert(headers.end(), {"sex", "age", "height", "weight"});
   else
-    out << "<th>height</th><th>conditionScore</th>";
-  for (std::string_view name : mainResults) out << "<th>" << name << "</th>";
+    headers.insert(headers.end(), {"height", "conditionScore"});
+  headers.insert(headers.end(), mainResults.begin(), mainResults.end());
+  for (std::string_view name : headers) out << HeaderCell(name);
   out << "</tr>\n";
   for (size_t i = 0; i < rows.size(); ++i) WriteSummaryRow(out, rows[i], i + 1, mainResults, fields, options);
   out << "</table>\n</section>\n";
