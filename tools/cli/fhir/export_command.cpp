@@ -15,12 +15,19 @@ ExitStatus DeliverFhir(std::span<const TestSet> sets, const FhirOptions& fhir, T
   if (ExitStatus status = Deliver(bundle, outputPath, io); status != ExitStatus::kOk) return status;
   // One write for all the lines: standard error is not buffered.
   std::ostringstream lines;
-  for (const fhir::Refusal& r : refusals)
-    lines << "korvanta: test " << r.slot << " of serialNumber " << r.serialNumber << ": "
-          << FailureLine(r.resultsRefused ? "calculation" : "normal ranges", r.code)
-          << (r.resultsRefused ? "; no Observation written for it\n" : "; its Observations carry no ranges\n");
+  *refused = ExitStatus::kOk;
+  for (const fhir::Refusal& r : refusals) {
+    using Why = fhir::Refusal::Why;
+    lines << "korvanta: test " << r.slot << " of serialNumber " << r.serialNumber << ": ";
+    if (r.why == Why::kRepeated) {
+      lines << "the same test (analyser and time) came before; written once\n";
+      continue;
+    }
+    lines << FailureLine(r.why == Why::kResults ? "calculation" : "normal ranges", r.code)
+          << (r.why == Why::kResults ? "; no Observation written for it\n" : "; its Observations carry no ranges\n");
+    if (*refused == ExitStatus::kOk) *refused = ExitStatusFor(r.code);
+  }
   io.err << lines.str();
-  *refused = refusals.empty() ? ExitStatus::kOk : ExitStatusFor(refusals.front().code);
   return ExitStatus::kOk;
 }
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 
 #include "fhir_codes.h"
 #include "formatters.h"
@@ -161,8 +162,11 @@ Json Horse() {
 }
 
 // The value, range and interpretation of one coded result.
-void AddValue(Json& observation, const Json& number, double value, const NormalRange& range, std::string_view unit) {
-  observation["valueQuantity"] = Quantity(number, unit);
+// The value is compared as written (the JSON number), taken into the range's unit.
+void AddValue(Json& observation, const Json& number, const NormalRange& range, const CodeRow& row) {
+  observation["valueQuantity"] = Quantity(number, row.unit);
+  const std::string_view unit = row.rangeUnit.empty() ? row.unit : row.rangeUnit;
+  const double value = number.get<double>() * row.rangeScale;
   const bool hasRange = range.kind == NormalRange::Kind::kRange && !(IsZero(range.low) && IsZero(range.high));
   const bool hasMaximum = range.kind == NormalRange::Kind::kMaximum && !IsZero(range.low);
   if (!hasRange && !hasMaximum) return;
@@ -233,7 +237,7 @@ void AddTest(BundleWriter& writer, const TestContext& test, Source resultSource,
     const auto number = Number(value);
     if (!number) continue;
     Json observation = Observation(row, test);
-    AddValue(observation, *number, AsDouble(value), range, row.unit);
+    AddValue(observation, *number, range, row);
     observation["device"] = Reference(test.deviceUuid);
     if (rawUuid) observation["derivedFrom"] = Json::array({Reference(*rawUuid)});
     writer.Add(NameUuid(kUuidNamespace, "observation/" + test.name + "/" + std::string(row.key)), std::move(observation));
@@ -252,14 +256,20 @@ TestContext ContextOf(const Row& row, const BundleOptions& options) {
   return test;
 }
 
-// Whether the row is exported, with a refusal noted when its calculation failed.
+// Whether the row is exported, with a refusal noted when its calculation failed or it came before
+// (its name, and so every fullUrl of it, would repeat).
 template <class Row>
-bool Exported(const Row& row, std::vector<Refusal>& refusals) {
+bool Exported(const Row& row, const std::string& name, std::set<std::string>& names, std::vector<Refusal>& refusals) {
+  using Why = Refusal::Why;
   if (row.resultsCode != KV_OK) {
-    refusals.push_back({row.slot, row.test.serialNumber, row.resultsCode, true});
+    refusals.push_back({row.slot, row.test.serialNumber, row.resultsCode, Why::kResults});
     return false;
   }
-  if (row.normalsCode != KV_OK) refusals.push_back({row.slot, row.test.serialNumber, row.normalsCode, false});
+  if (!names.insert(name).second) {
+    refusals.push_back({row.slot, row.test.serialNumber, 0, Why::kRepeated});
+    return false;
+  }
+  if (row.normalsCode != KV_OK) refusals.push_back({row.slot, row.test.serialNumber, row.normalsCode, Why::kNormals});
   return true;
 }
 
@@ -284,18 +294,20 @@ std::string BundleJson(std::span<const TestSet> sets, const BundleOptions& optio
         },
         set);
   }
+  std::set<std::string> names;
   for (const TestSet& set : sets) {
     if (const auto* human = std::get_if<std::vector<HumanRow>>(&set)) {
       for (const HumanRow& row : *human) {
-        if (!Exported(row, *refusals)) continue;
-        AddTest(writer, ContextOf(row, options), Source::kHumanResult, Source::kHumanRaw,
+        const TestContext test = ContextOf(row, options);
+        if (!Exported(row, test.name, names, *refusals)) continue;
+        AddTest(writer, test, Source::kHumanResult, Source::kHumanRaw,
                 TestRecordFields(), row.test, ResultsFields(), row.results,
                 row.normalsCode == KV_OK ? &row.normals : nullptr, &HumanNormalFor, std::span(row.spectrum));
       }
     } else {
       for (const EquineRow& row : std::get<std::vector<EquineRow>>(set)) {
-        if (!Exported(row, *refusals)) continue;
         TestContext test = ContextOf(row, options);
+        if (!Exported(row, test.name, names, *refusals)) continue;
         if (!test.subject) {
           const std::string uuid = NameUuid(kUuidNamespace, "patient/" + test.name);
           writer.Add(uuid, Horse());

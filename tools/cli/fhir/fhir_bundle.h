@@ -20,12 +20,14 @@ struct BundleOptions {
   bool transaction = false;  // a transaction of POSTs instead of a collection
 };
 
-// A test whose calculation failed: no Observation for it (results), or none with ranges (normals).
+// A test left out or written in part: its calculation failed (no Observation), its normal ranges
+// failed (Observations without ranges), or it came before (same analyser and time: written once).
 struct Refusal {
+  enum class Why { kResults, kNormals, kRepeated };
   int slot = 0;
   uint32_t serialNumber = 0;
-  int32_t code = 0;
-  bool resultsRefused = true;  // false: only the normal ranges failed
+  int32_t code = 0;  // the failure's; 0 for kRepeated
+  Why why = Why::kResults;
 };
 
 // The bundle of the tests of all sets, 2-space indented, keys in a fixed order, ending in a newline.
