@@ -49,8 +49,9 @@ def normal_for(key, normals):
 
 
 def expected_observations(tests, rows):
-    """fullUrl -> (row, value, range kind, low, high) for every result the bundle should carry."""
-    expected = {}
+    """fullUrl -> (row, value, range kind, low, high) for every result the bundle should carry, and raw
+    measurement fullUrl -> [(code, value)] of its components."""
+    expected, raw = {}, {}
     for t in tests:
         if t["resultsCode"] != 0:
             continue
@@ -59,6 +60,9 @@ def expected_observations(tests, rows):
         seconds = (int(datetime.datetime.fromisoformat(record["testTime"]).timestamp())
                    if record["testTime"] else None)
         name = f'{record["serialNumber"]}/' + (f"time/{seconds}" if seconds is not None else f'slot/{t["slot"]}')
+        raw[name_uuid(f"observation/{name}/raw")] = [
+            (row["code"], record[row["key"]]) for row in rows
+            if row["source"] == ("EquineRaw" if equine else "HumanRaw") and record[row["key"]]]
         for row in rows:
             if row["source"] not in (("EquineResult",) if equine else ("HumanResult", "HumanTest")):
                 continue
@@ -66,8 +70,8 @@ def expected_observations(tests, rows):
             kind, low, high = normal_for(row["key"], normals)
             if value is None or (value == 0 and not low and not high):
                 continue
-            expected[name_uuid(f'observation/{name}/{row["key"]}')] = (row, value, kind, low, high)
-    return expected
+            expected[name_uuid(f'observation/{name}/{row["key"]}')] = (row, value, kind, low, high, equine)
+    return expected, raw
 
 
 class Checker:
@@ -143,11 +147,16 @@ class Checker:
             if "unit" in q and (q["unit"] not in units or q["system"] != UCUM or q["code"] != q["unit"]):
                 self.fail(f"unit {q} is not a UCUM unit of the table")
 
-    def check_values(self, by_url, expected, subject):
+    def check_values(self, by_url, expected_both, subject):
+        expected, raw_expected = expected_both
+        for url, components in raw_expected.items():
+            got = [(c["code"]["coding"][0]["code"], c["valueQuantity"]["value"]) for c in by_url.get(url, {}).get("component", [])]
+            if got != components:
+                self.fail(f"raw measurement {url}: {got} where the test has {components}")
         results = {u: r for u, r in by_url.items() if r["resourceType"] == "Observation" and "valueQuantity" in r}
         if set(results) != set(expected):
             self.fail(f"{len(set(results) ^ set(expected))} Observations missing or not expected")
-        for url, (row, value, kind, low, high) in expected.items():
+        for url, (row, value, kind, low, high, equine) in expected.items():
             obs = results.get(url)
             if obs is None:
                 continue
@@ -171,6 +180,12 @@ class Checker:
                 self.fail(f'{row["key"]} {url}: derivedFrom is not the raw measurement')
             if subject and obs.get("subject") != {"reference": subject}:
                 self.fail(f'{url}: subject {obs.get("subject")}')
+            horse = by_url.get(obs.get("subject", {}).get("reference"), {}).get("extension", [{}])[0]
+            if equine and not subject and horse.get("url") != "http://hl7.org/fhir/StructureDefinition/patient-animal":
+                self.fail(f"{url}: the subject of an equine test is not an animal Patient")
+            claims = bool(row["profile"] and "subject" in obs and "effectiveDateTime" in obs)
+            if obs.get("meta", {}).get("profile") != ([row["profile"]] if claims else None):
+                self.fail(f'{url}: meta {obs.get("meta")}, profile {row["profile"]!r}')
 
 
 def main():

