@@ -20,7 +20,7 @@ struct BundleOptions {
   bool transaction = false;  // a transaction of POSTs instead of a collection
 };
 
-// A test left out or written in part: its calculation failed (no Observation), its normal ranges
+// A test left out or written without its ranges: its calculation failed (no Observation), its normal ranges
 // failed (Observations without ranges), or it came before (same analyser and time: written once).
 struct Refusal {
   enum class Why { kResults, kNormals, kRepeated };

@@ -11,7 +11,7 @@ namespace {
 
 constexpr std::string_view kVital = "vital-signs";
 // Body composition by impedance is a finding of the examination with an instrument at the point of
-// care, not a laboratory result: there is no specimen.
+// care, not a laboratory result: nothing is sampled.
 constexpr std::string_view kExam = "exam";
 
 using S = Source;
