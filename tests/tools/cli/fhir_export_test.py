@@ -99,6 +99,12 @@ def main():
     tool = json.loads(run(k, "calc", "--input", golden, "--format", "json", "--utc", status=7).stdout)
     ok &= check(args.schema, work / "refused.json", tool, "a refused test")
 
+    # A spectrum test: its points are components of the raw measurement.
+    spectrum = str(ROOT / "tests/tools/cli/data/spectrum.json")
+    run(k, "export", "--input", spectrum, "--utc", "-o", str(work / "spectrum.json"))
+    tool = json.loads(run(k, "calc", "--input", spectrum, "--format", "json", "--utc").stdout)
+    ok &= check(args.schema, work / "spectrum.json", tool, "a spectrum test")
+
     inputs = [str(SAMPLE / "sample-tests-human.csv"), str(SAMPLE / "sample-tests-equine.csv")]
     written = run(k, "export", "--input", inputs[0], "--input", inputs[1], "--utc").stdout
     if written != (SAMPLE / "sample-bundle.json").read_text():

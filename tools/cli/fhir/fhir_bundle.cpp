@@ -161,23 +161,25 @@ Json Horse() {
               {"extension", Json::array({Json{{"url", kAnimalExtension}, {"extension", Json::array({species})}}})}};
 }
 
-// The value, range and interpretation of one coded result.
-// The value is compared as written (the JSON number), taken into the range's unit.
+// The value, range and interpretation of one coded result. The value is compared as written (the JSON
+// number), taken into the range's unit, with the limits as written, so a reader can redo it exactly.
 void AddValue(Json& observation, const Json& number, const NormalRange& range, const CodeRow& row) {
   observation["valueQuantity"] = Quantity(number, row.unit);
   const std::string_view unit = row.rangeUnit.empty() ? row.unit : row.rangeUnit;
   const double value = number.get<double>() * row.rangeScale;
   const bool hasRange = range.kind == NormalRange::Kind::kRange && !(IsZero(range.low) && IsZero(range.high));
   const bool hasMaximum = range.kind == NormalRange::Kind::kMaximum && !IsZero(range.low);
-  if (!hasRange && !hasMaximum) return;
-  const double low = hasRange ? AsDouble(range.low) : 0.0;
-  const double high = AsDouble(hasRange ? range.high : range.low);
+  const auto lowNumber = hasRange ? Number(range.low) : Json(0);
+  const auto highNumber = Number(hasRange ? range.high : range.low);
+  if ((!hasRange && !hasMaximum) || !lowNumber || !highNumber) return;
+  const double low = lowNumber->get<double>();
+  const double high = highNumber->get<double>();
   const char* flag = hasRange && value < low ? "L" : value > high ? "H" : "N";
   const char* words = flag[0] == 'L' ? "Low" : flag[0] == 'H' ? "High" : "Normal";
   observation["interpretation"] = Json::array({Concept(kInterpretationSystem, flag, words)});
   Json limits = Json::object();
-  if (hasRange) limits["low"] = Quantity(*Number(range.low), unit);
-  limits["high"] = Quantity(*Number(hasRange ? range.high : range.low), unit);
+  if (hasRange) limits["low"] = Quantity(*lowNumber, unit);
+  limits["high"] = Quantity(*highNumber, unit);
   observation["referenceRange"] = Json::array({limits});
 }
 
