@@ -110,7 +110,8 @@ class BundleWriter {
     const Json bundle{{"resourceType", "Bundle"},
                       {"type", options_.transaction ? "transaction" : "collection"},
                       {"entry", entries_}};
-    return bundle.dump(2) + "\n";
+    // Bytes of a given subject outside UTF-8 are replaced, not refused.
+    return bundle.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   }
 
  private:
@@ -280,7 +281,7 @@ bool Exported(const Row& row, const std::string& name, std::set<std::string>& na
 std::string BundleJson(std::span<const TestSet> sets, const BundleOptions& options, std::vector<Refusal>* refusals) {
   BundleWriter writer(options);
   writer.Add(NameUuid(kUuidNamespace, "codesystem/body-composition"), CodeSystem(),
-             "url=" + std::string(kKitCodes));
+             "url=" + std::string(kKitCodes) + "&version=" + KitVersion());
   // Every analyser once, before the tests, in the order they first appear.
   std::vector<uint32_t> devices;
   for (const TestSet& set : sets) {
