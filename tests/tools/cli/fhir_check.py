@@ -114,6 +114,9 @@ class Checker:
             self.validate(resource)
             self.check_links(resource, by_url, subject)
             self.check_terms(resource, known, units)
+            named = {"Device": lambda r: f'device/{r.get("serialNumber")}', "CodeSystem": lambda r: "codesystem/body-composition"}
+            if resource["resourceType"] in named and entry["fullUrl"] != name_uuid(named[resource["resourceType"]](resource)):
+                self.fail(f'{entry["fullUrl"]}: not the name-based UUID of its {resource["resourceType"]}')
             request = entry.get("request")
             if transaction and (not request or request["method"] != "POST" or request["url"] != resource["resourceType"]
                                 or (resource["resourceType"] in ("Device", "CodeSystem")) != ("ifNoneExist" in request)):
