@@ -4,6 +4,7 @@
 
 #include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ struct InfoOptions {
   bool utc = false;
 };
 
+// The FHIR bundle's choices, on every command that writes one (--format fhir).
+struct FhirOptions {
+  std::string subject;       // "Patient/ID" for every Observation; empty: none (equine tests: a Patient)
+  bool transaction = false;  // a transaction bundle of POSTs instead of a collection
+};
+
 struct DownloadOptions {
   std::vector<std::string> ports;  // one analyser each, downloaded at the same time
   std::vector<std::string> probePorts;  // with --port auto: these instead of the listed ports
@@ -45,6 +52,7 @@ struct DownloadOptions {
   std::string progress = "auto";  // auto, on, off
   std::string archivePath;        // empty: no archive
   std::string tracePath;          // empty: no trace of the bytes on the lines
+  FhirOptions fhir;
 };
 
 struct PortsOptions {
@@ -66,6 +74,16 @@ struct ReportCommandOptions {
   std::string kind = "auto";  // of an archive holding both
   unsigned waterEquation = 0;
   bool utc = false;
+};
+
+struct ExportOptions {
+  std::vector<std::string> inputPaths;  // CSV, JSON or archives; their tests go into one output
+  std::string format = "fhir";
+  std::string outputPath;
+  std::string kind = "auto";  // of an archive holding both
+  unsigned waterEquation = 0;
+  bool utc = false;
+  FhirOptions fhir;
 };
 
 struct SetClockOptions {
@@ -98,6 +116,7 @@ ExitStatus RunDownload(const DownloadOptions& options, Streams& io);
 ExitStatus RunPorts(const PortsOptions& options, Streams& io);
 ExitStatus RunCalc(const CalcOptions& options, Streams& io);
 ExitStatus RunReport(const ReportCommandOptions& options, Streams& io);
+ExitStatus RunExport(const ExportOptions& options, Streams& io);
 ExitStatus RunSetClock(const SetClockOptions& options, Streams& io);
 ExitStatus RunBluetooth(const BluetoothOptions& options, Streams& io);
 // Both need the simulator; a build without it says so and returns kFailure.
@@ -120,6 +139,11 @@ ExitStatus Deliver(const std::string& text, const std::string& outputPath, Strea
 // of `kind` when an archive holds both. nullopt with a message and the exit status to give.
 std::optional<TestSet> ReadTestFile(const std::string& path, const std::string& kind, std::string* error,
                                     ExitStatus* status);
+// The tests of `sets` as a FHIR bundle, written to the output (Deliver), with a line on err for each
+// test whose calculation failed. kOk, or Deliver's failure; `refused` gets the status of the first
+// failed test (kOk when none), as calc gives it.
+ExitStatus DeliverFhir(std::span<const TestSet> sets, const FhirOptions& fhir, TimeStyle timeStyle,
+                       const std::string& outputPath, Streams& io, ExitStatus* refused);
 // Lines of `korvanta info` for a device.
 std::string InfoText(const DeviceInfo& info, const std::string& port, TimeStyle style);
 std::string InfoJson(const DeviceInfo& info, const std::string& port, TimeStyle style);

@@ -136,9 +136,10 @@ void ReportDownload(const AnalyserRun& run, const DownloadOptions& options, bool
 
 ExitStatus RunDownload(const DownloadOptions& given, Streams& io) {
   DownloadOptions options = given;
-  const auto format = ParseOutputFormat(options.output.format);
+  const bool fhir = options.output.format == "fhir";
+  const auto format = fhir ? OutputFormat::kJson : ParseOutputFormat(options.output.format);
   if (!format) {
-    io.err << "korvanta: unknown format '" << options.output.format << "': use table, csv, json or sheet\n";
+    io.err << "korvanta: unknown format '" << options.output.format << "': use table, csv, json, sheet or fhir\n";
     return ExitStatus::kUsage;
   }
   if (std::set<std::string> seen; !std::all_of(options.ports.begin(), options.ports.end(),
@@ -205,9 +206,20 @@ ExitStatus RunDownload(const DownloadOptions& given, Streams& io) {
   }
   FormatOptions formatting;
   formatting.timeStyle = StyleOf(options.output.utc);
-  if (ExitStatus delivered = Deliver(OutputText(done, *format, several, formatting), options.output.outputPath, io);
-      delivered != ExitStatus::kOk)
+  if (fhir) {
+    std::vector<TestSet> sets;
+    for (const AnalyserRun* run : done) sets.push_back(run->tests);
+    // The download's own summary below already says how many tests were not calculated.
+    ExitStatus refused = ExitStatus::kOk;
+    if (ExitStatus delivered =
+            DeliverFhir(sets, options.fhir, formatting.timeStyle, options.output.outputPath, io, &refused);
+        delivered != ExitStatus::kOk)
+      return delivered;
+  } else if (ExitStatus delivered =
+                 Deliver(OutputText(done, *format, several, formatting), options.output.outputPath, io);
+             delivered != ExitStatus::kOk) {
     return delivered;
+  }
 
   size_t total = 0;
   for (const AnalyserRun* run : done) {

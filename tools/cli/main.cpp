@@ -22,9 +22,19 @@ constexpr const char* kFormatHelp =
     "records' field names, one line per test; json: an array with one object per test; sheet: every result of "
     "each test beside its normal";
 
-void AddOutputOptions(CLI::App* command, OutputOptions& output) {
-  command->add_option("--format,-f", output.format, kFormatHelp)
-      ->check(CLI::IsMember({"table", "csv", "json", "sheet"}))
+constexpr const char* kFhirHelp =
+    "; fhir: an HL7 FHIR R4 Bundle (LOINC and UCUM where they have the value; docs/fhir.md)";
+
+void AddFhirOptions(CLI::App* command, FhirOptions& fhir) {
+  command->add_option("--subject", fhir.subject, "fhir: the subject of every Observation, as Patient/ID")
+      ->group("FHIR");
+  command->add_flag("--transaction", fhir.transaction, "fhir: a transaction bundle of POSTs instead of a collection")
+      ->group("FHIR");
+}
+
+void AddOutputOptions(CLI::App* command, OutputOptions& output, std::vector<std::string> formats) {
+  command->add_option("--format,-f", output.format, std::string(kFormatHelp) + (formats.size() > 4 ? kFhirHelp : ""))
+      ->check(CLI::IsMember(formats))
       ->capture_default_str();
   command->add_option("--output,-o", output.outputPath, "write the data to FILE instead of standard output");
   command->add_flag("--utc", output.utc, "write times in UTC (Z) instead of this computer's local time");
@@ -106,7 +116,8 @@ int main(int argc, char** argv) {
       ->expected(1)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   AddProbePortOption(downloadCommand, download.probePorts);
-  AddOutputOptions(downloadCommand, download.output);
+  AddOutputOptions(downloadCommand, download.output, {"table", "csv", "json", "sheet", "fhir"});
+  AddFhirOptions(downloadCommand, download.fhir);
   downloadCommand->add_option("--kind", download.kind, "auto (by the analyser's family), human or equine")
       ->check(CLI::IsMember({"auto", "human", "equine"}))
       ->capture_default_str();
@@ -147,7 +158,7 @@ int main(int argc, char** argv) {
       "calc", "calculate results and normal ranges of one test given by its fields, or of the tests of a CSV or JSON "
               "file (the download's own output reads back)");
   calcCommand->add_option("--input,-i", calc.inputPath, "CSV or JSON file of tests or an archive, - for standard input");
-  AddOutputOptions(calcCommand, calc.output);
+  AddOutputOptions(calcCommand, calc.output, {"table", "csv", "json", "sheet"});
   calcCommand->add_option("--water-equation", calc.waterEquation, "water-equation selector 0 to 3")
       ->check(CLI::Range(0u, 3u))
       ->capture_default_str();
@@ -166,8 +177,8 @@ int main(int argc, char** argv) {
     command->add_option("--since", selection->since,
                         "only tests taken at or after this ISO 8601 time (tests with no time are left out)");
   }
-  exportCommand->add_option("--format,-f", archiveExport.output.format, "csv or json")
-      ->check(CLI::IsMember({"csv", "json"}))
+  exportCommand->add_option("--format,-f", archiveExport.output.format, std::string("csv, json") + kFhirHelp)
+      ->check(CLI::IsMember({"csv", "json", "fhir"}))
       ->capture_default_str();
   exportCommand->add_option("--output,-o", archiveExport.output.outputPath, "write to FILE instead of standard output");
   exportCommand->add_flag("--utc", archiveExport.output.utc, "write times in UTC");
@@ -176,6 +187,7 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   exportCommand->add_option("--water-equation", archiveExport.waterEquation, "water-equation selector 0 to 3")
       ->check(CLI::Range(0u, 3u));
+  AddFhirOptions(exportCommand, archiveExport.fhir);
 
   ReportCommandOptions report;
   auto* reportCommand = app.add_subcommand(
@@ -189,6 +201,28 @@ int main(int argc, char** argv) {
   reportCommand->add_option("--water-equation", report.waterEquation, "water-equation selector 0 to 3")
       ->check(CLI::Range(0u, 3u));
   reportCommand->add_flag("--utc", report.utc, "write times in UTC");
+
+  ExportOptions exportFhir;
+  auto* exportFhirCommand = app.add_subcommand(
+      "export", "tests of files the tool wrote, calculated, as an HL7 FHIR R4 Bundle for a health record: the "
+                "analysers as Devices, each result with a code, UCUM unit, normal range and L/N/H as an "
+                "Observation, derived from the test's raw impedances (docs/fhir.md)");
+  exportFhirCommand
+      ->add_option("--input,-i", exportFhir.inputPaths, "CSV or JSON file of tests, or an archive; repeat it for several")
+      ->required()
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+  exportFhirCommand->add_option("--format,-f", exportFhir.format, "fhir")
+      ->check(CLI::IsMember({"fhir"}))
+      ->capture_default_str();
+  exportFhirCommand->add_option("--output,-o", exportFhir.outputPath, "write to FILE instead of standard output");
+  exportFhirCommand->add_option("--kind", exportFhir.kind, "of an archive holding both: human or equine")
+      ->check(CLI::IsMember({"auto", "human", "equine"}))
+      ->capture_default_str();
+  exportFhirCommand->add_option("--water-equation", exportFhir.waterEquation, "water-equation selector 0 to 3")
+      ->check(CLI::Range(0u, 3u));
+  exportFhirCommand->add_flag("--utc", exportFhir.utc, "write times in UTC");
+  AddFhirOptions(exportFhirCommand, exportFhir.fhir);
 
   SetClockOptions setClock;
   auto* setClockCommand = app.add_subcommand("set-clock", "set the analyser's clock, to this computer's time or another");
@@ -250,6 +284,8 @@ int main(int argc, char** argv) {
     status = RunCalc(calc, io);
   } else if (*archiveCommand) {
     status = *listCommand ? RunArchiveList(archiveList, io) : RunArchiveExport(archiveExport, io);
+  } else if (*exportFhirCommand) {
+    status = RunExport(exportFhir, io);
   } else if (*reportCommand) {
     status = RunReport(report, io);
   } else if (*setClockCommand) {

@@ -112,9 +112,10 @@ ExitStatus RunArchiveList(const ArchiveSelection& selection, Streams& io) {
 }
 
 ExitStatus RunArchiveExport(const ArchiveExportOptions& options, Streams& io) {
-  const auto format = ParseOutputFormat(options.output.format);
+  const bool fhir = options.output.format == "fhir";
+  const auto format = fhir ? OutputFormat::kJson : ParseOutputFormat(options.output.format);
   if (!format) {
-    io.err << "korvanta: unknown format '" << options.output.format << "': use csv or json\n";
+    io.err << "korvanta: unknown format '" << options.output.format << "': use csv, json or fhir\n";
     return ExitStatus::kUsage;
   }
   std::string error;
@@ -128,6 +129,11 @@ ExitStatus RunArchiveExport(const ArchiveExportOptions& options, Streams& io) {
   std::ostringstream text;
   FormatOptions formatting;
   formatting.timeStyle = options.output.utc ? TimeStyle::kUtc : TimeStyle::kLocal;
+  if (fhir) {
+    ExitStatus refused = ExitStatus::kOk;  // as with CSV and JSON, failed tests do not fail the export
+    return DeliverFhir(std::span(&*tests, 1), options.fhir, formatting.timeStyle, options.output.outputPath, io,
+                       &refused);
+  }
   WriteTests(text, *tests, *format, formatting);
   return Deliver(text.str(), options.output.outputPath, io);
 }

@@ -23,6 +23,7 @@ struct ArchiveExportOptions {
   ArchiveSelection selection;
   OutputOptions output{"csv", "", false};
   unsigned waterEquation = 0;
+  FhirOptions fhir;
 };
 
 // Every SQLite file starts with these 16 bytes, so an input is told from CSV and JSON by them.
