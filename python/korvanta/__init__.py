@@ -44,6 +44,9 @@ Files (the `korvanta` tool's CSV and JSON, which pass between the tool and Pytho
     korvanta.write_csv("out.csv", tests_or_rows, utc=False); korvanta.write_json("out.json", rows)
     korvanta.read_tests(path); korvanta.calculate_rows(tests)
     korvanta.to_dataframe(tests_or_rows)   # needs pandas, imported only then
+    korvanta.to_fhir(tests_or_rows, subject=None, transaction=False, utc=False)
+                                        # an HL7 FHIR R4 Bundle (JSON text), the one `korvanta export
+                                        # --format fhir` writes; refused tests named on standard error
 
 Arrays (numpy; the C records byte for byte, for many tests at once)
     tests = korvanta.read_array("tests.csv")   # or read_tests(path, as_array=True): CSV column by
@@ -102,6 +105,7 @@ from ._analyser import Analyser, AnalyserInfo, SingleTest, bluetooth_available, 
 from ._calc import Calculation, calculate, calculate_many, device_family, is_equine, model_name, sdk_version
 from ._errors import BY_CODE as _BY_CODE
 from ._errors import KorvantaError, LibraryNotFoundError
+from ._fhir import to_fhir
 from ._files import Row, calculate_rows, read, read_tests, write_csv, write_json
 from ._library import load as load_library
 from ._library import locate as locate_library
@@ -135,6 +139,6 @@ __all__ = [
     "KVTestRecord", "KVSpectrumPoint", "KVResults", "KVNormals", "CXTestRecord", "CXResults", "CXNormals",
     "calculate", "calculate_many", "calculate_rows", "device_family", "is_equine", "model_name",
     "sdk_version", "bluetooth_available", "bluetooth_stack_info", "read", "read_tests", "write_csv",
-    "write_json", "to_dataframe", "error_class", "load_library", "locate_library", *_ARRAY_NAMES,
+    "write_json", "to_fhir", "to_dataframe", "error_class", "load_library", "locate_library", *_ARRAY_NAMES,
     *[cls.__name__ for cls in _BY_CODE.values()],
 ]

@@ -2,6 +2,7 @@
 # seeded human tests of every family, refused ones included (the equine path is test_device's download
 # against the tool), and the exception classes refusals raise.
 import io
+import json
 import random
 import subprocess
 import time
@@ -10,7 +11,7 @@ from datetime import datetime, timezone
 import pytest
 
 import korvanta
-from conftest import BUILD
+from conftest import BUILD, ROOT
 
 HUMAN_MODELS = [1, 2, 5, 7, 8, 14, 15, 99]
 SPECTRUM_MODELS = {8, 14, 15}
@@ -50,6 +51,35 @@ def test_calculation_equals_the_c_path(tmp_path):
     assert outputs(theirs) == outputs(mine)
     many = korvanta.calculate_many(t for t, r in zip(tests, mine) if r.resultsCode == 0)
     assert repr([tuple(c) for c in many]) == repr([(r.results, r.normals) for r in mine if r.resultsCode == 0])
+
+
+@pytest.mark.parametrize("options", [[], ["--subject", "Patient/p1", "--transaction"]])
+def test_fhir_bundle_is_the_tools(options, tmp_path):
+    tests = [human_test(random.Random(18)) for _ in range(1)] + [human_test(random.Random(seed)) for seed in range(120)]
+    given = tmp_path / "tests.csv"
+    korvanta.write_csv(given, tests, utc=True)
+    out = subprocess.run([str(BUILD / "bin" / "korvanta"), "export", "-i", str(given), "--format", "fhir", "--utc",
+                          *options], capture_output=True, text=True, timeout=60)
+    errors = io.StringIO()
+    mine = korvanta.to_fhir(korvanta.read(given), utc=True, subject=options[1] if options else None,
+                            transaction=bool(options), errors=errors)
+    assert json.loads(mine) == json.loads(out.stdout)
+    named = [line.split(":")[1] for line in errors.getvalue().splitlines()]
+    assert named and named == [line.split(":")[1] for line in out.stderr.splitlines()]
+
+
+def test_fhir_code_table_and_sample_are_the_tools():
+    import sys
+    sys.path.insert(0, str(ROOT / "tests" / "tools" / "cli"))
+    import fhir_check
+    from korvanta._fhir import CODE_TABLE
+    ours = [dict(source=r.source, key=r.key, system=r.system, code=r.code, display=r.display, unit=r.unit,
+                 category=r.category, profile=r.profile and "http://hl7.org/fhir/StructureDefinition/" + r.profile,
+                 range_unit=r.range_unit or r.unit, scale=r.scale) for r in CODE_TABLE]
+    assert ours == fhir_check.code_table()
+    sample = ROOT / "docs" / "fhir"
+    rows = korvanta.read(sample / "sample-tests-human.csv") + korvanta.read(sample / "sample-tests-equine.csv")
+    assert korvanta.to_fhir(rows, utc=True) == (sample / "sample-bundle.json").read_text()
 
 
 def test_array_path_equals_the_dataclass_path(tmp_path, monkeypatch):

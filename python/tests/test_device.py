@@ -4,6 +4,7 @@
 import errno
 import io
 import itertools
+import json
 import os
 import re
 import threading
@@ -40,6 +41,7 @@ def test_download_matches_the_tool_and_files_round_trip(simulated, record_type, 
         tool_file = tmp_path / f"tool.{fmt}"
         archive = tmp_path / "tests.korvanta"
         tool_file.write_text(tool("download", "--port", port, "--format", fmt, "--utc", "--archive", str(archive)))
+        tool_fhir = tool("download", "--port", port, "--format", "fhir", "--utc")
     assert seen[-1] == (3200, 3200) and all(a[0] < b[0] and a[1] == 3200 for a, b in zip(seen, seen[1:]))
     wire = (tmp_path / "wire.txt").read_text().splitlines()
     assert all(re.fullmatch(rf"\+ *\d+\.\d{{6}} s  {re.escape(port)}  [<>]( [0-9A-F]{{2}})+", line) for line in wire)
@@ -52,6 +54,7 @@ def test_download_matches_the_tool_and_files_round_trip(simulated, record_type, 
     if fmt == "csv":  # the same text both ways (the tool's JSON numbers are not always the shortest)
         assert korvanta.write_csv(None, rows, utc=True) == tool_file.read_text()
     assert korvanta.read(io.StringIO(korvanta.write_json(None, own))) == rows
+    assert json.loads(korvanta.to_fhir(own, utc=True)) == json.loads(tool_fhir)
 
 
 def test_clock_and_printer_address():
