@@ -109,11 +109,11 @@ def main():
     written = run(k, "export", "--input", inputs[0], "--input", inputs[1], "--utc").stdout
     if written != (SAMPLE / "sample-bundle.json").read_text():
         ok = False
-        print("docs/fhir/sample-bundle.json is not what the tool writes now: run scripts/fhir-sample.sh")
+        print("docs/fhir/sample-bundle.json is not what the tool writes now: rewrite it with --regenerate (docs/fhir.md)")
     code_system = next(e["resource"] for e in json.loads(written)["entry"] if e["resource"]["resourceType"] == "CodeSystem")
     if json.dumps(code_system, indent=2, ensure_ascii=False) + "\n" != (SAMPLE / "codesystem-body-composition.json").read_text():
         ok = False
-        print("docs/fhir/codesystem-body-composition.json is not the bundle's CodeSystem: run scripts/fhir-sample.sh")
+        print("docs/fhir/codesystem-body-composition.json is not the bundle's CodeSystem: rewrite it with --regenerate (docs/fhir.md)")
     tool = [t for path in inputs for t in json.loads(run(k, "calc", "--input", path, "--format", "json", "--utc").stdout)]
     ok &= check(args.schema, SAMPLE / "sample-bundle.json", tool, "the sample bundle")
     return 0 if ok else 1
