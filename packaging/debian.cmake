@@ -1,6 +1,6 @@
 # debian.cmake: the Debian packages, made by CPack from the install components: libkorvantasdk1 (the
-# library), libkorvantasdk-dev (header, CMake package, pkg-config file, example, reference manual) and korvanta-tools
-# (korvanta and kv_simulator). Dependencies come from dpkg-shlibdeps.
+# library), libkorvantasdk-dev (header, CMake package, pkg-config file, example, reference manual) and
+# korvanta-tools (korvanta and kv_simulator). Dependencies come from dpkg-shlibdeps.
 set(KV_MAINTAINER "KorvantaSDK developers <sdk@korvanta.example>")
 set(KV_DEB_REVISION 1)
 
