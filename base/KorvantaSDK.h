@@ -124,8 +124,8 @@ typedef struct KVTestRecord {
   int32_t impedanceF3;        /**< ohm, not read by the calculation */
   int32_t impedanceF4;        /**< ohm, highest frequency */
   int32_t resistance;         /**< ohm; read by the calculation for skeletalMuscleKg (family -5) only */
-  float decimalReading1;      /**< the analyser's first decimal reading (tenths), passed on; not read by the calculation */
-  float decimalReading2;      /**< the analyser's second decimal reading (tenths), passed on; not read by the calculation */
+  float decimalReading1;      /**< decimal reading 1 (tenths), passed on; not read by the calculation */
+  float decimalReading2;      /**< decimal reading 2 (tenths), passed on; not read by the calculation */
   int32_t spectrumCount; /**< points in spectrum, 1 to 50 where required */
   const KVSpectrumPoint* spectrum; /**< the impedance spectrum, spectrumCount points; required for family -5 and
                                         model 14, not read otherwise; never written by a download */
@@ -140,28 +140,36 @@ typedef struct KVResults {
   float totalWeight; /**< the test's weight, kg */
   float dryLeanKg; /**< lean mass without its water, kg (leanKg - tbwLitres) */
   float tbwPercent; /**< total body water, percent of weight (tbwLitres * 100 / weight) */
-  float tbwLitres; /**< total body water, litres (family -5: from the spectrum; family -4 with waterEquation 2: by the high-frequency equation) */
+  float tbwLitres; /**< total body water, litres (family -5: from the spectrum; family -4 with waterEquation 2: by the
+                        high-frequency equation) */
   float ecwPercent; /**< extracellular water, percent of weight; families -2, -4 and -5 */
   float ecwLitres; /**< extracellular water, litres; families -2, -4 and -5 (model 15: from the spectrum) */
   float icwPercent; /**< intracellular water, percent of weight; families -2, -4 and -5 */
   float icwLitres; /**< intracellular water, litres; families -2, -4 and -5 */
   float bodyCellMass; /**< body cell mass, kg (icwLitres / 0.7); families -4 and -5 */
-  float tbwDifference; /**< total body water by the main equation minus by the high-frequency equation, litres; families -4 and -5 */
+  float tbwDifference; /**< total body water by the main equation minus by the high-frequency equation, litres; families
+                            -4 and -5 */
   float ecwTbwRatio; /**< extracellular over total body water; families -4 and -5 */
   float impedanceRatioF4F1; /**< impedanceF4 / impedanceF1; families -4 and -5 */
   float bmrKcal; /**< basal metabolic rate, kcal */
   float bmrPerKg; /**< basal metabolic rate per kg of weight, kcal */
   float energyRequirementKcal; /**< energy requirement, kcal: bmrKcal times 1.4 to 1.8 by activityLevel 1 to 5 */
-  float bmi; /**< body mass index, kg/m2 (families -2, -4 and -5: fatMassIndex + leanMassIndex unless leanKg exceeds the weight) */
+  float bmi; /**< body mass index, kg/m2 (families -2, -4 and -5: fatMassIndex + leanMassIndex unless leanKg exceeds the
+                  weight) */
   float fatMassIndex; /**< fatKg per square metre of height; families -2, -4 and -5 */
   float leanMassIndex; /**< leanKg per square metre of height; families -2, -4 and -5 */
   float waistHipRatio; /**< waist / hip */
   float impedanceRatioF2F1; /**< impedanceF2 / impedanceF1; family -2 only */
-  float ecwRegressionLitres; /**< extracellular water by the regression equation, litres; model 15 only, whose ecwLitres and icwLitres come from the spectrum */
-  float tbwRegressionLitres; /**< total body water by the regression equation, litres (the high-frequency one with waterEquation 2); family -5 only */
-  float overhydrationLitres; /**< overhydration, litres, from the spectrum's water compartments and the weight; family -5 only */
-  float skeletalMuscleKg; /**< skeletal muscle mass, kg, from height, resistance, sex and age; family -5 only, 0 when resistance is 0 */
-  float membraneCapacitance; /**< cell-membrane capacitance of the fitted arc: (R0 - Rinfinity) / (2 pi fc R0 squared), farads when the frequencies are in hertz; family -5 only */
+  float ecwRegressionLitres; /**< extracellular water by the regression equation, litres; model 15 only, whose ecwLitres
+                                  and icwLitres come from the spectrum */
+  float tbwRegressionLitres; /**< total body water by the regression equation, litres (the high-frequency one with
+                                  waterEquation 2); family -5 only */
+  float overhydrationLitres; /**< overhydration, litres, from the spectrum's water compartments and the weight; family
+                                  -5 only */
+  float skeletalMuscleKg; /**< skeletal muscle mass, kg, from height, resistance, sex and age; family -5 only, 0 when
+                               resistance is 0 */
+  float membraneCapacitance; /**< cell-membrane capacitance of the fitted arc: (R0 - Rinfinity) / (2 pi fc R0 squared),
+                                  farads when the frequencies are in hertz; family -5 only */
   float resistanceZero; /**< R0, where the fitted arc meets the real axis at zero frequency, ohm; family -5 only */
   float resistanceIntracellular; /**< intracellular resistance Ri = 1 / (1/Rinfinity - 1/R0), ohm; family -5 only */
   float characteristicFrequency; /**< frequency at the top of the fitted arc, in the spectrum's unit; family -5 only */
@@ -179,15 +187,21 @@ typedef struct KVNormals {
   int32_t leanPercentHigh; /**< normal lean percentage, high end (100 - fatPercentLow) */
   int32_t leanKgLow; /**< normal lean mass, kg, low end, of the middle of the target weights */
   int32_t leanKgHigh; /**< normal lean mass, kg, high end */
-  int32_t targetWeightLow; /**< target weight, kg, low end: at fatPercentLow with the present leanKg, or at BMI 20 when targetWeightFromBmi is 1 */
-  int32_t targetWeightHigh; /**< target weight, kg, high end: at fatPercentHigh with the present leanKg, or at BMI 22 when targetWeightFromBmi is 1 */
-  int32_t targetWeightFromBmi; /**< 1 when the target weights come from the BMI (adults whose fat-based high end would not exceed BMI 22), else 0 */
-  int32_t tbwPercentLow; /**< normal total body water, percent of weight, low end, by sex (and age for families -2, -4 and -5) */
+  int32_t targetWeightLow; /**< target weight, kg, low end: at fatPercentLow with the present leanKg, or at BMI 20 when
+                                targetWeightFromBmi is 1 */
+  int32_t targetWeightHigh; /**< target weight, kg, high end: at fatPercentHigh with the present leanKg, or at BMI 22
+                                 when targetWeightFromBmi is 1 */
+  int32_t targetWeightFromBmi; /**< 1 when the target weights come from the BMI (adults whose fat-based high end would
+                                    not exceed BMI 22), else 0 */
+  int32_t tbwPercentLow; /**< normal total body water, percent of weight, low end, by sex (and age for families -2, -4
+                              and -5) */
   int32_t tbwPercentHigh; /**< normal total body water, percent of weight, high end */
   int32_t tbwLitresLow; /**< normal total body water, litres, low end: tbwPercentLow of the weight */
   int32_t tbwLitresHigh; /**< normal total body water, litres, high end */
-  int32_t ecwPercentNormal; /**< normal extracellular water, percent of weight (20 female, 26 male); families -2, -4 and -5 */
-  int32_t icwPercentNormal; /**< normal intracellular water, percent of weight (30 female, 34 male); families -2, -4 and -5 */
+  int32_t ecwPercentNormal; /**< normal extracellular water, percent of weight (20 female, 26 male); families -2, -4 and
+                                 -5 */
+  int32_t icwPercentNormal; /**< normal intracellular water, percent of weight (30 female, 34 male); families -2, -4 and
+                                 -5 */
   int32_t fatMassIndexLow; /**< normal fat mass index, kg/m2, low end, from fatKgLow; families -2, -4 and -5 */
   int32_t fatMassIndexHigh; /**< normal fat mass index, kg/m2, high end; families -2, -4 and -5 */
   int32_t leanMassIndexLow; /**< normal lean mass index, kg/m2, low end, from leanKgLow; families -2, -4 and -5 */
@@ -233,7 +247,8 @@ typedef struct CXResults {
   float icwLitres; /**< intracellular water, litres (tbwLitres - ecwLitres) */
   float icwPerKg; /**< icwLitres per kg of bodyMassKg */
   float icwPercentTbw; /**< icwLitres, percent of tbwLitres */
-  float ecwFractionLitres; /**< the extracellular fraction, litres, by an equation of its own from height and the impedances */
+  float ecwFractionLitres; /**< the extracellular fraction, litres, by an equation of its own from height and the
+                                impedances */
   float ecwFractionPercent; /**< ecwFractionLitres, percent of ecwLitres */
   float impedanceRatio280To5; /**< impedance280 / impedance5 (0 when impedance5 is 0) */
 } CXResults;
@@ -245,25 +260,32 @@ typedef struct CXNormals {
   int32_t fatKgHigh; /**< high end of the fatKg range */
   int32_t fatPercentLow; /**< low end of the normal fat, percent of body mass: 7 to 18 */
   int32_t fatPercentHigh; /**< high end of the fatPercent range */
-  int32_t tbwLitresLow; /**< low end of the normal total body water, litres: tbwPercentLow and tbwPercentHigh of bodyMassKg */
+  int32_t tbwLitresLow; /**< low end of the normal total body water, litres: tbwPercentLow and tbwPercentHigh of
+                             bodyMassKg */
   int32_t tbwLitresHigh; /**< high end of the tbwLitres range */
   int32_t tbwPercentLow; /**< low end of the normal total body water, percent of body mass: 60 to 68 */
   int32_t tbwPercentHigh; /**< high end of the tbwPercent range */
-  int32_t ecwLitresLow; /**< low end of the normal extracellular water, litres: ecwPercentTbwLow and ecwPercentTbwHigh of the middle of the total-water range */
+  int32_t ecwLitresLow; /**< low end of the normal extracellular water, litres: ecwPercentTbwLow and ecwPercentTbwHigh
+                             of the middle of the total-water range */
   int32_t ecwLitresHigh; /**< high end of the ecwLitres range */
-  int32_t ecwPerKgLow; /**< low end of the normal extracellular water per kg of body mass, millilitres (a litre bound times 1000 over bodyMassKg): compare with 1000 times the results' ecwPerKg */
+  int32_t ecwPerKgLow; /**< low end of the normal extracellular water per kg of body mass, millilitres (a litre bound
+                            times 1000 over bodyMassKg): compare with 1000 times the results' ecwPerKg */
   int32_t ecwPerKgHigh; /**< high end of the ecwPerKg range */
   int32_t ecwPercentTbwLow; /**< low end of the normal extracellular water, percent of total body water: 33 to 40 */
   int32_t ecwPercentTbwHigh; /**< high end of the ecwPercentTbw range */
-  int32_t icwLitresLow; /**< low end of the normal intracellular water, litres: icwPercentTbwLow and icwPercentTbwHigh of the middle of the total-water range */
+  int32_t icwLitresLow; /**< low end of the normal intracellular water, litres: icwPercentTbwLow and icwPercentTbwHigh
+                             of the middle of the total-water range */
   int32_t icwLitresHigh; /**< high end of the icwLitres range */
-  int32_t icwPerKgLow; /**< low end of the normal intracellular water per kg of body mass, millilitres (a litre bound times 1000 over bodyMassKg): compare with 1000 times the results' icwPerKg */
+  int32_t icwPerKgLow; /**< low end of the normal intracellular water per kg of body mass, millilitres (a litre bound
+                            times 1000 over bodyMassKg): compare with 1000 times the results' icwPerKg */
   int32_t icwPerKgHigh; /**< high end of the icwPerKg range */
   int32_t icwPercentTbwLow; /**< low end of the normal intracellular water, percent of total body water: 60 to 67 */
   int32_t icwPercentTbwHigh; /**< high end of the icwPercentTbw range */
-  int32_t ecwFractionLitresLow; /**< low end of the normal extracellular fraction, litres: ecwFractionPercentLow and ecwFractionPercentHigh of the middle of the extracellular range */
+  int32_t ecwFractionLitresLow; /**< low end of the normal extracellular fraction, litres: ecwFractionPercentLow and
+                                     ecwFractionPercentHigh of the middle of the extracellular range */
   int32_t ecwFractionLitresHigh; /**< high end of the ecwFractionLitres range */
-  int32_t ecwFractionPercentLow; /**< low end of the normal extracellular fraction, percent of extracellular water: 13 to 25 */
+  int32_t ecwFractionPercentLow; /**< low end of the normal extracellular fraction, percent of extracellular water: 13
+                                      to 25 */
   int32_t ecwFractionPercentHigh; /**< high end of the ecwFractionPercent range */
 } CXNormals;
 
@@ -464,7 +486,8 @@ KV_API int32_t KV_CALL KVConnect(void) KV_NOEXCEPT;
  * @param version3 written: version byte 3 (exchange 0x24)
  * @param version4 written: version byte 4 (exchange 0x24)
  * @param version5 written: version byte 5 (exchange 0x24)
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL KVReadModelVersion(int32_t* modelCode, uint8_t* version1, uint8_t* version2, uint8_t* version3,
                                           uint8_t* version4, uint8_t* version5) KV_NOEXCEPT;
 /** The three protocol information bytes (exchange 0x22), passed on unchanged; not cleared
@@ -472,12 +495,14 @@ KV_API int32_t KV_CALL KVReadModelVersion(int32_t* modelCode, uint8_t* version1,
  * @param protocol1 written: the first byte
  * @param protocol2 written: the second byte
  * @param protocol3 written: the third byte
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL KVReadProtocolInfo(uint8_t* protocol1, uint8_t* protocol2, uint8_t* protocol3) KV_NOEXCEPT;
 /** The serial number (exchange 0x23): byte 0 * 65536 + byte 1 * 256 + byte 2; not cleared
  * first.
  * @param serialNumber written: the serial number
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL KVReadSerialNumber(uint32_t* serialNumber) KV_NOEXCEPT;
 /** The printer address (exchange 0x32): twelve 8-bit characters converted into address,
  * capacity in characters. No terminator is written and the rest of the buffer is not
@@ -500,12 +525,14 @@ KV_API int32_t KV_CALL KVWritePrinterAddress(const KVWChar* address, int32_t len
  * the next year); -1 is written for a date that cannot be represented.
  * @param time written: seconds since 1970 UTC
  * @param daylightSavingFlag > 0 summer time in effect, 0 not, < 0 found from the time-zone rules
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL KVReadCurrentTime(int64_t* time, int32_t daylightSavingFlag) KV_NOEXCEPT;
 /** The date of the analyser's last calibration (exchange 0x33), as KVReadCurrentTime with
  * the flag left to the time-zone rules.
  * @param time written: seconds since 1970 UTC
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL KVReadCalibrationTime(int64_t* time) KV_NOEXCEPT;
 /** Sets the analyser's clock to the computer's present local time, as KVWriteCurrentTimeAs.
  * @return KV_OK (0), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
@@ -541,7 +568,8 @@ KV_API int32_t KV_CALL KVReadStoredTestData(KVStoredTests* stored) KV_NOEXCEPT;
  * @param reading5 written: bytes 4-5
  * @param decimal1 written: bytes 6-7 divided by 10
  * @param decimal2 written: bytes 8-9 divided by 10
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL KVReadTestKorvanta(int32_t* reading1, int32_t* reading2, int32_t* reading3, int32_t* reading4,
                                           int32_t* reading5, float* decimal1, float* decimal2) KV_NOEXCEPT;
 /** Downloads the 100 stored tests of an equine analyser, as KVReadStoredTestData with these
@@ -563,7 +591,8 @@ KV_API int32_t KV_CALL CXReadStoredTestData(CXStoredTests* stored) KV_NOEXCEPT;
  * @param reading6 written: bytes 10-11
  * @param reading7 written: bytes 12-13
  * @param decimal written: bytes 14-15 divided by 10
- * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55), KV_ERR_SEND (-56). */
+ * @return KV_OK (0), KV_ERR_ARGUMENT (-18), KV_ERR_ECHO (-53), KV_ERR_ACK (-54), KV_ERR_RECEIVE (-55),
+ *         KV_ERR_SEND (-56). */
 KV_API int32_t KV_CALL CXReadTestCaballix(int32_t* reading1, int32_t* reading2, int32_t* reading3, int32_t* reading4,
                                           int32_t* reading5, int32_t* reading6, int32_t* reading7, float* decimal) KV_NOEXCEPT;
 
