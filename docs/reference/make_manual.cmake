@@ -22,8 +22,8 @@ kv_readme_section("Sessions" sessions)
 file(REMOVE_RECURSE ${OUT}/html)
 file(WRITE ${OUT}/mainpage.md "# KorvantaSDK ${VERSION} reference manual
 
-The exports, records and result codes of the 32 are in KorvantaSDK.h; sessions, the list of serial
-ports and batch calculation in KorvantaSession.h. The sections below are the README's.
+The 32 exports, their records and the result codes are in KorvantaSDK.h; sessions, the list of
+serial ports and batch calculation in KorvantaSession.h. The sections below are the README's.
 
 ${architecture}
 ${sessions}")
