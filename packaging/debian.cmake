@@ -1,6 +1,6 @@
 # debian.cmake: the Debian packages, made by CPack from the install components: libkorvantasdk1 (the
-# library), libkorvantasdk-dev (header, CMake package, pkg-config file, example) and korvanta-tools
-# (korvanta and kv_simulator). Dependencies come from dpkg-shlibdeps.
+# library), libkorvantasdk-dev (header, CMake package, pkg-config file, example, reference manual) and
+# korvanta-tools (korvanta and kv_simulator). Dependencies come from dpkg-shlibdeps.
 set(KV_MAINTAINER "KorvantaSDK developers <sdk@korvanta.example>")
 set(KV_DEB_REVISION 1)
 
@@ -49,7 +49,8 @@ set(CPACK_DEBIAN_DEV_PACKAGE_NAME libkorvantasdk-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_COMPONENT_DEV_DESCRIPTION "Korvanta body-composition analysers: SDK development files
 The C header of the Korvanta SDK library, its CMake package (KorvantaSDK),
-its pkg-config file (korvanta-sdk) and a C example.")
+its pkg-config file (korvanta-sdk), a C example and the reference manual
+(HTML).")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvanta-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION science)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "Korvanta body-composition analysers: command-line tool and simulator

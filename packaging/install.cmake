@@ -41,6 +41,11 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/korvanta-sdk.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
 install(FILES ${PROJECT_SOURCE_DIR}/tools/example/calc_example.c DESTINATION ${KV_DOC_DEV}/examples COMPONENT dev)
+# The reference manual (docs/reference), registered with doc-base (its paths are those of the .deb).
+if(TARGET reference_manual)
+  install(DIRECTORY ${PROJECT_BINARY_DIR}/reference/html DESTINATION ${KV_DOC_DEV} COMPONENT dev)
+  install(FILES doc-base-dev DESTINATION ${CMAKE_INSTALL_DATADIR}/doc-base RENAME libkorvantasdk-dev COMPONENT dev)
+endif()
 # Each tool's manual page is written by help2man from the tool's own --help, so the two cannot drift
 # apart; compressed as Debian keeps manual pages. Native builds only: the program must run.
 find_program(KV_HELP2MAN help2man)

@@ -1,6 +1,7 @@
 #!/bin/sh
 # windows-zip.sh: KorvantaSDK-<version>-windows.zip from the two Windows builds, laid out as
-# README-windows.txt lists (dotnet/KorvantaSDK.cs only where the tree has it).
+# README-windows.txt lists (dotnet/KorvantaSDK.cs only where the tree has it; the reference manual
+# from the x64 build's reference_manual target).
 # Usage: windows-zip.sh X64_BUILD_DIR X86_BUILD_DIR OUTPUT_DIR
 set -eu
 x64=$1 x86=$2
@@ -23,6 +24,7 @@ sed -e "$tag" -e "s/@VERSION@/$version/" "$src/packaging/README-windows.txt.in" 
 cp "$src/base/KorvantaSDK.h" "$src/base/KorvantaSession.h" "$src/base/result_codes.inc" "$root/include/"
 cp "$x86/sdk/KorvantaSDK.def" "$root/"
 cp "$src/tools/example/calc_example.c" "$root/examples/"
+mkdir -p "$root/docs" && cp -R "$x64/reference/html" "$root/docs/reference"
 for arch in x64 x86; do
   eval build=\$$arch
   cp "$build/bin/KorvantaSDK.dll" "$build/lib/KorvantaSDK.lib" "$build/lib/libKorvantaSDK.dll.a" "$root/$arch/"

@@ -1,6 +1,6 @@
 #!/bin/sh
 # package.sh: builds the kit's packages into dist/ (or the folder given): the Debian packages
-# libkorvantasdk1, libkorvantasdk-dev and korvanta-tools from the dev build,
+# libkorvantasdk1, libkorvantasdk-dev (with the reference manual) and korvanta-tools from the dev build,
 # KorvantaSDK-<version>-windows.zip from the x64 and x86 Windows builds, and the NuGet package
 # Korvanta.Sdk.<version>.nupkg with the libraries of all three (when the .NET SDK is installed).
 set -eu
@@ -13,8 +13,8 @@ for preset in dev windows windows-i686; do
   # shellcheck disable=SC2086
   cmake --preset "$preset" $launch >/dev/null
 done
-cmake --build build/dev -j2 --target KorvantaSDK korvanta kv_simulator
-cmake --build build/windows -j2 --target KorvantaSDK KorvantaSDK_msvc_lib korvanta
+cmake --build build/dev -j2 --target KorvantaSDK korvanta kv_simulator reference_manual
+cmake --build build/windows -j2 --target KorvantaSDK KorvantaSDK_msvc_lib korvanta reference_manual
 cmake --build build/windows-i686 -j2 --target KorvantaSDK KorvantaSDK_msvc_lib
 rm -f build/dev/packages/*.deb
 (cd build/dev && cpack -G DEB -B "$PWD/packages" >/dev/null 2>&1)

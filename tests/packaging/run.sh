@@ -43,12 +43,17 @@ control() { for p in libkorvantasdk1 libkorvantasdk-dev korvanta-tools; do
 check "control fields" "libkorvantasdk1 libs: libc6
 libkorvantasdk-dev libdevel: libkorvantasdk1 (= $deb)
 korvanta-tools science: libkorvantasdk1 (= $deb) libc6" "$(control)"
-files() { dpkg-deb -c "$work/dist/$1_${deb}_amd64.deb" | grep -v '/$' | sed 's/.* \.//; s/ -> .*//' | sort | tr '\n' ' '; }
+# The reference manual's pages are left out here and its index.html checked below.
+files() { dpkg-deb -c "$work/dist/$1_${deb}_amd64.deb" | grep -v '/$' | sed 's/.* \.//; s/ -> .*//' |
+  grep -v '^/usr/share/doc/[^/]*/html/' | sort | tr '\n' ' '; }
 lib=/usr/lib/$multiarch doc=/usr/share/doc
 check "runtime files" "$lib/libKorvantaSDK.so.1 $lib/libKorvantaSDK.so.$version $doc/libkorvantasdk1/changelog.Debian.gz $doc/libkorvantasdk1/copyright " "$(files libkorvantasdk1)"
-check "dev files" "/usr/include/KorvantaSDK/KorvantaSDK.h /usr/include/KorvantaSDK/KorvantaSession.h /usr/include/KorvantaSDK/result_codes.inc $lib/cmake/KorvantaSDK/KorvantaSDKConfig.cmake $lib/cmake/KorvantaSDK/KorvantaSDKConfigVersion.cmake $lib/cmake/KorvantaSDK/KorvantaSDKTargets-relwithdebinfo.cmake $lib/cmake/KorvantaSDK/KorvantaSDKTargets.cmake $lib/libKorvantaSDK.so $lib/pkgconfig/korvanta-sdk.pc $doc/libkorvantasdk-dev/changelog.Debian.gz $doc/libkorvantasdk-dev/copyright $doc/libkorvantasdk-dev/examples/calc_example.c " "$(files libkorvantasdk-dev)"
+check "dev files" "/usr/include/KorvantaSDK/KorvantaSDK.h /usr/include/KorvantaSDK/KorvantaSession.h /usr/include/KorvantaSDK/result_codes.inc $lib/cmake/KorvantaSDK/KorvantaSDKConfig.cmake $lib/cmake/KorvantaSDK/KorvantaSDKConfigVersion.cmake $lib/cmake/KorvantaSDK/KorvantaSDKTargets-relwithdebinfo.cmake $lib/cmake/KorvantaSDK/KorvantaSDKTargets.cmake $lib/libKorvantaSDK.so $lib/pkgconfig/korvanta-sdk.pc /usr/share/doc-base/libkorvantasdk-dev $doc/libkorvantasdk-dev/changelog.Debian.gz $doc/libkorvantasdk-dev/copyright $doc/libkorvantasdk-dev/examples/calc_example.c " "$(files libkorvantasdk-dev)"
 check "tools files" "/usr/bin/korvanta /usr/bin/kv_simulator $doc/korvanta-tools/changelog.Debian.gz $doc/korvanta-tools/copyright /usr/share/man/man1/korvanta.1.gz /usr/share/man/man1/kv_simulator.1.gz " "$(files korvanta-tools)"
-for p in libkorvantasdk1 korvanta-tools; do dpkg -x "$work/dist/${p}_${deb}_amd64.deb" "$work/unpacked"; done
+for p in libkorvantasdk1 libkorvantasdk-dev korvanta-tools; do dpkg -x "$work/dist/${p}_${deb}_amd64.deb" "$work/unpacked"; done
+manual() { grep -qs 'The thread contract, as the header states it' "$1" && echo "index.html with the README's sessions"; }
+check "dev package's reference manual" "index.html with the README's sessions" \
+  "$(manual "$work/unpacked$doc/libkorvantasdk-dev/html/index.html")"
 check "unpacked korvanta --version" "korvanta, KorvantaSDK library 1.39" \
   "$(LD_LIBRARY_PATH=$work/unpacked$lib "$work/unpacked/usr/bin/korvanta" --version)"
 
@@ -56,7 +61,9 @@ check "unpacked korvanta --version" "korvanta, KorvantaSDK library 1.39" \
 (cd "$work" && unzip -q "dist/KorvantaSDK-$version-windows.zip")
 kit=$work/KorvantaSDK-$version-windows
 listed=$(tr -d '\r' <"$kit/README-windows.txt" | sed -n '/^Contents/,/^$/p' | awk 'NR > 2 && NF {print $1}' | sort)
-check "zip holds what its README lists" "$listed" "$(cd "$kit" && find . -type f | sed 's|^\./||' | sort)"
+check "zip holds what its README lists" "$listed" "$(cd "$kit" && find . -type f ! -path './docs/reference/*' -o \
+  -path ./docs/reference/index.html | sed 's|^\./||' | sort)"
+check "zip's reference manual" "index.html with the README's sessions" "$(manual "$kit/docs/reference/index.html")"
 for arch in x64:x86_64:wine-run.sh x86:i686:wine32-run.sh; do
   set -- $(echo "$arch" | tr : ' ')
   "$2-w64-mingw32-gcc" -I"$kit/include" tests/packaging/consumer.c "$kit/$1/KorvantaSDK.lib" -o "$kit/$1/consumer.exe" ||
