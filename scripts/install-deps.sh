@@ -13,7 +13,7 @@ packages="
   libsystemd-dev dbus-daemon python3-dbusmock
   python3-pytest python3-pandas python3-setuptools python3-pip
   libsqlite3-dev libxml2-dev libpng-dev chromium poppler-utils
-  python3-jsonschema doxygen graphviz
+  python3-jsonschema doxygen
 "
 # Sources and data fetched from the npm registry at build time (scripts/fetch-npm-package.sh):
 # Debian's npm where the machine has no Node.js of its own.
