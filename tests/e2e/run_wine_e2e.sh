@@ -2,7 +2,8 @@
 # run_wine_e2e.sh: the Windows end-to-end program under Wine against native simulators.
 # Starts one Linux kv_simulator per line of the table, links $WINEPREFIX/dosdevices/comN to the
 # pseudo-terminal each prints, runs the program, then stops exactly the simulators it started and
-# removes the links. Exit 77 (skipped) when the native simulator has not been built.
+# removes the links. Exit 77 (skipped) when the native simulator has not been built. A PROGRAM ending
+# in .sh is a script of several Windows runs: it is run by sh with WINE_RUN as its first argument.
 # Usage: run_wine_e2e.sh SIMULATOR TABLE WINE_RUN PROGRAM [gtest arguments]
 SIMULATOR=$1 TABLE=$2 WINE_RUN=$3 PROGRAM=$4
 shift 4
@@ -59,4 +60,7 @@ for com in $(cat "$WORK/ports"); do
   LINKS="$LINKS $WINEPREFIX/dosdevices/com$com"
 done
 
-KV_E2E_SIMULATORS=$TABLE "$WINE_RUN" "$PROGRAM" "$@"
+case "$PROGRAM" in
+  *.sh) KV_E2E_SIMULATORS=$TABLE sh "$PROGRAM" "$WINE_RUN" "$@" ;;
+  *) KV_E2E_SIMULATORS=$TABLE "$WINE_RUN" "$PROGRAM" "$@" ;;
+esac

@@ -1,11 +1,13 @@
 // cli_platform.h: the little the tool asks of the operating system beyond standard C++: local
-// calendar time and whether a stream is a terminal. Interface only; posix/ and win32/ implement it.
+// calendar time, whether a stream is a terminal, and file names as UTF-8. Interface only; posix/ and
+// win32/ implement it.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <string>
 
 namespace kv::cli {
 
@@ -17,5 +19,9 @@ std::optional<int64_t> LocalMake(const std::tm& local);
 // True when `stream` writes to a terminal that moves its cursor on ANSI escapes (on Windows the
 // console is asked to here), so the download's progress can be redrawn in place there.
 bool IsTerminal(std::FILE* stream);
+// A file name from the command line in UTF-8, as SQLite takes it. On Windows the C runtime gives the
+// arguments, and opens files by them, in the ANSI code page, so "é" must be re-encoded to name the file
+// the other options would; elsewhere the name passes unchanged.
+std::string FileNameAsUtf8(const std::string& name);
 
 }  // namespace kv::cli

@@ -1,4 +1,5 @@
-// archive_none.cpp: a build without SQLite (the Windows tool): every archive command says so.
+// archive_none.cpp: a build without SQLite (a Linux machine without its development files; the Windows tool
+// compiles SQLite in): every archive command says so.
 #include <ostream>
 
 #include "archive_commands.h"
@@ -8,7 +9,8 @@ namespace kv::cli {
 namespace {
 
 constexpr const char* kNotAvailable =
-    "the archive is not available in this build (it was built without SQLite); use the Linux korvanta";
+    "the archive is not available in this build (it was built without SQLite: install libsqlite3-dev and build "
+    "again)";
 
 }  // namespace
 

@@ -31,4 +31,6 @@ bool IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) == 1 && (term == nullptr || std::strcmp(term, "dumb") != 0);
 }
 
+std::string FileNameAsUtf8(const std::string& name) { return name; }
+
 }  // namespace kv::cli

@@ -85,8 +85,10 @@ std::string BarSvg(std::string_view resultName, const FieldValue& value, const N
                     label + "\" data-result=\"" + name + "\" data-value=\"" + NumberText(value) + "\"";
   if (!maximum) svg += " data-low=\"" + lowText + "\"";
   svg += " data-high=\"" + highText + "\">";
-  svg += "<rect x=\"" + std::to_string(kTrackLeft) + "\" y=\"8\" width=\"" + std::to_string(kTrackWidth) +
-         "\" height=\"12\" fill=\"" + kTrackColour + "\"/>";
+  // A literal + std::to_string(...) here makes i686 GCC 12 warn of a memcpy overlap that cannot happen (-Wrestrict).
+  svg += "<rect x=\"";
+  svg += std::to_string(kTrackLeft) + "\" y=\"8\" width=\"" + std::to_string(kTrackWidth) + "\" height=\"12\" fill=\"" +
+         kTrackColour + "\"/>";
   svg += "<rect class=\"range\" x=\"" + X(g.bandLeft) + "\" y=\"8\" width=\"" + X(g.bandRight - g.bandLeft) +
          "\" height=\"12\" fill=\"" + kRangeColour + "\"/>";
   // Whole pixels, so the mark is always three pixels wide, centred on the pixel holding the value.

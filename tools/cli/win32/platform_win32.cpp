@@ -1,4 +1,5 @@
-// platform_win32.cpp: local time and terminal detection over the Windows C runtime. No tool logic here.
+// platform_win32.cpp: local time, terminal detection and file-name encoding over the Windows C runtime and
+// API. No tool logic here.
 #include <io.h>
 #include <time.h>
 #include <windows.h>
@@ -32,6 +33,18 @@ bool IsTerminal(std::FILE* stream) {
   DWORD mode = 0;
   return GetConsoleMode(console, &mode) != 0 &&
          SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+std::string FileNameAsUtf8(const std::string& name) {
+  if (name.empty()) return name;
+  const int length = static_cast<int>(name.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide.data(), units);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
 }
 
 }  // namespace kv::cli
