@@ -5,6 +5,7 @@ from __future__ import annotations
 
 import json
 import math
+import re
 import sys
 import uuid
 from typing import Any, Dict, Iterable, List, NamedTuple, Optional, TextIO, Union
@@ -21,6 +22,9 @@ _CATEGORY = "http://terminology.hl7.org/CodeSystem/observation-category"
 _INTERPRETATION = "http://terminology.hl7.org/CodeSystem/v3-ObservationInterpretation"
 _SERIAL = "https://fhir.korvanta.com/sid/serial-number"
 _PROFILE = "http://hl7.org/fhir/StructureDefinition/"
+# A reference a FHIR server resolves: Type/id, the same behind an http(s) base, or a urn:uuid.
+_REFERENCE = re.compile(r"(https?://[^\s/]+(/[^\s/]+)*/)?[A-Z][A-Za-z]+/[A-Za-z0-9.-]{1,64}"
+                        r"|urn:uuid:[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}")
 _NAMESPACE = uuid.UUID("1b0c5d8e-6f2a-5c43-9e1d-4b7a2f3c8d90")
 
 # Where a row's value comes from (as the tool's table says it).
@@ -327,7 +331,10 @@ def to_fhir(items: Iterable[Union[Row, Test]], subject: Optional[str] = None, tr
     writes it for the same tests. Tests are calculated here; rows (from korvanta.read) are calculated
     again from their tests and keep their slots. subject ("Patient/ID") becomes every Observation's
     subject; transaction=True makes a transaction of POSTs. A test the calculation refuses gets no
-    Observation and a line on errors (standard error by default); so does a test that came before."""
+    Observation and a line on errors (standard error by default); so does a test that came before.
+    ValueError for a subject that is not a reference such as Patient/123."""
+    if subject is not None and not _REFERENCE.fullmatch(subject):
+        raise ValueError(f"not a reference such as Patient/123: {subject}")
     items = list(items)
     slots = [item.slot if isinstance(item, Row) else index for index, item in enumerate(items)]
     rows = calculate_rows([item.test if isinstance(item, Row) else item for item in items], water_equation, slots)

@@ -68,6 +68,20 @@ def test_fhir_bundle_is_the_tools(options, tmp_path):
     assert named and named == [line.split(":")[1] for line in out.stderr.splitlines()]
 
 
+@pytest.mark.parametrize("subject", ["Patient/p-1.2", "https://ehr.example.org/fhir/Patient/42", "Patient/",
+                                     "patient/1", "Patient/a b", "urn:uuid:1b0c5d8e-6f2a-5c43-9e1d-4b7a2f3c8d90"])
+def test_fhir_subject_is_taken_or_refused_as_the_tool_does(subject):
+    sample = ROOT / "docs" / "fhir" / "sample-tests-human.csv"
+    out = subprocess.run([str(BUILD / "bin" / "korvanta"), "export", "-i", str(sample), "--subject", subject],
+                         capture_output=True, text=True, timeout=60)
+    assert out.returncode in (0, 2)
+    try:
+        taken = json.loads(korvanta.to_fhir(korvanta.read(sample), subject=subject))["entry"][-1]["resource"]["subject"]
+        assert out.returncode == 0 and taken == {"reference": subject}
+    except ValueError:
+        assert out.returncode == 2 and "not a reference" in out.stderr
+
+
 def test_fhir_code_table_and_sample_are_the_tools():
     import sys
     sys.path.insert(0, str(ROOT / "tests" / "tools" / "cli"))

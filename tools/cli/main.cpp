@@ -11,6 +11,7 @@
 #include "archive_commands.h"
 #include "cli_commands.h"
 #include "cli_platform.h"
+#include "fhir_bundle.h"
 #include "record_fields.h"
 
 namespace {
@@ -27,6 +28,11 @@ constexpr const char* kFhirHelp =
 
 void AddFhirOptions(CLI::App* command, FhirOptions& fhir) {
   command->add_option("--subject", fhir.subject, "fhir: the subject of every Observation, as Patient/ID")
+      ->check(CLI::Validator(
+          [](const std::string& text) {
+            return fhir::IsSubjectReference(text) ? std::string() : "not a reference such as Patient/123: " + text;
+          },
+          "REFERENCE"))
       ->group("FHIR");
   command->add_flag("--transaction", fhir.transaction, "fhir: a transaction bundle of POSTs instead of a collection")
       ->group("FHIR");

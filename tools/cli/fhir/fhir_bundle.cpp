@@ -8,6 +8,7 @@
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 #include <set>
 
 #include "fhir_codes.h"
@@ -277,6 +278,12 @@ bool Exported(const Row& row, const std::string& name, std::set<std::string>& na
 }
 
 }  // namespace
+
+bool IsSubjectReference(std::string_view text) {
+  static const std::regex kReference(
+      R"((https?://[^\s/]+(/[^\s/]+)*/)?[A-Z][A-Za-z]+/[A-Za-z0-9.-]{1,64}|urn:uuid:[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12})");
+  return std::regex_match(text.begin(), text.end(), kReference);
+}
 
 std::string BundleJson(std::span<const TestSet> sets, const BundleOptions& options, std::vector<Refusal>* refusals) {
   BundleWriter writer(options);

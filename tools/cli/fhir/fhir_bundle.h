@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "test_rows.h"
@@ -29,6 +30,10 @@ struct Refusal {
   int32_t code = 0;  // the failure's; 0 for kRepeated
   Why why = Why::kResults;
 };
+
+// Whether text is a reference a FHIR server resolves: "Type/id" (an id of 1 to 64 letters, digits, '-'
+// and '.'), the same behind an absolute http(s) base, or "urn:uuid:" and a UUID.
+bool IsSubjectReference(std::string_view text);
 
 // The bundle of the tests of all sets, 2-space indented, keys in a fixed order, ending in a newline.
 std::string BundleJson(std::span<const TestSet> sets, const BundleOptions& options, std::vector<Refusal>* refusals);
