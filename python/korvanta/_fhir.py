@@ -12,7 +12,7 @@ from typing import Any, Dict, Iterable, List, NamedTuple, Optional, TextIO, Unio
 
 from . import _library
 from ._calc import Test, sdk_version
-from ._files import Row, calculate_rows, float_text, time_text
+from ._files import Row, calculate_rows, float32, float_text, time_text
 from ._records import CXTestRecord, field_names
 
 LOINC = "http://loinc.org"
@@ -43,8 +43,6 @@ class _Row(NamedTuple):
     category: str
     profile: str  # the vital-signs profile's name, or empty
     definition: str  # of the kit's own concepts
-    range_unit: str = ""  # the normal range's unit where it is not the value's, and the factor into it
-    scale: int = 1
 
 
 CODE_TABLE = (
@@ -121,13 +119,13 @@ CODE_TABLE = (
     _Row(EQUINE_RESULT, 'ecwLitres', KIT, 'equine-extracellular-water', 'Equine extracellular water', 'L', EXAM, '',
          "Volume of the water outside a horse's cells."),
     _Row(EQUINE_RESULT, 'ecwPerKg', KIT, 'equine-extracellular-water-per-kg', 'Equine extracellular water per kilogram', 'L/kg', EXAM, '',
-         'Extracellular water of a horse per kilogram of body mass.', 'mL/kg', 1000),
+         'Extracellular water of a horse per kilogram of body mass.'),
     _Row(EQUINE_RESULT, 'ecwPercentTbw', KIT, 'equine-extracellular-water-percent-tbw', 'Equine extracellular water percentage of total body water', '%', EXAM, '',
          'Extracellular water of a horse as a percentage of its total body water.'),
     _Row(EQUINE_RESULT, 'icwLitres', KIT, 'equine-intracellular-water', 'Equine intracellular water', 'L', EXAM, '',
          "Volume of the water inside a horse's cells."),
     _Row(EQUINE_RESULT, 'icwPerKg', KIT, 'equine-intracellular-water-per-kg', 'Equine intracellular water per kilogram', 'L/kg', EXAM, '',
-         'Intracellular water of a horse per kilogram of body mass.', 'mL/kg', 1000),
+         'Intracellular water of a horse per kilogram of body mass.'),
     _Row(EQUINE_RESULT, 'icwPercentTbw', KIT, 'equine-intracellular-water-percent-tbw', 'Equine intracellular water percentage of total body water', '%', EXAM, '',
          'Intracellular water of a horse as a percentage of its total body water.'),
     _Row(EQUINE_RESULT, 'ecwFractionLitres', KIT, 'equine-extracellular-fraction', 'Equine extracellular fluid fraction', 'L', EXAM, '',
@@ -192,6 +190,8 @@ def _normal(key: str, normals: Any) -> tuple:
     names = set(field_names(type(normals)))
     if key == "totalWeight":
         return "range", normals.targetWeightLow, normals.targetWeightHigh
+    if key in ("ecwPerKg", "icwPerKg"):  # whole mL/kg in the record, L/kg beside the result
+        return "range", float32(getattr(normals, key + "Low") / 1000), float32(getattr(normals, key + "High") / 1000)
     if key + "Low" in names and key + "High" in names:
         return "range", getattr(normals, key + "Low"), getattr(normals, key + "High")
     if key + "Normal" in names:
@@ -263,20 +263,22 @@ def _observation(row: _Row, subject: Optional[Dict[str, str]], effective: Option
 
 
 def _add_value(observation: Dict[str, Any], number: Union[int, float], normal: tuple, row: _Row) -> None:
+    """The value, and its range and interpretation compared as both are written."""
     observation["valueQuantity"] = _quantity(number, row.unit)
     kind, low, high = normal
-    unit = row.range_unit or row.unit
-    value = number * row.scale
     has_range = kind == "range" and not (low == 0 and high == 0)
     if not has_range and not (kind == "max" and low != 0):
         return
-    top = high if has_range else low
-    flag = "L" if has_range and value < low else "H" if value > top else "N"
+    low_number = _number(low) if has_range else 0
+    high_number = _number(high if has_range else low)
+    if low_number is None or high_number is None:
+        return
+    flag = "L" if has_range and number < low_number else "H" if number > high_number else "N"
     observation["interpretation"] = [_concept(_INTERPRETATION, flag, {"L": "Low", "H": "High", "N": "Normal"}[flag])]
     limits: Dict[str, Any] = {}
     if has_range:
-        limits["low"] = _quantity(_number(low), unit)
-    limits["high"] = _quantity(_number(top), unit)
+        limits["low"] = _quantity(low_number, row.unit)
+    limits["high"] = _quantity(high_number, row.unit)
     observation["referenceRange"] = [limits]
 
 

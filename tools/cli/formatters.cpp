@@ -3,6 +3,7 @@
 // not hand-written plumbing of ours. Every column comes from the field tables of record_fields.h.
 #include "formatters.h"
 
+#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 #include <ostream>
@@ -163,16 +164,18 @@ std::string IntegerOrFloat(const FieldValue& value, int decimals) {
   return value.kind == FieldValue::Kind::kFloat ? FixedText(value.real, decimals) : std::to_string(value.integer);
 }
 
-std::string NormalText(const NormalRange& range) {
+// Float limits with the decimals of their result, and at least 2.
+std::string NormalText(const NormalRange& range, int decimals) {
+  decimals = std::max(decimals, 2);
   switch (range.kind) {
     case NormalRange::Kind::kNone:
       return "";
     case NormalRange::Kind::kRange:
-      return IntegerOrFloat(range.low, 2) + "-" + IntegerOrFloat(range.high, 2);
+      return IntegerOrFloat(range.low, decimals) + "-" + IntegerOrFloat(range.high, decimals);
     case NormalRange::Kind::kTypical:
-      return IntegerOrFloat(range.low, 2);
+      return IntegerOrFloat(range.low, decimals);
     case NormalRange::Kind::kMaximum:
-      return "up to " + IntegerOrFloat(range.low, 2);
+      return "up to " + IntegerOrFloat(range.low, decimals);
   }
   return "";
 }
@@ -206,7 +209,7 @@ void ResultCells(std::vector<std::string>& cells, std::string_view name, const R
   const auto* field = FindField(fields, name);
   cells.push_back(calculated && field != nullptr ? IntegerOrFloat(GetField(results, *field), DecimalsOf(name)) : "-");
   if (normalFor(name, Norm{}).kind == NormalRange::Kind::kNone) return;
-  cells.push_back(calculated && normalsOk ? NormalText(normalFor(name, normals)) : "-");
+  cells.push_back(calculated && normalsOk ? NormalText(normalFor(name, normals), DecimalsOf(name)) : "-");
 }
 
 void WriteNotes(std::ostream& out, const std::vector<std::string>& notes) {
@@ -239,7 +242,7 @@ void WriteSheetResults(std::ostream& out, const Res& results, const Norm& normal
     const NormalRange range = normalsOk ? normalFor(field.name, normals) : NormalRange{};
     // A result the model does not fill stays 0, as does its normal: leave both out.
     if (value.real == 0.0f && NormalIsZero(range)) continue;
-    table.AddRow({std::string(field.name), IntegerOrFloat(value, DecimalsOf(field.name)), NormalText(range)});
+    table.AddRow({std::string(field.name), IntegerOrFloat(value, DecimalsOf(field.name)), NormalText(range, DecimalsOf(field.name))});
   }
   table.Write(out, "  ");
 }

@@ -239,7 +239,14 @@ NormalRange HumanNormalFor(std::string_view resultName, const KVNormals& normals
 }
 
 NormalRange EquineNormalFor(std::string_view resultName, const CXNormals& normals) {
-  return NormalByName(EquineNormalsFields(), normals, resultName);
+  NormalRange range = NormalByName(EquineNormalsFields(), normals, resultName);
+  // The per-kilogram bounds are whole millilitres per kilogram, their results litres per kilogram:
+  // beside a result the range is in the result's unit.
+  if (resultName == "ecwPerKg" || resultName == "icwPerKg") {
+    for (FieldValue* end : {&range.low, &range.high})
+      *end = {FieldValue::Kind::kFloat, 0, static_cast<float>(end->integer) / 1000.0f};
+  }
+  return range;
 }
 
 }  // namespace kv::cli

@@ -79,7 +79,8 @@ struct NormalRange {
 };
 
 // The normal that stands beside a result: "<result>Low"/"<result>High", "<result>Normal",
-// "<result>Max", and the target weight beside totalWeight.
+// "<result>Max", and the target weight beside totalWeight; always in the result's unit (the equine
+// per-kilogram bounds, mL/kg in the record, are given in L/kg).
 NormalRange HumanNormalFor(std::string_view resultName, const KVNormals& normals);
 NormalRange EquineNormalFor(std::string_view resultName, const CXNormals& normals);
 

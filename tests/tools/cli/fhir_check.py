@@ -20,15 +20,15 @@ ROOT = pathlib.Path(__file__).resolve().parents[3]
 NAMESPACE = uuid.UUID("1b0c5d8e-6f2a-5c43-9e1d-4b7a2f3c8d90")
 UCUM = "http://unitsofmeasure.org"
 ROW = re.compile(r'CodeRow\{S::k(\w+), "([^"]*)", (\w+), "([^"]*)", "([^"]*)", "([^"]*)", k(\w+), "([^"]*)", '
-                 r'"([^"]*)"(?:, "([^"]*)", (\d+))?\}')
+                 r'"([^"]*)"\}')
 
 
 def code_table():
     text = (ROOT / "tools/cli/fhir/fhir_codes.cpp").read_text()
     systems = {"kLoinc": "http://loinc.org", "kKitCodes": "https://fhir.korvanta.com/CodeSystem/body-composition"}
     rows = [dict(source=m[1], key=m[2], system=systems[m[3]], code=m[4], display=m[5], unit=m[6],
-                 category="vital-signs" if m[7] == "Vital" else "exam", profile=m[8], range_unit=m[10] or m[6],
-                 scale=int(m[11] or 1)) for m in ROW.finditer(text)]
+                 category="vital-signs" if m[7] == "Vital" else "exam", profile=m[8])
+            for m in ROW.finditer(text)]
     assert len(rows) == text.count("CodeRow{S::"), "a row of the code table does not parse"
     return rows
 
@@ -41,6 +41,8 @@ def normal_for(key, normals):
     """The range beside a result, by the tool's naming rule (record_fields.cpp): kind, low, high."""
     if key == "totalWeight":
         return "range", normals["targetWeightLow"], normals["targetWeightHigh"]
+    if key in ("ecwPerKg", "icwPerKg"):  # whole mL/kg in the record, beside the result in its L/kg
+        return "range", normals[key + "Low"] / 1000, normals[key + "High"] / 1000
     if key + "Low" in normals and key + "High" in normals:
         return "range", normals[key + "Low"], normals[key + "High"]
     if key + "Max" in normals:
@@ -108,7 +110,7 @@ class Checker:
         known = {(r["system"], r["code"]) for r in rows}
         if concepts != {r["code"] for r in rows if r["system"] == kit["url"]} or kit["count"] != len(concepts):
             self.fail("the CodeSystem's concepts are not the table's")
-        units = {r["unit"] for r in rows} | {r["range_unit"] for r in rows}
+        units = {r["unit"] for r in rows}
         for entry in bundle["entry"]:
             resource = entry["resource"]
             self.validate(resource)
@@ -169,9 +171,9 @@ class Checker:
             got_range = (obs.get("referenceRange") or [{}])[0]
             flag = None
             if kind == "range" and (low or high):
-                flag = "L" if value * row["scale"] < low else "H" if value * row["scale"] > high else "N"
+                flag = "L" if value < low else "H" if value > high else "N"
             elif kind == "max" and high:
-                flag, low = "H" if value * row["scale"] > high else "N", None
+                flag, low = "H" if value > high else "N", None
             else:
                 low = high = None
             got = (obs["valueQuantity"]["value"], obs["valueQuantity"].get("unit", ""), got_range.get("low", {}).get("value"),

@@ -164,11 +164,11 @@ Json Horse() {
 }
 
 // The value, range and interpretation of one coded result. The value is compared as written (the JSON
-// number), taken into the range's unit, with the limits as written, so a reader can redo it exactly.
+// number), with the limits as written (in the value's unit), so a reader can redo it exactly.
 void AddValue(Json& observation, const Json& number, const NormalRange& range, const CodeRow& row) {
   observation["valueQuantity"] = Quantity(number, row.unit);
-  const std::string_view unit = row.rangeUnit.empty() ? row.unit : row.rangeUnit;
-  const double value = number.get<double>() * row.rangeScale;
+  const std::string_view unit = row.unit;
+  const double value = number.get<double>();
   const bool hasRange = range.kind == NormalRange::Kind::kRange && !(IsZero(range.low) && IsZero(range.high));
   const bool hasMaximum = range.kind == NormalRange::Kind::kMaximum && !IsZero(range.low);
   const auto lowNumber = hasRange ? Number(range.low) : Json(0);

@@ -18,7 +18,7 @@ using S = Source;
 
 constexpr std::array kRows{
     // clang-format off
-    // source, key, system, code, display, UCUM unit, category, profile, definition (kit codes)[, range unit, scale]
+    // source, key, system, code, display, UCUM unit, category, profile, definition (kit codes)
     CodeRow{S::kHumanResult, "totalWeight", kLoinc, "29463-7", "Body weight", "kg", kVital, "http://hl7.org/fhir/StructureDefinition/bodyweight", ""},
     CodeRow{S::kHumanTest, "height", kLoinc, "8302-2", "Body height", "cm", kVital, "http://hl7.org/fhir/StructureDefinition/bodyheight", ""},
     CodeRow{S::kHumanResult, "bmi", kLoinc, "39156-5", "Body mass index (BMI) [Ratio]", "kg/m2", kVital, "http://hl7.org/fhir/StructureDefinition/bmi", ""},
@@ -55,10 +55,10 @@ constexpr std::array kRows{
     CodeRow{S::kEquineResult, "tbwLitres", kKitCodes, "equine-total-body-water", "Equine total body water", "L", kExam, "", "Volume of all water in a horse's body."},
     CodeRow{S::kEquineResult, "tbwPercent", kKitCodes, "equine-total-body-water-percent", "Equine total body water percentage", "%", kExam, "", "Total body water of a horse, taken as mass, as a percentage of its body mass."},
     CodeRow{S::kEquineResult, "ecwLitres", kKitCodes, "equine-extracellular-water", "Equine extracellular water", "L", kExam, "", "Volume of the water outside a horse's cells."},
-    CodeRow{S::kEquineResult, "ecwPerKg", kKitCodes, "equine-extracellular-water-per-kg", "Equine extracellular water per kilogram", "L/kg", kExam, "", "Extracellular water of a horse per kilogram of body mass.", "mL/kg", 1000},
+    CodeRow{S::kEquineResult, "ecwPerKg", kKitCodes, "equine-extracellular-water-per-kg", "Equine extracellular water per kilogram", "L/kg", kExam, "", "Extracellular water of a horse per kilogram of body mass."},
     CodeRow{S::kEquineResult, "ecwPercentTbw", kKitCodes, "equine-extracellular-water-percent-tbw", "Equine extracellular water percentage of total body water", "%", kExam, "", "Extracellular water of a horse as a percentage of its total body water."},
     CodeRow{S::kEquineResult, "icwLitres", kKitCodes, "equine-intracellular-water", "Equine intracellular water", "L", kExam, "", "Volume of the water inside a horse's cells."},
-    CodeRow{S::kEquineResult, "icwPerKg", kKitCodes, "equine-intracellular-water-per-kg", "Equine intracellular water per kilogram", "L/kg", kExam, "", "Intracellular water of a horse per kilogram of body mass.", "mL/kg", 1000},
+    CodeRow{S::kEquineResult, "icwPerKg", kKitCodes, "equine-intracellular-water-per-kg", "Equine intracellular water per kilogram", "L/kg", kExam, "", "Intracellular water of a horse per kilogram of body mass."},
     CodeRow{S::kEquineResult, "icwPercentTbw", kKitCodes, "equine-intracellular-water-percent-tbw", "Equine intracellular water percentage of total body water", "%", kExam, "", "Intracellular water of a horse as a percentage of its total body water."},
     CodeRow{S::kEquineResult, "ecwFractionLitres", kKitCodes, "equine-extracellular-fraction", "Equine extracellular fluid fraction", "L", kExam, "", "The part of a horse's extracellular water the analyser's fraction equation gives."},
     CodeRow{S::kEquineResult, "ecwFractionPercent", kKitCodes, "equine-extracellular-fraction-percent", "Equine extracellular fluid fraction percentage", "%", kExam, "", "The extracellular fraction of a horse as a percentage of its extracellular water."},

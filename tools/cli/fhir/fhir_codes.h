@@ -33,10 +33,6 @@ struct CodeRow {
   std::string_view category;    // observation-category code: vital-signs or exam
   std::string_view profile;     // vital-signs profile, or empty
   std::string_view definition;  // the kit's CodeSystem: the concept's definition
-  // The normal range's unit where the calculation gives it in another one than the value, and the
-  // factor that takes the value into it (the equine per-kg ranges are in mL/kg, their values in L/kg).
-  std::string_view rangeUnit = {};
-  int rangeScale = 1;
 };
 
 // In the order the Observations of a test are written.
