@@ -1,7 +1,7 @@
 #!/bin/sh
 # The kit's demo on a machine with no analyser: builds the library, the simulator and `korvanta`,
 # starts a simulated analyser on a pseudo-terminal, and runs the road from it to results and normal
-# ranges with the tool, into an archive and an HTML report; then downloads from it and a second
+# ranges with the tool, into an archive, an HTML report and an HL7 FHIR bundle; then downloads from it and a second
 # simulated analyser of the other kind at once, and probes both. Writes only under build/.
 # Exit status 0 only if every step worked.
 #   ./scripts/demo.sh [MODEL]     MODEL: the simulated analyser's model code (default 7, a Quattron 40)
@@ -74,6 +74,12 @@ say "korvanta download --port $port --archive $out/tests.korvanta (twice: the se
 
 say "korvanta report --input $out/tests.korvanta --output $out/report.html"
 "$bin/korvanta" report --input "$out/tests.korvanta" --output "$out/report.html"
+
+say "korvanta export --input $out/tests.korvanta --format fhir --output $out/bundle.json (HL7 FHIR R4)"
+"$bin/korvanta" export --input "$out/tests.korvanta" --format fhir --output "$out/bundle.json"
+echo "$out/bundle.json: $(grep -c '"resourceType": "Observation"' "$out/bundle.json") Observations," \
+  "$(grep -c '"resourceType": "Device"' "$out/bundle.json") Device; the first body-fat result:"
+grep -m 1 -B 12 -A 40 '"code": "41982-0"' "$out/bundle.json" | sed -n '/"code": {/,/"device"/p' | head -n 40
 
 # A second analyser of the other kind, and both downloaded at once: a session and a thread each.
 case "$model" in 12|13) model2=7 ;; *) model2=12 ;; esac
