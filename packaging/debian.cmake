@@ -54,7 +54,8 @@ its pkg-config file (korvanta-sdk), a C example and the reference manual
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME korvanta-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION science)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION "Korvanta body-composition analysers: command-line tool and simulator
-korvanta reads a Korvanta analyser, downloads its stored tests as CSV or JSON
-and calculates results and normal ranges; kv_simulator plays an analyser on a
+korvanta reads a Korvanta analyser, downloads its stored tests as CSV, JSON
+or an HL7 FHIR R4 bundle, keeps them in an archive and calculates results and
+normal ranges; kv_simulator plays an analyser on a
 pseudo-terminal, for trying hosts without hardware.")
 include(CPack)
