@@ -8,6 +8,10 @@ name=$1
 version=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 dest="$root/build/third_party/$(echo "$name" | tr '/@' '__')-$version"
+# One fetch at a time: builds configured at once (the two Windows builds) ask for the same package.
+mkdir -p "$root/build/third_party"
+exec 9>"$root/build/third_party/.lock"
+flock 9
 if [ ! -f "$dest/package.json" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
