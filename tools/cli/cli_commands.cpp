@@ -1,6 +1,7 @@
 // cli_commands.cpp: info, calc and set-clock: the road over the link, the calculation, the
 // formatting, and one line per failure. Device access only through analyser.h.
 #include "cli_commands.h"
+#include "cli_platform.h"
 
 #include <filesystem>
 #include <fstream>
@@ -42,13 +43,13 @@ std::string ReadStream(std::istream& in, size_t expected) {
 
 std::optional<std::string> ReadAll(const std::string& path, std::string* error) {
   if (path == "-") return ReadStream(std::cin, 0);
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(FilePath(path), std::ios::binary);
   if (!file) {
     *error = "cannot read " + path;
     return std::nullopt;
   }
   std::error_code sizeError;
-  const auto size = std::filesystem::file_size(path, sizeError);
+  const auto size = std::filesystem::file_size(FilePath(path), sizeError);
   return ReadStream(file, sizeError ? 0 : static_cast<size_t>(size));
 }
 
@@ -74,15 +75,15 @@ ExitStatus Deliver(const std::string& text, const std::string& outputPath, Strea
   // A file is written beside itself and renamed into place, so that no one ever finds half of it;
   // a device, a pipe or a link (/dev/null, /dev/stdout) is written directly, as it is not to be replaced.
   std::error_code error;
-  const auto kind = std::filesystem::symlink_status(outputPath, error).type();
+  const auto kind = std::filesystem::symlink_status(FilePath(outputPath), error).type();
   const bool direct = kind != std::filesystem::file_type::regular && kind != std::filesystem::file_type::not_found;
   const std::string written = direct ? outputPath : outputPath + ".partial";
-  std::ofstream file(written, std::ios::binary | std::ios::trunc);
+  std::ofstream file(FilePath(written), std::ios::binary | std::ios::trunc);
   file << text;
   file.close();
-  if (file && !direct) std::filesystem::rename(written, outputPath, error);
+  if (file && !direct) std::filesystem::rename(FilePath(written), FilePath(outputPath), error);
   if (!file || error) {
-    if (!direct) std::filesystem::remove(written, error);
+    if (!direct) std::filesystem::remove(FilePath(written), error);
     io.err << "korvanta: cannot write " << outputPath << ": check the folder exists and may be written to\n";
     return ExitStatus::kOutput;
   }

@@ -11,6 +11,7 @@
 #include "archive_commands.h"
 #include "catalogue.h"
 #include "cli_commands.h"
+#include "cli_platform.h"
 #include "interrupt_watch.h"
 #include "progress_board.h"
 #include "session_link.h"
@@ -155,7 +156,7 @@ ExitStatus RunDownload(const DownloadOptions& given, Streams& io) {
   std::ofstream traceFile;
   std::unique_ptr<TraceLog> trace;
   if (!options.tracePath.empty()) {
-    traceFile.open(options.tracePath, std::ios::binary | std::ios::trunc);
+    traceFile.open(FilePath(options.tracePath), std::ios::binary | std::ios::trunc);
     if (!traceFile) {
       io.err << "korvanta: cannot write " << options.tracePath << ": check the folder exists and may be written to\n";
       return ExitStatus::kOutput;

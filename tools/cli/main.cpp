@@ -272,7 +272,11 @@ int main(int argc, char** argv) {
   demoCommand->add_flag("--utc", demo.utc, "write times in UTC");
 
   try {
-    app.parse(argc, argv);
+    // Arguments in UTF-8 on every system, so that a file name means the same file to every option.
+    std::vector<std::string> arguments = CommandLineUtf8(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& e) {
     const int code = app.exit(e);
     return code == 0 ? 0 : ToInt(ExitStatus::kUsage);

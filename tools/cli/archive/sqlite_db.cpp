@@ -1,8 +1,6 @@
 // sqlite_db.cpp: the RAII wrapper over SQLite's C API.
 #include "sqlite_db.h"
 
-#include "cli_platform.h"
-
 namespace kv::cli::archive {
 
 namespace {
@@ -13,9 +11,10 @@ namespace {
 
 }  // namespace
 
+// path is UTF-8, as the tool's command line is on every system and SQLite takes it.
 Db::Db(const std::string& path, bool create, int busyMs) {
   const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-  if (sqlite3_open_v2(FileNameAsUtf8(path).c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
     sqlite3_close(db_);
     db_ = nullptr;

@@ -31,6 +31,8 @@ bool IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) == 1 && (term == nullptr || std::strcmp(term, "dumb") != 0);
 }
 
-std::string FileNameAsUtf8(const std::string& name) { return name; }
+std::vector<std::string> CommandLineUtf8(int argc, char** argv) { return {argv, argv + argc}; }
+
+std::filesystem::path FilePath(const std::string& name) { return name; }
 
 }  // namespace kv::cli

@@ -1,8 +1,9 @@
-// platform_win32.cpp: local time, terminal detection and file-name encoding over the Windows C runtime and
+// platform_win32.cpp: local time, terminal detection, the command line and file names in UTF-8 over the Windows C runtime and
 // API. No tool logic here.
 #include <io.h>
 #include <time.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include "cli_platform.h"
 
@@ -35,16 +36,27 @@ bool IsTerminal(std::FILE* stream) {
          SetConsoleMode(console, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-std::string FileNameAsUtf8(const std::string& name) {
-  if (name.empty()) return name;
-  const int length = static_cast<int>(name.size());
-  const int units = MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide.data(), units);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), bytes, nullptr, nullptr);
-  return utf8;
+std::vector<std::string> CommandLineUtf8(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr || count != argc) {  // not expected; the C runtime's arguments then
+    if (wide != nullptr) LocalFree(wide);
+    return {argv, argv + argc};
+  }
+  std::vector<std::string> arguments;
+  for (int i = 0; i < count; ++i) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), bytes, nullptr, nullptr);
+    utf8.resize(utf8.size() - 1);  // the terminator
+    arguments.push_back(std::move(utf8));
+  }
+  LocalFree(wide);
+  return arguments;
+}
+
+std::filesystem::path FilePath(const std::string& name) {
+  return std::filesystem::path(std::u8string(name.begin(), name.end()));
 }
 
 }  // namespace kv::cli
