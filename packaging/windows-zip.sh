@@ -27,9 +27,9 @@ cp "$src/tools/example/calc_example.c" "$root/examples/"
 mkdir -p "$root/docs" && cp -R "$x64/reference/html" "$root/docs/reference"
 for arch in x64 x86; do
   eval build=\$$arch
-  cp "$build/bin/KorvantaSDK.dll" "$build/lib/KorvantaSDK.lib" "$build/lib/libKorvantaSDK.dll.a" "$root/$arch/"
+  cp "$build/bin/KorvantaSDK.dll" "$build/lib/KorvantaSDK.lib" "$build/lib/libKorvantaSDK.dll.a" \
+     "$build/bin/korvanta.exe" "$root/$arch/"
 done
-cp "$x64/bin/korvanta.exe" "$root/x64/"
 rm -f "$out/$name.zip"
 (cd "$stage" && zip -qr -X "$out/$name.zip" "$name")
 echo "$out/$name.zip"

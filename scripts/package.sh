@@ -15,7 +15,7 @@ for preset in dev windows windows-i686; do
 done
 cmake --build build/dev -j2 --target KorvantaSDK korvanta kv_simulator reference_manual
 cmake --build build/windows -j2 --target KorvantaSDK KorvantaSDK_msvc_lib korvanta reference_manual
-cmake --build build/windows-i686 -j2 --target KorvantaSDK KorvantaSDK_msvc_lib
+cmake --build build/windows-i686 -j2 --target KorvantaSDK KorvantaSDK_msvc_lib korvanta
 rm -f build/dev/packages/*.deb
 (cd build/dev && cpack -G DEB -B "$PWD/packages" >/dev/null 2>&1)
 cp build/dev/packages/*.deb "$out/"
