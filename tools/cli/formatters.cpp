@@ -4,7 +4,6 @@
 #include "formatters.h"
 
 #include <algorithm>
-#include <charconv>
 #include <nlohmann/json.hpp>
 #include <ostream>
 
@@ -40,11 +39,7 @@ Json JsonValue(const FieldValue& value, const FormatOptions& options) {
       return value.integer;
     case FieldValue::Kind::kFloat: {
       if (!std::isfinite(value.real)) return nullptr;
-      // The double nearest the float's shortest text, so 23.4f is written 23.4.
-      const std::string text = FloatText(value.real);
-      double shortest = 0;
-      std::from_chars(text.data(), text.data() + text.size(), shortest);
-      return shortest;
+      return ShortestDouble(value.real);
     }
     case FieldValue::Kind::kTime: {
       const auto text = IsoTime(value.integer, options.timeStyle);
@@ -178,11 +173,6 @@ std::string NormalText(const NormalRange& range, int decimals) {
       return "up to " + IntegerOrFloat(range.low, decimals);
   }
   return "";
-}
-
-bool NormalIsZero(const NormalRange& range) {
-  auto zero = [](const FieldValue& v) { return v.kind == FieldValue::Kind::kFloat ? v.real == 0.0f : v.integer == 0; };
-  return range.kind == NormalRange::Kind::kNone || (zero(range.low) && zero(range.high));
 }
 
 int DecimalsOf(std::string_view name) {

@@ -2,6 +2,7 @@
 // well-kept library, so subcommands, --help and argument errors are not plumbing of our own)
 // and hands each subcommand to cli_commands.h. Data goes to standard output, messages to standard error.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -39,7 +40,8 @@ void AddFhirOptions(CLI::App* command, FhirOptions& fhir) {
 }
 
 void AddOutputOptions(CLI::App* command, OutputOptions& output, std::vector<std::string> formats) {
-  command->add_option("--format,-f", output.format, std::string(kFormatHelp) + (formats.size() > 4 ? kFhirHelp : ""))
+  const bool fhir = std::find(formats.begin(), formats.end(), "fhir") != formats.end();
+  command->add_option("--format,-f", output.format, std::string(kFormatHelp) + (fhir ? kFhirHelp : ""))
       ->check(CLI::IsMember(formats))
       ->capture_default_str();
   command->add_option("--output,-o", output.outputPath, "write the data to FILE instead of standard output");

@@ -230,6 +230,11 @@ bool SetField(Record& record, const FieldDef<Record>& field, std::string_view te
 template bool SetField(KVTestRecord&, const FieldDef<KVTestRecord>&, std::string_view);
 template bool SetField(CXTestRecord&, const FieldDef<CXTestRecord>&, std::string_view);
 
+bool NormalIsZero(const NormalRange& range) {
+  auto zero = [](const FieldValue& v) { return v.kind == FieldValue::Kind::kFloat ? v.real == 0.0f : v.integer == 0; };
+  return range.kind == NormalRange::Kind::kNone || (zero(range.low) && zero(range.high));
+}
+
 NormalRange HumanNormalFor(std::string_view resultName, const KVNormals& normals) {
   if (resultName == "totalWeight") {
     return {NormalRange::Kind::kRange, {FieldValue::Kind::kInteger, normals.targetWeightLow, 0},

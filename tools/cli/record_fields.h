@@ -78,6 +78,9 @@ struct NormalRange {
   FieldValue high;  // kRange only
 };
 
+// True when the range says nothing: none, or both ends 0 (a model that does not fill it).
+bool NormalIsZero(const NormalRange& range);
+
 // The normal that stands beside a result: "<result>Low"/"<result>High", "<result>Normal",
 // "<result>Max", and the target weight beside totalWeight; always in the result's unit (the equine
 // per-kilogram bounds, mL/kg in the record, are given in L/kg).

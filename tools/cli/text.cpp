@@ -29,6 +29,13 @@ std::string FloatText(float value) {
   return text;
 }
 
+double ShortestDouble(float value) {
+  const std::string text = FloatText(value);
+  double shortest = 0;
+  std::from_chars(text.data(), text.data() + text.size(), shortest);
+  return shortest;
+}
+
 void AppendFloatText(std::string& out, float value) {
   if (std::isnan(value)) {
     out += "nan";

@@ -23,6 +23,8 @@ std::string FromWide(const KVWChar* text, size_t length);
 // The shortest text that reads back as the same float ("23.4", not "23.399999618530273");
 // "nan", "inf" and "-inf" for the values that are not numbers.
 std::string FloatText(float value);
+// The double nearest FloatText's text (23.4f gives 23.4): the number the JSON outputs write for a float.
+double ShortestDouble(float value);
 // FloatText's text, and std::to_string's for an integer, added to the end of `out`.
 void AppendFloatText(std::string& out, float value);
 void AppendIntegerText(std::string& out, int64_t value);

@@ -4,7 +4,6 @@
 #include "fhir_bundle.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -51,10 +50,7 @@ Json Reference(const std::string& uuid) { return Json{{"reference", "urn:uuid:" 
 std::optional<Json> Number(const FieldValue& value) {
   if (value.kind != FieldValue::Kind::kFloat) return Json(value.integer);
   if (!std::isfinite(value.real)) return std::nullopt;
-  const std::string text = FloatText(value.real);
-  double shortest = 0;
-  std::from_chars(text.data(), text.data() + text.size(), shortest);
-  return Json(shortest);
+  return Json(ShortestDouble(value.real));
 }
 
 double AsDouble(const FieldValue& value) {
@@ -169,7 +165,7 @@ void AddValue(Json& observation, const Json& number, const NormalRange& range, c
   observation["valueQuantity"] = Quantity(number, row.unit);
   const std::string_view unit = row.unit;
   const double value = number.get<double>();
-  const bool hasRange = range.kind == NormalRange::Kind::kRange && !(IsZero(range.low) && IsZero(range.high));
+  const bool hasRange = range.kind == NormalRange::Kind::kRange && !NormalIsZero(range);
   const bool hasMaximum = range.kind == NormalRange::Kind::kMaximum && !IsZero(range.low);
   const auto lowNumber = hasRange ? Number(range.low) : Json(0);
   const auto highNumber = Number(hasRange ? range.high : range.low);
@@ -237,7 +233,7 @@ void AddTest(BundleWriter& writer, const TestContext& test, Source resultSource,
     }
     const NormalRange range = normals != nullptr ? normalFor(row.key, *normals) : NormalRange{};
     // A result the model does not fill stays 0, as does its normal: the sheet leaves it out too.
-    if (IsZero(value) && (range.kind == NormalRange::Kind::kNone || (IsZero(range.low) && IsZero(range.high)))) continue;
+    if (IsZero(value) && NormalIsZero(range)) continue;
     const auto number = Number(value);
     if (!number) continue;
     Json observation = Observation(row, test);
