@@ -12,7 +12,7 @@ from typing import Any, Dict, Iterable, List, NamedTuple, Optional, TextIO, Unio
 
 from . import _library
 from ._calc import Test, sdk_version
-from ._files import Row, calculate_rows, float32, float_text, time_text
+from ._files import Row, _code_text, calculate_rows, float32, float_text, time_text
 from ._records import CXTestRecord, field_names
 
 LOINC = "http://loinc.org"
@@ -356,14 +356,14 @@ def to_fhir(items: Iterable[Union[Row, Test]], subject: Optional[str] = None, tr
         name = f"{serial}/time/{int(when.timestamp())}" if when is not None else f"{serial}/slot/{row.slot}"
         lead = f"korvanta: test {row.slot} of serialNumber {serial}: "
         if row.resultsCode != 0:
-            lines.append(lead + f"calculation failed: {_failure(row.resultsCode)}; no Observation written for it")
+            lines.append(lead + f"calculation failed: {_code_text(row.resultsCode)}; no Observation written for it")
             continue
         if name in names:
             lines.append(lead + "the same test (analyser and time) came before; written once")
             continue
         names.add(name)
         if row.normalsCode != 0:
-            lines.append(lead + f"normal ranges failed: {_failure(row.normalsCode)}; its Observations carry no ranges")
+            lines.append(lead + f"normal ranges failed: {_code_text(row.normalsCode)}; its Observations carry no ranges")
         subject_ref = {"reference": subject} if subject else None
         if isinstance(row.test, CXTestRecord) and not subject:
             horse = _uuid(f"patient/{name}")
@@ -378,8 +378,3 @@ def to_fhir(items: Iterable[Union[Row, Test]], subject: Optional[str] = None, tr
         output.write(text)
     return text
 
-
-def _failure(code: int) -> str:
-    from ._errors import BY_CODE, NAMES
-    meaning = BY_CODE[code].meaning if code in BY_CODE else "not a result code of the library"
-    return f"{meaning} ({NAMES.get(code, 'code')}, {code})"
